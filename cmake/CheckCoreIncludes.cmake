@@ -1,0 +1,11 @@
+# Fails when a source file of the core includes a GUI toolkit header.
+foreach(dir app engine synthesis data plot)
+  file(GLOB_RECURSE files ${SOURCE_DIR}/src/${dir}/*.h ${SOURCE_DIR}/src/${dir}/*.cpp)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|qt|gtk|wx)")
+    if(hits)
+      message(FATAL_ERROR "${file} includes a GUI toolkit header: ${hits}")
+    endif()
+  endforeach()
+endforeach()
+message(STATUS "core sources include no GUI toolkit header")

@@ -1,0 +1,1 @@
+# Libraries the core needs beyond OpenMP (none of them a GUI toolkit).

@@ -1,0 +1,128 @@
+#include "app/simulation_commands.h"
+
+#include <chrono>
+
+#include "engine/powder.h"
+#include "synthesis/line_shape.h"
+
+namespace quorra {
+
+namespace {
+
+// Routes the powder loop's progress hook to the progress box of the seam.
+class ProgressBoxHook : public PowderProgress {
+ public:
+  explicit ProgressBoxHook(UserInterface& ui) : ui_(ui) {}
+  bool update(double theta, double seconds) override { return ui_.progress(theta, seconds); }
+
+ private:
+  UserInterface& ui_;
+};
+
+// After a run that leaves no red trace: only blue (if any) is shown.
+void showNoRedTrace(CEprWindow& w) {
+  w.flags.redPresent = false;
+  w.showTrace(CChildView::kRed, false);
+  w.view.activeTrace = CChildView::kBlue;
+  w.ui().focusView();
+  w.ui().redrawView();
+}
+
+}  // namespace
+
+bool ComputeLineShapeKernel(CEprWindow& w) {
+  LineShapeParameters& shape = w.lineShape;
+  const LineShapeKernel kernel =
+      computeLineShapeKernel(shape.percentGaussian, shape.integral != 0, w.spin.pointsInArrays, w.kernel());
+  shape.kernelExtent = kernel.extent;
+  shape.kernelStep = kernel.step;
+  shape.anisotropicInUse = shape.anisotropic;
+  if (shape.anisotropic == 0) shape.isotropicWidthInUse = shape.isotropicWidth;
+  return true;
+}
+
+void ShowSimulatedSpectrum(CEprWindow& w) {
+  if (!w.flags.lineShapeReady || (!w.flags.histogramReady && w.lineShape.anisotropicInUse == 0)) {
+    w.ui().messageBox("Calculate lineshape!", "NO LINE SHAPE IS AVAILABLE!", MessageIcon::Exclamation);
+    return;
+  }
+  if (w.flags.histogramReady && w.lineShape.anisotropicInUse == 0) {
+    convolveHistogram(w.histogram(), w.redValues(), w.spin.points, w.spin.fieldStep, w.lineShape.isotropicWidth,
+                      w.kernel(), w.lineShape.kernelStep, w.lineShape.integral != 0);
+  }
+  const RangeResult range = CEprWindow::RangeMinMax(w.redValues(), 0, w.spin.points - 1);
+  w.red.max = range.max;
+  w.red.min = range.min;
+  if (range.differ) {
+    w.flags.redPresent = true;
+    w.showTrace(CChildView::kRed, true);
+    w.view.activeTrace = CChildView::kRed;
+    w.view.cursorsEnabled = true;
+    w.ui().focusView();
+    w.ui().redrawView();
+    return;
+  }
+  w.ui().messageBox("An error occurred", "SIMULATION FAILED", MessageIcon::Stop);
+  if (!w.flags.bluePresent) w.view.cursorsEnabled = false;
+  showNoRedTrace(w);
+}
+
+SimulationReport Simulate(CEprWindow& w) {
+  SimulationReport report;
+  if (!w.CheckParameters()) return report;
+  if (!w.ApplyParameters()) return report;
+  w.flags.lineShapeReady = ComputeLineShapeKernel(w);
+  const bool anisotropic = w.lineShape.anisotropicInUse == 1;
+
+  ProgressBoxHook hook(w.ui());
+  PowderRequest request;
+  request.parameters = w.solverParameters();
+  request.shfText = w.shfText;
+  request.fieldCentre = w.spin.fieldCentre;
+  request.fieldRange = w.spin.fieldRange;
+  request.points = w.spin.points;
+  request.thetaStep = w.spin.thetaStep;
+  request.phiStep = w.spin.phiStep;
+  request.failureSink = &w.ui();
+  request.progress = &hook;
+  double* target = anisotropic ? w.redValues() : w.histogram();
+
+  w.ui().openProgress(anisotropic ? "VARIABLE LINEWIDTH" : "HISTOGRAMM");
+  const auto started = std::chrono::steady_clock::now();
+  const PowderOutcome outcome = runPowder(request, target, w.threadCount);
+  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  w.ui().closeProgress();
+  w.flags.redPresent = false;
+
+  report.ran = true;
+  report.completed = outcome.completed;
+  report.threadsUsed = outcome.threadsUsed;
+  report.orientations = outcome.orientations;
+  report.transitions = outcome.transitions;
+
+  if (anisotropic) {
+    if (outcome.completed && CEprWindow::RangeMinMax(target, 0, w.spin.points - 1).differ) {
+      ShowSimulatedSpectrum(w);
+    } else {
+      showNoRedTrace(w);
+    }
+  } else {
+    w.flags.histogramReady = outcome.completed;
+    if (w.flags.histogramReady && CEprWindow::RangeMinMax(target, 0, w.spin.points - 1).differ) {
+      ShowSimulatedSpectrum(w);
+    } else {
+      w.flags.histogramReady = false;
+      showNoRedTrace(w);
+      w.ui().messageBox("An error occurred", "HISTOGRAMM NOT CALCULATED", MessageIcon::Stop);
+    }
+  }
+  report.redShown = w.flags.redPresent;
+  return report;
+}
+
+void ApplyLineShapeChange(CEprWindow& w) {
+  w.flags.lineShapeReady = ComputeLineShapeKernel(w);
+  if (w.flags.histogramReady && w.lineShape.anisotropicInUse == 0) ShowSimulatedSpectrum(w);
+}
+
+}  // namespace quorra

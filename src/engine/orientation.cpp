@@ -1,0 +1,244 @@
+// One orientation: level table over the field grid, level following, pair
+// scan, refinement of each bracket, transition probabilities and the lines
+// they add to the target array.
+
+#include <cmath>
+
+#include "engine/resonance_solver.h"
+
+namespace quorra {
+
+namespace {
+constexpr double kFieldTolerance = 0.01;      // G: bracket width, duplicate fields, resonant pairs
+constexpr double kGapTolerance = 1e-4;        // G: |gap − quantum| that ends a refinement
+constexpr double kFlatTolerance = 1e-6;       // G: regula falsi falls back to bisection
+constexpr int kMaxRefinementSteps = 10000;    // safety net; convergence takes a few dozen
+}  // namespace
+
+void ResonanceSolver::processOrientation(double thetaDegrees, double phiDegrees, double weight,
+                                         double* target) {
+  transitionCount_ = 0;
+  setOrientation(thetaDegrees, phiDegrees);
+
+  if (p_.anisotropic == 1) {
+    lineWidth_ = std::sqrt((lx_ * p_.widthX) * (lx_ * p_.widthX) + (ly_ * p_.widthY) * (ly_ * p_.widthY) +
+                           (lz_ * p_.widthZ) * (lz_ * p_.widthZ));
+  } else {
+    lineWidth_ = p_.isotropicWidthInUse;
+  }
+
+  const double gEff =
+      std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) + (p_.gz * lz_) * (p_.gz * lz_));
+  for (ShfLines& set : shf_) {
+    set.splitting = std::sqrt((set.gAx * lx_) * (set.gAx * lx_) + (set.gAy * ly_) * (set.gAy * ly_) +
+                              (set.gAz * lz_) * (set.gAz * lz_)) /
+                    gEff;
+  }
+
+  const double step = fieldRange_ / kScanSteps;
+  resonanceCount_ = 0;
+  for (int k = 0; k <= kScanSteps; ++k) {
+    levelsAt(fieldStart_ + k * step, false);
+    for (int j = 0; j < D_; ++j) level(k, j) = E_[j];
+  }
+  followLevels();
+
+  for (int a = 0; a + 1 < D_; ++a) {
+    for (int b = a + 1; b < D_; ++b) {
+      auto gapExcess = [&](int k) { return std::fabs(level(k, a) - level(k, b)) - quantum_; };
+      int k = 0;
+      for (;;) {
+        int found = -1;
+        double before = gapExcess(k);
+        for (int next = k + 1; next <= kScanSteps; ++next) {
+          const double after = gapExcess(next);
+          if (after * before < 0) {
+            found = next;
+            break;
+          }
+          before = after;
+        }
+        if (found < 0) break;
+        const double x = refineBracket(fieldStart_ + (found - 1) * step, gapExcess(found - 1),
+                                       fieldStart_ + found * step, gapExcess(found));
+        recordTransitions(x, weight, target);
+        k = found;
+      }
+    }
+  }
+}
+
+// Reorders each row of the level table, from the high-field end down, so that
+// every column follows one level continuously through crossings: level j of
+// row r−1 is the candidate whose step to row r best continues j's slope.
+void ResonanceSolver::followLevels() {
+  const int D = D_;
+  for (int j = 0; j < D; ++j) slopes_[j] = level(kScanSteps, j) - level(kScanSteps - 1, j);
+  for (int r = kScanSteps - 1; r >= 1; --r) {
+    for (int j = 0; j + 1 < D; ++j) {
+      const double ref = level(r, j);
+      int best = j;
+      double bestDeviation = std::fabs(slopes_[j] - (ref - level(r - 1, j)));
+      for (int c = j + 1; c < D; ++c) {
+        const double deviation = std::fabs(slopes_[j] - (ref - level(r - 1, c)));
+        if (deviation < bestDeviation) {
+          bestDeviation = deviation;
+          best = c;
+        }
+      }
+      const double swap = level(r - 1, j);
+      level(r - 1, j) = level(r - 1, best);
+      level(r - 1, best) = swap;
+      slopes_[j] = ref - level(r - 1, j);
+    }
+    slopes_[D - 1] = level(r, D - 1) - level(r - 1, D - 1);
+  }
+}
+
+// Regula falsi with a bisection safeguard on [lo, hi]. The function is the
+// gap excess of whichever pair of levels is closest to resonance at each
+// trial field, so the bracket may converge to another pair's resonance.
+double ResonanceSolver::refineBracket(double lo, double flo, double hi, double fhi) {
+  double x = lo;
+  double fx = 1e30;
+  for (int iteration = 0; iteration < kMaxRefinementSteps; ++iteration) {
+    if (std::fabs(fx) < kGapTolerance) lo = hi = x;
+    if (hi - lo < kFieldTolerance) break;
+    if (std::fabs(fhi - flo) < kFlatTolerance) {
+      x = (lo + hi) / 2;
+    } else {
+      x = lo - flo * (hi - lo) / (fhi - flo);
+      if (x < lo || x > hi) x = (lo + hi) / 2;
+    }
+    levelsAt(x, false);
+    fx = 1e30;
+    for (int p = 0; p + 1 < D_; ++p) {
+      for (int q = p + 1; q < D_; ++q) {
+        const double excess = std::fabs(E_[p] - E_[q]) - quantum_;
+        if (std::fabs(excess) < std::fabs(fx)) fx = excess;
+      }
+    }
+    if (fx * flo >= 0) {
+      lo = x;
+      flo = fx;
+    } else {
+      hi = x;
+      fhi = fx;
+    }
+  }
+  return x;
+}
+
+void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
+  for (int r = 0; r < resonanceCount_; ++r)
+    if (std::fabs(field - resonanceFields_[r]) < kFieldTolerance) return;
+  if (resonanceCount_ == kMaxResonances) return;  // list full: further fields are cut
+  resonanceFields_[resonanceCount_++] = field;
+
+  levelsAt(field, true);
+  int pairCount = 0;
+  for (int p = 0; p + 1 < D_ && pairCount < kMaxTransitions; ++p) {
+    for (int q = p + 1; q < D_ && pairCount < kMaxTransitions; ++q) {
+      if (std::fabs(std::fabs(E_[p] - E_[q]) - quantum_) < kFieldTolerance) {
+        pairP_[pairCount] = p;
+        pairQ_[pairCount] = q;
+        ++pairCount;
+      }
+    }
+  }
+
+  const int D = D_, NI = NI_;
+  const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
+  const double cuY = p_.gy * cosTheta_ * sinPhi_;
+  const double cuZ = 0.5 * p_.gz * sinTheta_;
+  const double cwX = p_.gx * sinPhi_;  // w: gx·sinφ·Sx − gy·cosφ·Sy
+  const double cwY = p_.gy * cosPhi_;
+  for (int t = 0; t < pairCount; ++t) {
+    const int p = pairP_[t], q = pairQ_[t];
+    double upR = 0, upI = 0, wpR = 0, wpI = 0;  // ⟨ψp|u⟩, ⟨ψp|w⟩
+    for (int k = 0; k < D; ++k) {
+      // X = Sx·ψq, Y = Sy·ψq at component k.
+      const bool upperHalf = k < NI;
+      const int partner = upperHalf ? NI + k : k - NI;
+      const double qr = Vr_[partner * D + q], qi = Vi_[partner * D + q];
+      const double xr = 0.5 * qr, xi = 0.5 * qi;
+      double yr, yi;
+      if (upperHalf) {  // −(i/2)·ψ
+        yr = 0.5 * qi;
+        yi = -0.5 * qr;
+      } else {  // +(i/2)·ψ
+        yr = -0.5 * qi;
+        yi = 0.5 * qr;
+      }
+      const double sign = upperHalf ? 1.0 : -1.0;
+      const double ownR = Vr_[k * D + q], ownI = Vi_[k * D + q];
+      const double ur = cuX * xr + cuY * yr + sign * cuZ * ownR;
+      const double ui = cuX * xi + cuY * yi + sign * cuZ * ownI;
+      const double wr = cwX * xr - cwY * yr;
+      const double wi = cwX * xi - cwY * yi;
+      const double pr = Vr_[k * D + p], pi = Vi_[k * D + p];
+      // conj(ψp)·u
+      upR += pr * ur + pi * ui;
+      upI += pr * ui - pi * ur;
+      wpR += pr * wr + pi * wi;
+      wpI += pr * wi - pi * wr;
+    }
+    const double probability = upR * upR + upI * upI + wpR * wpR + wpI * wpI;
+    const double intensity = probability * weight;
+    if (intensity > 0) addResonance(field, intensity, target);
+    if (transitionCount_ < kMaxTransitions) transitions_[transitionCount_++] = {field, probability, p + 1, q + 1};
+  }
+}
+
+void ResonanceSolver::addResonance(double field, double intensity, double* target) {
+  const int sets = static_cast<int>(shf_.size());
+  for (int s = 0; s < sets; ++s) odometer_[s] = 0;
+  for (;;) {
+    double shift = 0.0;
+    double multiplicity = 1.0;
+    for (int s = 0; s < sets; ++s) {
+      shift += shf_[s].M[odometer_[s]] * shf_[s].splitting;
+      multiplicity *= shf_[s].multiplicity[odometer_[s]];
+    }
+    const double position = (field + shift - fieldStart_) / fieldStep_ + 0.5;
+    // Truncation toward zero: positions in (−1, 0) land on index 0.
+    if (position > -1.0 && position < points_) addLine(static_cast<int>(position), multiplicity * intensity, target);
+
+    int s = 0;
+    while (s < sets && ++odometer_[s] == static_cast<int>(shf_[s].M.size())) {
+      odometer_[s] = 0;
+      ++s;
+    }
+    if (s == sets) break;
+  }
+}
+
+void ResonanceSolver::addLine(int index, double amount, double* target) {
+  if (p_.anisotropic == 0) {
+    target[index] += amount;
+    if (index < touchedLow_) touchedLow_ = index;
+    if (index > touchedHigh_) touchedHigh_ = index;
+    return;
+  }
+  const double W = lineWidth_;
+  const int N = points_;
+  // Points beyond the grid receive nothing, so the reach is capped at N − 1.
+  const double reach = W * kernelReach_;
+  const int K = reach < N - 1 ? static_cast<int>(reach) : N - 1;
+  const double a = amount / (W * W);
+  const double* kernel = p_.kernel;
+  if (p_.integral) target[index] += a * kernel[0];
+  for (int j = 1; j <= K; ++j) {
+    const int m = static_cast<int>((j * fieldStep_ / W) / p_.kernelStep);
+    if (m >= N) break;
+    const double v = a * kernel[m];
+    if (index + j < N) target[index + j] += p_.integral ? v : -v;
+    if (index - j >= 0) target[index - j] += v;
+  }
+  const int low = index - K < 0 ? 0 : index - K;
+  const int high = index + K >= N ? N - 1 : index + K;
+  if (low < touchedLow_) touchedLow_ = low;
+  if (high > touchedHigh_) touchedHigh_ = high;
+}
+
+}  // namespace quorra

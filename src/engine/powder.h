@@ -1,0 +1,55 @@
+#pragma once
+// Powder integration: the sum of single-orientation spectra over a grid of
+// field directions θ = 0 … 180°, φ in [0, 180°) whose density in φ follows
+// sinθ, computed on several OpenMP threads.
+//
+// The result does not depend on the number of threads, bit for bit: every θ
+// row is summed in its own buffer, and the rows are added into the target in
+// θ order.
+
+#include <string>
+
+#include "engine/solver_parameters.h"
+
+namespace quorra {
+
+class MessageSink;
+
+// Called on worker 0 once for each θ row it takes up. theta is rounded down
+// to 0.01°, seconds (since the run started, counted from its whole second)
+// to 0.1 s. Returns false to stop the run (the Break button).
+class PowderProgress {
+ public:
+  virtual ~PowderProgress() = default;
+  virtual bool update(double theta, double seconds) = 0;
+};
+
+struct PowderRequest {
+  SolverParameters parameters;
+  std::string shfText;
+  double fieldCentre = 3000.0, fieldRange = 6000.0;  // gauss
+  int points = 65536;
+  double thetaStep = 0.22, phiStep = 2.1;  // degrees, positive
+  MessageSink* failureSink = nullptr;      // eigen-solver failures
+  PowderProgress* progress = nullptr;
+};
+
+struct PowderOutcome {
+  bool completed = true;   // false when the progress hook stopped the run
+  int threadsUsed = 0;
+  long orientations = 0;   // orientations computed
+  long transitions = 0;    // transitions recorded over all orientations
+};
+
+// θ rows of the grid: 180/thetaStep truncated toward zero, plus the row θ = 0.
+int powderRowCount(double thetaStep);
+
+// Threads a run uses for a requested count: 0, or more than the machine's
+// processors, means all processors.
+int effectiveThreadCount(int requested);
+
+// Clears target[0 … points−1] and fills it with the powder sum. threadCount
+// is replaced by the number of threads used.
+PowderOutcome runPowder(const PowderRequest& request, double* target, int& threadCount);
+
+}  // namespace quorra

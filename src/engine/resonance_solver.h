@@ -1,0 +1,133 @@
+#pragma once
+// The calculator of the engine: from one snapshot of the parameters it builds
+// the spin Hamiltonian of S = 1/2 coupled to one nucleus of spin I = twoI/2,
+// and for any orientation of the field finds the resonance fields inside the
+// field grid, their transition probabilities, and adds the lines (split by the
+// superhyperfine sets) into a target array on the grid.
+//
+// Energies are in gauss at the free-electron g value ge = 2.0023; the
+// microwave quantum is frequency·714.468/ge gauss.
+//
+// Basis (0-based index): k = 0 … NI−1 is |MS = +½, m = I − k⟩, NI + k is
+// |MS = −½, m = I − k⟩.
+//
+// Everything is allocated at construction; processOrientation allocates
+// nothing. One instance is used by one thread.
+
+#include <vector>
+
+#include "engine/hermitian_eigen_solver.h"
+#include "engine/shf_table.h"
+#include "engine/solver_parameters.h"
+
+namespace quorra {
+
+class MessageSink;
+
+struct Transition {
+  double field;        // gauss
+  double probability;  // summed over the two microwave directions, before weighting
+  int upper, lower;    // level numbers 1 … D in descending energy order (p < q)
+};
+
+class ResonanceSolver {
+ public:
+  static constexpr double ge = 2.0023;
+  static constexpr int kScanSteps = 100;       // level table rows 0 … 100
+  static constexpr int kMaxResonances = 300;   // distinct fields per orientation
+  static constexpr int kMaxTransitions = 300;  // records per orientation
+
+  // shfText must already have been accepted by parseShfTable; parameters by
+  // validateSolverParameters. failureSink receives eigen-solver failures.
+  ResonanceSolver(const std::string& shfText, const SolverParameters& parameters, double fieldCentre,
+                  double fieldRange, int points, MessageSink* failureSink = nullptr);
+
+  int dimension() const { return D_; }
+  double quantum() const { return quantum_; }
+
+  // Sets the field direction (θ from z, φ from x, degrees) used by
+  // hamiltonianAt, as processOrientation does.
+  void setOrientation(double thetaDegrees, double phiDegrees);
+
+  // Field-dependent part H(B) for direction cosines l into Hr/Hi (upper triangle).
+  void fieldMatrix(double B, double lx, double ly, double lz);
+  // H0 + H(B) for the current orientation, both triangles, into Hr/Hi.
+  void hamiltonianAt(double B);
+  double* hr() { return Hr_; }
+  double* hi() { return Hi_; }
+  const double* h0() const { return H0_; }
+
+  // Eigenvalues (descending) of hamiltonianAt(B) for the current orientation.
+  // With vectors, they are left in eigenvectorsReal/Imag (column j belongs to
+  // level j). Returns the eigen-solver's result.
+  int levelsAt(double B, bool wantVectors);
+  const double* energies() const { return E_; }
+  const double* eigenvectorsReal() const { return Vr_; }
+  const double* eigenvectorsImag() const { return Vi_; }
+
+  // Finds all resonances of orientation (θ, φ) in degrees and adds them with
+  // weight into target (points doubles, never cleared here). The indices of
+  // target that were written are within [touchedLow(), touchedHigh()] after
+  // the call, when touchedLow() ≤ touchedHigh().
+  void processOrientation(double thetaDegrees, double phiDegrees, double weight, double* target);
+
+  const Transition* transitions() const { return transitions_.data(); }
+  int transitionCount() const { return transitionCount_; }
+  int resonanceCount() const { return resonanceCount_; }
+  double lineWidth() const { return lineWidth_; }
+  int touchedLow() const { return touchedLow_; }
+  int touchedHigh() const { return touchedHigh_; }
+  void resetTouched() {
+    touchedLow_ = points_;
+    touchedHigh_ = -1;
+  }
+
+  // One transition's line at field with intensity, split by the
+  // superhyperfine sets for the current orientation, added to target.
+  void addResonance(double field, double intensity, double* target);
+
+ private:
+  void recordTransitions(double field, double weight, double* target);
+  void followLevels();
+  double refineBracket(double lo, double flo, double hi, double fhi);
+  void addLine(int index, double amount, double* target);
+  double& level(int row, int j) { return levelTable_[static_cast<size_t>(row) * D_ + j]; }
+
+  SolverParameters p_;
+  double quantum_;
+  double fieldStart_, fieldEnd_, fieldStep_, fieldRange_;
+  double Axp_, Ayp_, Azp_;  // hyperfine constants in the energy unit
+  double nuclearZeeman_;    // γ, energy unit per gauss
+  double kernelReach_;      // kernel extent in grid points per gauss of width
+  int points_;
+  int twoI_, D_, NI_;
+
+  // Current orientation.
+  double lx_ = 0, ly_ = 0, lz_ = 1, cosTheta_ = 1, sinTheta_ = 0, cosPhi_ = 1, sinPhi_ = 0;
+  double lineWidth_ = 0;
+
+  HermitianEigenSolver eigen_;
+  std::vector<double> block_;  // all matrices and the level table
+  double *Hr_, *Hi_, *H0_, *Vr_, *Vi_, *E_, *levelTable_, *slopes_;
+  std::vector<double> lowerPart_, raisePart_, mValue_, quadDiag_, quadPair_;
+
+  // Superhyperfine sets, each expanded into its lines in walking order
+  // (M = 0, 1, −1, 2, −2, … or ½, −½, 3/2, −3/2, …).
+  struct ShfLines {
+    double splitting = 0;  // gauss, current orientation
+    double gAx, gAy, gAz;
+    std::vector<double> M;
+    std::vector<double> multiplicity;
+  };
+  std::vector<ShfLines> shf_;
+  std::vector<int> odometer_;
+
+  std::vector<double> resonanceFields_;
+  int resonanceCount_ = 0;
+  std::vector<Transition> transitions_;
+  int transitionCount_ = 0;
+  std::vector<int> pairP_, pairQ_;
+  int touchedLow_ = 0, touchedHigh_ = -1;
+};
+
+}  // namespace quorra
