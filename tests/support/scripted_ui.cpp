@@ -29,6 +29,33 @@ bool ScriptedUserInterface::progress(double theta, double) {
   return index != breakAfterUpdates;
 }
 
+std::optional<std::string> ScriptedUserInterface::openFileDialog(const FileDialogRequest& request) {
+  fileRequests.push_back(request);
+  if (filePaths.empty()) {
+    ADD_FAILURE() << "unexpected open-file dialog";
+    return std::nullopt;
+  }
+  auto path = filePaths.front();
+  filePaths.pop_front();
+  return path;
+}
+
+std::optional<std::string> ScriptedUserInterface::saveFileDialog(const FileDialogRequest& request) {
+  return openFileDialog(request);
+}
+
+std::optional<std::string> ScriptedUserInterface::inputBox(const std::string& title, const std::string& prompt,
+                                                           const std::string& initialText) {
+  inputPrompts.push_back(title + "|" + prompt + "|" + initialText);
+  if (inputTexts.empty()) {
+    ADD_FAILURE() << "unexpected input box: " << prompt;
+    return std::nullopt;
+  }
+  auto text = inputTexts.front();
+  inputTexts.pop_front();
+  return text;
+}
+
 std::string ScriptedUserInterface::lastMessage() const {
   if (messages.size() != 1) {
     ADD_FAILURE() << "expected one message, got " << messages.size();

@@ -25,12 +25,24 @@ class ScriptedUserInterface : public UserInterface {
   void openProgress(const std::string& title) override;
   bool progress(double theta, double seconds) override;
   void closeProgress() override { progressOpen = false; }
+  std::optional<std::string> openFileDialog(const FileDialogRequest& request) override;
+  std::optional<std::string> saveFileDialog(const FileDialogRequest& request) override;
+  std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                      const std::string& initialText) override;
   void redrawView() override { ++redraws; }
   void focusView() override { ++focusRequests; }
 
   // Answers for the next message boxes with buttons (Yes/No); Ok otherwise.
   std::deque<MessageResult> answers;
   std::vector<RecordedMessage> messages;
+  // Paths the next file dialogs return (nothing = Cancel), and the requests
+  // they were shown with.
+  std::deque<std::optional<std::string>> filePaths;
+  std::vector<FileDialogRequest> fileRequests;
+  // Texts the next input boxes return (nothing = Cancel), and what they showed
+  // as "title|prompt|initial text".
+  std::deque<std::optional<std::string>> inputTexts;
+  std::vector<std::string> inputPrompts;
   std::vector<std::string> progressTitles;
   std::vector<double> progressThetas;
   bool progressOpen = false;
