@@ -1,0 +1,45 @@
+#pragma once
+// Writes a file so that readers only ever see the old file or the complete
+// new one: the data go to a temporary file in the same folder, which replaces
+// the target by a rename only when everything was written. An interrupted or
+// failed write leaves the old file (or no file) untouched.
+
+#include <cstdio>
+#include <string>
+
+namespace quorra {
+
+class AtomicFileWriter {
+ public:
+  // Creates the temporary file beside path. On failure ok() is false and
+  // error() holds the system's error text.
+  explicit AtomicFileWriter(const std::string& path);
+  ~AtomicFileWriter();  // removes the temporary file unless committed
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  bool ok() const { return file_ != nullptr && error_.empty(); }
+  const std::string& error() const { return error_; }
+  std::FILE* stream() { return file_; }
+
+  bool write(const std::string& text);
+  // Flushes, closes and renames onto the target. False (with error()) when
+  // any write failed or the rename did not succeed; the target is then
+  // unchanged.
+  bool commit();
+  // Drops the temporary file; the target is unchanged.
+  void abandon();
+
+ private:
+  std::string path_;
+  std::string temporaryPath_;
+  std::FILE* file_ = nullptr;
+  std::string error_;
+  bool committed_ = false;
+};
+
+// Writes text to path through an AtomicFileWriter; returns the system's error
+// text on failure, an empty string on success.
+std::string writeFileAtomically(const std::string& path, const std::string& text);
+
+}  // namespace quorra
