@@ -138,6 +138,14 @@ void CEprWindow::showTrace(int which, bool present) {
   binding.min = trace.min;
 }
 
+void CEprWindow::hideRedTrace() {
+  flags.redPresent = false;
+  showTrace(CChildView::kRed, false);
+  view.activeTrace = CChildView::kBlue;
+  ui_.focusView();
+  ui_.redrawView();
+}
+
 SolverParameters CEprWindow::solverParameters() {
   SolverParameters p;
   p.frequency = spin.frequency;

@@ -7,9 +7,11 @@
 // user interaction goes through the UserInterface it is given.
 
 #include <string>
+#include <vector>
 
 #include "app/parameters.h"
 #include "app/user_interface.h"
+#include "engine/resonance_solver.h"
 #include "engine/solver_parameters.h"
 #include "plot/child_view.h"
 
@@ -65,6 +67,9 @@ class CEprWindow {
 
   // Gives the view the red or blue trace with its extremes, or none.
   void showTrace(int which, bool present);
+  // After a synthesis that leaves no red trace: red is cleared, blue (if
+  // any) is the active trace, the view takes the focus and redraws.
+  void hideRedTrace();
 
   // --- State --------------------------------------------------------------
   SpinParameters spin;
@@ -76,6 +81,8 @@ class CEprWindow {
   std::string experimentalParameterText;
   std::string currentFileName;
   double crystalTheta = 0.0, crystalPhi = 0.0;  // degrees
+  std::string crystalListing;                   // orientation line of the last single-crystal run
+  std::vector<Transition> crystalTransitions;   // transitions of the last single-crystal run
   double rotationAxisTheta = 90.0, rotationAxisPhi = 0.0, rotationAngle = 0.0;  // degrees
   double angularPlotHeightFraction = 0.82;
   int smoothingPoints = 5;

@@ -19,15 +19,6 @@ class ProgressBoxHook : public PowderProgress {
   UserInterface& ui_;
 };
 
-// After a run that leaves no red trace: only blue (if any) is shown.
-void showNoRedTrace(CEprWindow& w) {
-  w.flags.redPresent = false;
-  w.showTrace(CChildView::kRed, false);
-  w.view.activeTrace = CChildView::kBlue;
-  w.ui().focusView();
-  w.ui().redrawView();
-}
-
 }  // namespace
 
 bool ComputeLineShapeKernel(CEprWindow& w) {
@@ -64,7 +55,7 @@ void ShowSimulatedSpectrum(CEprWindow& w) {
   }
   w.ui().messageBox("An error occurred", "SIMULATION FAILED", MessageIcon::Stop);
   if (!w.flags.bluePresent) w.view.cursorsEnabled = false;
-  showNoRedTrace(w);
+  w.hideRedTrace();
 }
 
 SimulationReport Simulate(CEprWindow& w) {
@@ -104,7 +95,7 @@ SimulationReport Simulate(CEprWindow& w) {
     if (outcome.completed && CEprWindow::RangeMinMax(target, 0, w.spin.points - 1).differ) {
       ShowSimulatedSpectrum(w);
     } else {
-      showNoRedTrace(w);
+      w.hideRedTrace();
     }
   } else {
     w.flags.histogramReady = outcome.completed;
@@ -112,7 +103,7 @@ SimulationReport Simulate(CEprWindow& w) {
       ShowSimulatedSpectrum(w);
     } else {
       w.flags.histogramReady = false;
-      showNoRedTrace(w);
+      w.hideRedTrace();
       w.ui().messageBox("An error occurred", "HISTOGRAMM NOT CALCULATED", MessageIcon::Stop);
     }
   }

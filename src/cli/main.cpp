@@ -1,1 +1,33 @@
-int main() { return 0; }
+// quorra: the command line of the EPR simulator. It runs the same state
+// owner and engine as the desktop program, without a window.
+
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  using namespace quorra::cli;
+  CLI::App app{
+      "quorra: exact simulation of EPR spectra of one electron spin (S = 1/2) coupled to one nucleus\n"
+      "(I = 1/2 ... 7) and up to 20 sets of equivalent superhyperfine nuclei, by diagonalisation of\n"
+      "the spin Hamiltonian. Fields in gauss, frequencies in GHz, angles in degrees.",
+      "quorra"};
+  app.require_subcommand(1);
+  app.set_help_all_flag("--help-all", "Show the help of every subcommand");
+
+  int exitCode = kExitOk;
+  addSimulateCommand(app, exitCode);
+  addFieldsCommand(app, exitCode);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return fail(kExitUsage, e.what());
+  }
+  return exitCode;
+}

@@ -1,0 +1,47 @@
+#include "app/crystal_commands.h"
+
+#include <cstdio>
+
+#include "app/simulation_commands.h"
+
+namespace quorra {
+
+void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
+  w.ApplyParameters();
+  w.flags.lineShapeReady = ComputeLineShapeKernel(w);
+  double* target = w.lineShape.anisotropicInUse ? w.redValues() : w.histogram();
+  for (int i = 0; i < w.spin.points; ++i) target[i] = 0.0;
+
+  ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange, w.spin.points,
+                         &w.ui());
+  solver.processOrientation(thetaDegrees, phiDegrees, 1.0, target);
+  w.crystalTransitions.assign(solver.transitions(), solver.transitions() + solver.transitionCount());
+
+  char line[96];
+  std::snprintf(line, sizeof line, "Theta=%5.1lf\t  Fi=%5.1lf\r\n\r\n", thetaDegrees, phiDegrees);
+  w.crystalListing = line;
+}
+
+int showSingleCrystal(CEprWindow& w) {
+  if (!w.CheckParameters()) return 0;
+  singleCrystal(w, w.crystalTheta, w.crystalPhi);
+  if (w.lineShape.anisotropicInUse) {
+    if (CEprWindow::RangeMinMax(w.redValues(), 0, w.spin.points - 1).differ) {
+      ShowSimulatedSpectrum(w);
+      return 1;
+    }
+    w.hideRedTrace();
+    return 0;
+  }
+  w.flags.histogramReady = true;
+  if (CEprWindow::RangeMinMax(w.histogram(), 0, w.spin.points - 1).differ) {
+    ShowSimulatedSpectrum(w);
+    return 1;
+  }
+  w.ui().messageBox("An error occurred", "HISTOGRAMM CONTAINS ZEROS ONLY", MessageIcon::Stop);
+  w.flags.histogramReady = false;
+  w.hideRedTrace();
+  return 0;
+}
+
+}  // namespace quorra

@@ -1,0 +1,86 @@
+#include "cli/cli_support.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/ceprwindow.h"
+#include "app/parameter_names.h"
+#include "cli/console_ui.h"
+
+namespace quorra::cli {
+
+namespace {
+
+std::string parameterTable() {
+  ConsoleUserInterface ui;
+  const CEprWindow defaults(ui);
+  std::string text = "Parameters (--set NAME=VALUE), with unit and default:\n";
+  char line[160];
+  for (const ParameterName& p : parameterNames()) {
+    std::snprintf(line, sizeof line, "  %-16s %-18s %-10s %s\n", p.name, *p.unit ? p.unit : "-",
+                  parameterValue(defaults, p.name).c_str(), p.meaning);
+    text += line;
+  }
+  text +=
+      "\nThe superhyperfine table (--shf FILE) has one line per set of equivalent nuclei:\n"
+      "spin (1/2 style or an integer), Ax, Ay, Az in gauss, number of atoms; at most 20 lines.";
+  return text;
+}
+
+}  // namespace
+
+void addParameterOptions(CLI::App& command, ParameterOptions& options) {
+  command.add_option("--set", options.settings, "Set a parameter, NAME=VALUE (repeatable; names below)")
+      ->type_name("NAME=VALUE")
+      ->allow_extra_args(false);
+  command.add_option("--shf", options.shfFile, "Read the superhyperfine table from FILE")->type_name("FILE");
+  command.footer(parameterTable());
+}
+
+std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& options) {
+  for (const std::string& setting : options.settings) {
+    const size_t equals = setting.find('=');
+    if (equals == std::string::npos || equals == 0)
+      return "--set expects NAME=VALUE, got \"" + setting + "\".";
+    const std::string problem = setParameter(window, setting.substr(0, equals), setting.substr(equals + 1));
+    if (!problem.empty()) return problem;
+  }
+  if (!options.shfFile.empty()) {
+    std::ifstream file(options.shfFile, std::ios::binary);
+    if (!file) return "Cannot read the superhyperfine table " + options.shfFile + ".";
+    std::stringstream contents;
+    contents << file.rdbuf();
+    if (file.bad()) return "Cannot read the superhyperfine table " + options.shfFile + ".";
+    // Every line of the file is a line of the table, the last one too when
+    // it lacks its line break; the table's own lines end in CR LF.
+    std::string table, line;
+    std::istringstream lines(contents.str());
+    while (std::getline(lines, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      table += line + "\r\n";
+    }
+    window.shfText = table;
+  }
+  return {};
+}
+
+bool parseAngles(const std::string& text, double& theta, double& phi) {
+  const size_t comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  const std::string first = text.substr(0, comma), second = text.substr(comma + 1);
+  char* end = nullptr;
+  theta = std::strtod(first.c_str(), &end);
+  if (end == first.c_str() || *end != '\0' || !std::isfinite(theta)) return false;
+  phi = std::strtod(second.c_str(), &end);
+  return end != second.c_str() && *end == '\0' && std::isfinite(phi);
+}
+
+int fail(int code, const std::string& message) {
+  std::fprintf(stderr, "quorra: %s\n", message.c_str());
+  return code;
+}
+
+}  // namespace quorra::cli

@@ -1,0 +1,36 @@
+#pragma once
+// What the subcommands share: parameter options (--set, --shf), angle pairs,
+// exit codes and the one-line error report.
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+namespace quorra {
+class CEprWindow;
+}
+
+namespace quorra::cli {
+
+enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130 };
+
+struct ParameterOptions {
+  std::vector<std::string> settings;  // NAME=VALUE
+  std::string shfFile;
+};
+
+// Adds --set NAME=VALUE (repeatable) and --shf FILE to a subcommand, and a
+// footer listing every settable name with its unit and default.
+void addParameterOptions(CLI::App& command, ParameterOptions& options);
+
+// Applies the options to the window. Returns an empty string, or one line
+// saying what is wrong.
+std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& options);
+
+// Reads "THETA,PHI" (degrees). False when it is not two finite numbers.
+bool parseAngles(const std::string& text, double& theta, double& phi);
+
+// Prints "quorra: message" on stderr and returns code.
+int fail(int code, const std::string& message);
+
+}  // namespace quorra::cli

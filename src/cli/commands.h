@@ -1,0 +1,12 @@
+#pragma once
+// The subcommands of quorra. Each adds itself to the application and, when
+// chosen, runs and stores its exit code in exitCode.
+
+#include <CLI/CLI.hpp>
+
+namespace quorra::cli {
+
+void addSimulateCommand(CLI::App& app, int& exitCode);
+void addFieldsCommand(CLI::App& app, int& exitCode);
+
+}  // namespace quorra::cli

@@ -1,0 +1,249 @@
+#include "engine/resonance_solver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <vector>
+
+namespace quorra {
+namespace {
+
+using cd = std::complex<double>;
+constexpr double ge = 2.0023;
+
+SolverParameters freeElectron() {
+  SolverParameters p;
+  p.gx = p.gy = p.gz = ge;
+  p.Ax = p.Ay = p.Az = 0;
+  p.twoI = 1;
+  p.nuclearMoment = 0;
+  return p;
+}
+
+const std::string kNoShf;  // no superhyperfine set
+
+struct Grid {
+  double centre = 3000, range = 6000;
+  int points = 65536;
+};
+
+std::vector<Transition> transitionsAt(ResonanceSolver& solver, double theta, double phi, int points) {
+  std::vector<double> target(points, 0.0);
+  solver.processOrientation(theta, phi, 1.0, target.data());
+  return {solver.transitions(), solver.transitions() + solver.transitionCount()};
+}
+
+TEST(ResonanceSolver, FreeElectronResonatesAtTheMicrowaveQuantumInEveryDirection) {
+  const Grid grid;
+  ResonanceSolver solver(kNoShf, freeElectron(), grid.centre, grid.range, grid.points);
+  const double expected = 9.6 * 714.468 / ge;
+  EXPECT_NEAR(expected, 3425.51, 0.005);
+  for (double theta : {0.0, 17.0, 45.0, 90.0, 133.0, 180.0}) {
+    for (double phi : {0.0, 30.0, 90.0, 150.0}) {
+      const auto lines = transitionsAt(solver, theta, phi, grid.points);
+      EXPECT_EQ(solver.resonanceCount(), 1) << theta << "," << phi;
+      // The four pairs between the two upper and the two lower levels, once.
+      ASSERT_EQ(lines.size(), 4u);
+      double total = 0;
+      for (const Transition& t : lines) {
+        EXPECT_NEAR(t.field, expected, 0.01);
+        EXPECT_LE(t.upper, 2);
+        EXPECT_GE(t.lower, 3);
+        total += t.probability;
+      }
+      // Two nuclear states, each |<-|n·S|+>|² = |n⊥|²/4 per microwave
+      // direction: the second direction w = (sinφ, −cosφ, 0) is
+      // perpendicular to B, the first u = (cosθcosφ, cosθsinφ, +sinθ) has a
+      // perpendicular share cos²2θ.
+      const double th = theta * M_PI / 180;
+      const double expectedTotal = 2 * ge * ge / 4 * (1 + std::cos(2 * th) * std::cos(2 * th));
+      EXPECT_NEAR(total, expectedTotal, 1e-9) << theta << "," << phi;
+    }
+  }
+}
+
+TEST(ResonanceSolver, IsotropicHyperfineOfSpinHalfFollowsBreitRabi) {
+  // H = b·Sz + a·S·I with b = g·B/ge and a = g·A/ge (energy unit: gauss at
+  // ge). The allowed transitions |+½,+½⟩ ↔ lower mixed level and upper mixed
+  // level ↔ |−½,−½⟩ resonate at b = 2q(q ∓ a)/(2q ∓ a) for the quantum q.
+  SolverParameters p = freeElectron();
+  p.gx = p.gy = p.gz = 2.0;
+  p.Ax = p.Ay = p.Az = 400.0;
+  const Grid grid;
+  ResonanceSolver solver(kNoShf, p, grid.centre, grid.range, grid.points);
+  const double q = 9.6 * 714.468 / ge;
+  const double a = 2.0 * 400.0 / ge;
+  const double low = 2 * q * (q - a) / (2 * q - a) * ge / 2.0;
+  const double high = 2 * q * (q + a) / (2 * q + a) * ge / 2.0;
+  for (double theta : {0.0, 35.0, 90.0}) {
+    const auto lines = transitionsAt(solver, theta, 20.0, grid.points);
+    std::vector<double> allowed;
+    for (const Transition& t : lines)
+      if (t.probability > 0.1) allowed.push_back(t.field);
+    std::sort(allowed.begin(), allowed.end());
+    ASSERT_EQ(allowed.size(), 2u) << theta;
+    EXPECT_NEAR(allowed[0], low, 0.01);
+    EXPECT_NEAR(allowed[1], high, 0.01);
+  }
+}
+
+TEST(ResonanceSolver, DefaultCopperAlongZHasFourAllowedLinesWithGrowingSpacing) {
+  SolverParameters p;  // defaults: g 2.05/2.05/2.25, A 30/30/200 G, I = 3/2
+  const Grid grid;
+  ResonanceSolver solver(kNoShf, p, grid.centre, grid.range, grid.points);
+  const auto lines = transitionsAt(solver, 0, 0, grid.points);
+  std::vector<double> allowed;
+  double strongest = 0;
+  for (const Transition& t : lines) strongest = std::max(strongest, t.probability);
+  for (const Transition& t : lines)
+    if (t.probability > 1e-3 * strongest) allowed.push_back(t.field);
+  std::sort(allowed.begin(), allowed.end());
+  ASSERT_EQ(allowed.size(), 4u);
+  for (int k = 0; k + 2 < 4; ++k) EXPECT_GT(allowed[k + 2] - allowed[k + 1], allowed[k + 1] - allowed[k]);
+  // First order: centred near the gz position, spaced by about gz·Az/ge... in field, Az.
+  const double centre = 9.6 * 714.468 / 2.25;
+  EXPECT_NEAR((allowed[0] + allowed[3]) / 2, centre, 5.0);
+  EXPECT_NEAR((allowed[3] - allowed[0]) / 3, 200.0, 2.0);
+}
+
+// The spin Hamiltonian built independently from spin matrices (Kronecker
+// products), in the basis |MS, m⟩ with MS = +½ first and m descending.
+std::vector<cd> referenceHamiltonian(const SolverParameters& p, double B, double theta, double phi) {
+  const int nI = p.twoI + 1, D = 2 * nI;
+  const double I = p.twoI / 2.0;
+  auto mOf = [I](int k) { return I - k; };
+  std::vector<cd> Ix(nI * nI), Iy(nI * nI), Iz(nI * nI);
+  for (int r = 0; r < nI; ++r) {
+    Iz[r * nI + r] = mOf(r);
+    if (r + 1 < nI) {  // ⟨m|I+|m−1⟩
+      const double m = mOf(r);
+      const double plus = std::sqrt(I * (I + 1) - m * (m - 1));
+      Ix[r * nI + r + 1] = Ix[(r + 1) * nI + r] = plus / 2;
+      Iy[r * nI + r + 1] = cd(0, -plus / 2);
+      Iy[(r + 1) * nI + r] = cd(0, plus / 2);
+    }
+  }
+  const cd Sx[4] = {0, 0.5, 0.5, 0}, Sy[4] = {0, cd(0, -0.5), cd(0, 0.5), 0}, Sz[4] = {0.5, 0, 0, -0.5};
+  const cd S1[4] = {1, 0, 0, 1};
+  std::vector<cd> one(nI * nI);
+  for (int r = 0; r < nI; ++r) one[r * nI + r] = 1;
+  auto kron = [&](const cd* s, const std::vector<cd>& n) {
+    std::vector<cd> out(D * D);
+    for (int a = 0; a < 2; ++a)
+      for (int b = 0; b < 2; ++b)
+        for (int r = 0; r < nI; ++r)
+          for (int c = 0; c < nI; ++c) out[(a * nI + r) * D + b * nI + c] = s[a * 2 + b] * n[r * nI + c];
+    return out;
+  };
+  auto mul = [&](const std::vector<cd>& x, const std::vector<cd>& y) {
+    std::vector<cd> out(nI * nI);
+    for (int r = 0; r < nI; ++r)
+      for (int c = 0; c < nI; ++c)
+        for (int k = 0; k < nI; ++k) out[r * nI + c] += x[r * nI + k] * y[k * nI + c];
+    return out;
+  };
+  const double lx = std::sin(theta) * std::cos(phi), ly = std::sin(theta) * std::sin(phi), lz = std::cos(theta);
+  const double gamma = 2 * p.nuclearMoment * 0.00050504 / (ge * 0.9274015 * p.twoI);
+  // Iz² shifted by ¼ for half-integer spins (a constant the program drops).
+  std::vector<cd> Iz2 = mul(Iz, Iz);
+  if (p.twoI % 2 == 1)
+    for (int r = 0; r < nI; ++r) Iz2[r * nI + r] -= 0.25;
+  const std::vector<cd> IxIx = mul(Ix, Ix), IyIy = mul(Iy, Iy);
+  std::vector<cd> H(D * D);
+  auto add = [&](const std::vector<cd>& term, double factor) {
+    for (int k = 0; k < D * D; ++k) H[k] += factor * term[k];
+  };
+  add(kron(Sx, one), p.gx * lx * B / ge);
+  add(kron(Sy, one), p.gy * ly * B / ge);
+  add(kron(Sz, one), p.gz * lz * B / ge);
+  add(kron(Sx, Ix), p.gx * p.Ax / ge);
+  add(kron(Sy, Iy), p.gy * p.Ay / ge);
+  add(kron(Sz, Iz), p.gz * p.Az / ge);
+  add(kron(S1, Iz2), p.P);
+  add(kron(S1, IxIx), p.Q);
+  add(kron(S1, IyIy), -p.Q);
+  add(kron(S1, Ix), gamma * B * lx);
+  add(kron(S1, Iy), gamma * B * ly);
+  add(kron(S1, Iz), gamma * B * lz);
+  return H;
+}
+
+TEST(ResonanceSolver, HamiltonianEqualsTheSpinOperatorSum) {
+  for (int twoI : {1, 2, 3, 5, 7, 14}) {
+    SolverParameters p;
+    p.gx = 2.01;
+    p.gy = 2.07;
+    p.gz = 2.31;
+    p.Ax = 17;
+    p.Ay = -44;
+    p.Az = 151;
+    p.P = 3.5;
+    p.Q = -1.25;
+    p.nuclearMoment = 3.1;
+    p.twoI = twoI;
+    ResonanceSolver solver(kNoShf, p, 3000, 6000, 1024);
+    solver.setOrientation(37.0, 61.0);
+    const double B = 3217.0;
+    solver.hamiltonianAt(B);
+    const auto H = referenceHamiltonian(p, B, 37.0 * M_PI / 180, 61.0 * M_PI / 180);
+    const int D = solver.dimension();
+    ASSERT_EQ(D, 2 * twoI + 2);
+    for (int r = 0; r < D; ++r)
+      for (int c = 0; c < D; ++c) {
+        EXPECT_NEAR(solver.hr()[r * D + c], H[r * D + c].real(), 1e-9) << twoI << ":" << r << "," << c;
+        EXPECT_NEAR(solver.hi()[r * D + c], H[r * D + c].imag(), 1e-9) << twoI << ":" << r << "," << c;
+      }
+  }
+}
+
+TEST(ResonanceSolver, SuperhyperfineSetsSplitEachLineIntoTheirPattern) {
+  // Two spin-½ nuclei: three lines at −a, 0, +a with multiplicities 1, 2, 1.
+  const std::string twoProtons = "   1/2        10        10        10    2\r\n";
+  SolverParameters p = freeElectron();
+  const int points = 6001;  // 1 G per point over 0 … 6000 G
+  ResonanceSolver solver(twoProtons, p, 3000, 6000, points);
+  std::vector<double> target(points, 0.0);
+  solver.processOrientation(0, 0, 1.0, target.data());
+  std::vector<std::pair<int, double>> filled;
+  for (int i = 0; i < points; ++i)
+    if (target[i] != 0) filled.push_back({i, target[i]});
+  ASSERT_EQ(filled.size(), 3u);
+  // The splitting is g·A/g_eff = 10 G for an isotropic free electron.
+  EXPECT_EQ(filled[1].first - filled[0].first, 10);
+  EXPECT_EQ(filled[2].first - filled[1].first, 10);
+  EXPECT_NEAR(filled[1].second, 2 * filled[0].second, 1e-12 * filled[1].second);
+  EXPECT_NEAR(filled[2].second, filled[0].second, 1e-12 * filled[0].second);
+
+  // Lines are placed at the nearest grid point, truncated toward zero, so a
+  // position between −1.5 and −0.5 steps lands on index 0 and anything
+  // further out is dropped.
+  ResonanceSolver bare(kNoShf, p, 3000, 6000, points);
+  std::vector<double> edge(points, 0.0);
+  bare.setOrientation(0, 0);
+  bare.addResonance(-0.7, 1.0, edge.data());
+  bare.addResonance(-1.6, 5.0, edge.data());
+  bare.addResonance(6000.4, 3.0, edge.data());
+  bare.addResonance(6000.6, 7.0, edge.data());
+  EXPECT_EQ(edge[0], 1.0);
+  EXPECT_EQ(edge[points - 1], 3.0);
+  double total = 0;
+  for (double v : edge) total += v;
+  EXPECT_EQ(total, 4.0);
+}
+
+TEST(ResonanceSolver, ResonancesOutsideTheGridAreNotFoundAndWeightZeroStillRecords) {
+  const SolverParameters p = freeElectron();
+  ResonanceSolver outside(kNoShf, p, 1000, 1000, 2048);
+  EXPECT_TRUE(transitionsAt(outside, 30, 0, 2048).empty());
+
+  ResonanceSolver solver(kNoShf, p, 3000, 6000, 2048);
+  std::vector<double> target(2048, 0.0);
+  solver.processOrientation(10, 0, 0.0, target.data());
+  EXPECT_EQ(solver.transitionCount(), 4);
+  for (double v : target) EXPECT_EQ(v, 0.0);
+}
+
+}  // namespace
+}  // namespace quorra
