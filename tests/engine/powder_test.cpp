@@ -1,0 +1,117 @@
+#include "engine/powder.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace quorra {
+namespace {
+
+PowderRequest nonAxial(int anisotropic, std::vector<double>& kernel) {
+  PowderRequest r;
+  r.parameters.gx = 2.02;
+  r.parameters.gy = 2.06;
+  r.parameters.gz = 2.25;
+  r.parameters.Ax = 20;
+  r.parameters.Ay = 40;
+  r.parameters.Az = 200;
+  r.parameters.anisotropic = anisotropic;
+  r.parameters.widthX = 8;
+  r.parameters.widthY = 12;
+  r.parameters.widthZ = 20;
+  r.shfText = "   1/2        10        12        15    2\r\n";
+  r.points = 4096;
+  r.thetaStep = 4.0;
+  r.phiStep = 9.0;
+  kernel.resize(r.points);
+  // A derivative Gaussian kernel over 4.5 widths, as the line shape samples it.
+  r.parameters.kernelExtent = 4.5;
+  r.parameters.kernelStep = 4.5 / (r.points - 1);
+  for (int j = 0; j < r.points; ++j) {
+    const double x = j * r.parameters.kernelStep;
+    kernel[j] = x * std::exp(-x * x / 2) * std::exp(0.5);
+  }
+  r.parameters.kernel = kernel.data();
+  return r;
+}
+
+TEST(Powder, ResultIsBitwiseTheSameForAnyNumberOfThreads) {
+  for (int anisotropic : {0, 1}) {
+    std::vector<double> kernel;
+    const PowderRequest request = nonAxial(anisotropic, kernel);
+    std::vector<double> reference;
+    for (int threads : {1, 2, 3}) {
+      std::vector<double> target(request.points, 7.0);  // cleared by the run
+      int count = threads;
+      const PowderOutcome outcome = runPowder(request, target.data(), count);
+      EXPECT_TRUE(outcome.completed);
+      EXPECT_EQ(outcome.threadsUsed, std::min(threads, omp_get_num_procs()));
+      EXPECT_GT(outcome.transitions, 0);
+      if (reference.empty()) {
+        reference = target;
+        continue;
+      }
+      EXPECT_EQ(0, std::memcmp(reference.data(), target.data(), sizeof(double) * request.points))
+          << threads << " threads, anisotropic " << anisotropic;
+    }
+  }
+}
+
+TEST(Powder, GridFollowsSinThetaAndTheAxialShortcut) {
+  std::vector<double> kernel;
+  PowderRequest request = nonAxial(0, kernel);
+  request.thetaStep = 90;
+  request.phiStep = 2.1;
+  std::vector<double> target(request.points);
+  int threads = 1;
+  // θ = 0, 90, 180: one orientation at each pole, trunc(180/2.1) = 85 at the equator.
+  EXPECT_EQ(runPowder(request, target.data(), threads).orientations, 1 + 85 + 1);
+  EXPECT_EQ(powderRowCount(0.22), 819);
+  EXPECT_EQ(powderRowCount(200), 1);
+
+  request.parameters.gy = request.parameters.gx;
+  request.parameters.Ay = request.parameters.Ax;
+  request.thetaStep = 1.0;
+  EXPECT_EQ(runPowder(request, target.data(), threads).orientations, 181);
+
+  // A step above 180° leaves only θ = 0, whose weight is 0.
+  request.thetaStep = 200;
+  runPowder(request, target.data(), threads);
+  for (double v : target) EXPECT_EQ(v, 0.0);
+}
+
+TEST(Powder, ThreadCountZeroOrTooLargeMeansAllProcessors) {
+  const int processors = omp_get_num_procs();
+  EXPECT_EQ(effectiveThreadCount(0), processors);
+  EXPECT_EQ(effectiveThreadCount(processors + 5), processors);
+  EXPECT_EQ(effectiveThreadCount(1), 1);
+}
+
+class StopAtFirstRow : public PowderProgress {
+ public:
+  bool update(double theta, double seconds) override {
+    thetas.push_back(theta);
+    EXPECT_GE(seconds, 0.0);
+    return false;
+  }
+  std::vector<double> thetas;
+};
+
+TEST(Powder, ProgressHookStopsTheRun) {
+  std::vector<double> kernel;
+  PowderRequest request = nonAxial(0, kernel);
+  StopAtFirstRow stop;
+  request.progress = &stop;
+  std::vector<double> target(request.points);
+  int threads = 1;
+  const PowderOutcome outcome = runPowder(request, target.data(), threads);
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_EQ(stop.thetas, std::vector<double>{0.0});
+  EXPECT_EQ(outcome.orientations, 1);  // the row being started is still computed
+}
+
+}  // namespace
+}  // namespace quorra
