@@ -41,7 +41,7 @@ bool CEprWindow::EnsureArrayCapacity(int n) {
   spin.points = spin.pointsInArrays = 0;
 
   const size_t slots = 5 * static_cast<size_t>(n);
-  void* grown = slots / 5 == static_cast<size_t>(n) ? std::realloc(block_, slots * sizeof(double)) : nullptr;
+  void* grown = slots / 5 == static_cast<size_t>(n) ? reallocateBlock(block_, slots * sizeof(double)) : nullptr;
   if (grown == nullptr) {
     ui_.messageBox("MEMORY OVER! NO SPACE FOR ARRAYS", "", MessageIcon::Exclamation);
     return false;

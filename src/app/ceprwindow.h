@@ -6,6 +6,7 @@
 // operations the command handlers build on. It knows no window system: all
 // user interaction goes through the UserInterface it is given.
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,12 @@ class CEprWindow {
   double angularPlotHeightFraction = 0.82;
   int smoothingPoints = 5;
   CChildView view;
+
+  // How the trace block is grown; tests replace it to simulate an
+  // allocation failure.
+  void* (*reallocateBlock)(void* block, size_t bytes) = [](void* block, size_t bytes) {
+    return std::realloc(block, bytes);
+  };
 
  private:
   size_t capacitySlots() const { return static_cast<size_t>(spin.capacity); }

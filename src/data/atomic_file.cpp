@@ -1,5 +1,6 @@
 #include "data/atomic_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +23,18 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
     return;
   }
   temporaryPath_ = buffer.data();
+  // mkstemp creates the file private to its owner; give it the mode of the
+  // file it replaces, or what the user's umask gives a new file.
+  struct stat existing;
+  mode_t mode;
+  if (::stat(path.c_str(), &existing) == 0) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(descriptor, mode);
   file_ = fdopen(descriptor, "w");
   if (file_ == nullptr) {
     error_ = std::strerror(errno);

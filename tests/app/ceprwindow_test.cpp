@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 
 #include "app/parameter_names.h"
@@ -98,7 +97,8 @@ TEST(CEprWindow, ArraysGrowOnlyAndGrowingClearsTheTraces) {
   EXPECT_TRUE(ui.messages.empty());
 
   // A failed allocation keeps the old block, leaves zero points and says so.
-  EXPECT_FALSE(w.EnsureArrayCapacity(INT_MAX));
+  w.reallocateBlock = [](void*, size_t) -> void* { return nullptr; };
+  EXPECT_FALSE(w.EnsureArrayCapacity(200000));
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "MEMORY OVER! NO SPACE FOR ARRAYS");
   EXPECT_EQ(ui.messages[0].title, "");

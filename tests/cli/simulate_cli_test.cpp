@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/parameter_names.h"
+#include "app/simulation_commands.h"
+#include "data/text_spectrum_format.h"
+#include "run_cli.h"
+#include "support/scripted_ui.h"
+
+namespace quorra::testing {
+namespace {
+
+TEST(SimulateCli, WritesTheInProcessRedTraceAndSaysWhereItWent) {
+  const std::string folder = makeTemporaryFolder();
+  const CliResult run =
+      runCli({"simulate", "--set", "points=4096", "--set", "gx=2.02", "--set", "Ax=20", "--set", "thetaStep=2",
+              "--set", "phiStep=6", "--threads", "2", "-o", "copper.txt"},
+             folder);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("spectrum written to copper.txt"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("2 threads"), std::string::npos) << run.err;
+  EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"copper.txt"});
+
+  ScriptedUserInterface ui;
+  CEprWindow w(ui);
+  for (const char* setting : {"points=4096", "gx=2.02", "Ax=20", "thetaStep=2", "phiStep=6"}) {
+    const std::string s = setting;
+    ASSERT_EQ(setParameter(w, s.substr(0, s.find('=')), s.substr(s.find('=') + 1)), "");
+  }
+  w.threadCount = 1;  // the thread count does not change the result
+  ASSERT_TRUE(Simulate(w).redShown);
+  const std::string expected =
+      formatTextSpectrum(w.redValues(), w.spin.points, w.spin.fieldCentre, w.spin.fieldRange, w.spin.fieldStep);
+  EXPECT_EQ(readFile(folder + "/copper.txt"), expected);
+  EXPECT_EQ(expected.substr(0, 24), "    0.0000  0.00000E+00\n");
+}
+
+TEST(SimulateCli, DefaultRunAndOneOrientation) {
+  const std::string folder = makeTemporaryFolder();
+  CliResult run = runCli({"simulate"}, folder);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("819 orientations"), std::string::npos) << run.err;
+  const std::string text = readFile(folder + "/spectrum.txt");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 65536);
+
+  run = runCli({"simulate", "--crystal", "0,0", "--set", "points=2048", "-o", "z.txt"}, folder);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("1 orientations"), std::string::npos) << run.err;
+}
+
+TEST(SimulateCli, BadInputWritesNothingAndExitsTwo) {
+  const std::string folder = makeTemporaryFolder();
+  {
+    std::ofstream old(folder + "/keep.txt");
+    old << "old contents\n";
+  }
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"simulate", "--set", "gq=2"}, "quorra: Unknown parameter name \"gq\".\n"},
+      {{"simulate", "--set", "gx=two"}, "quorra: The value of gx is not a finite number: \"two\".\n"},
+      {{"simulate", "--set", "gx"}, "quorra: --set expects NAME=VALUE, got \"gx\".\n"},
+      {{"simulate", "--set", "nuclearSpinText=9"},
+       "quorra: INVALID NUCLEAR SPIN: The nuclear spin must be one of 1/2, 1, 3/2, ... 7.\n"},
+      {{"simulate", "--set", "frequency=0", "-o", "keep.txt"},
+       "quorra: INVALID PARAMETER: The frequency must be greater than 0 GHz.\n"},
+      {{"simulate", "--shf", "missing.shf"}, "quorra: Cannot read the superhyperfine table missing.shf.\n"},
+      {{"simulate", "--threads", "-1"}, "quorra: --threads must be 0 (all processors) or more.\n"},
+      {{"simulate", "--crystal", "10"}, "quorra: --crystal expects THETA,PHI in degrees, got \"10\".\n"},
+      {{"simulate", "-o", "no/such/folder/x.txt"},
+       "quorra: cannot write no/such/folder/x.txt: No such file or directory\n"},
+      {{"fields", "--orientation", "a,b"}, "quorra: --orientation expects THETA,PHI in degrees, got \"a,b\".\n"},
+  };
+  for (const auto& c : cases) {
+    const CliResult run = runCli(c.args, folder);
+    EXPECT_EQ(run.exitCode, 2) << c.args[1];
+    EXPECT_EQ(run.err, c.message);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"keep.txt"});
+  }
+  EXPECT_EQ(readFile(folder + "/keep.txt"), "old contents\n");
+  const CliResult unknown = runCli({"simulate", "--bogus"}, folder);
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err.rfind("quorra: ", 0), 0u);
+}
+
+TEST(SimulateCli, SuperhyperfineTableFromAFile) {
+  const std::string folder = makeTemporaryFolder();
+  {
+    std::ofstream table(folder + "/two.shf");
+    table << "1/2 10 10 15 2\n1 5 5 5 0";  // the last line lacks its line break
+  }
+  CliResult run = runCli({"fields", "--orientation", "0,0", "--shf", "two.shf"}, folder);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  {
+    std::ofstream table(folder + "/bad.shf");
+    table << "1/2 10 10 15 40\n";
+  }
+  run = runCli({"simulate", "--shf", "bad.shf"}, folder);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err, "quorra: INVALID SHF TABLE: Line 1 of the superhyperfine table has atoms times spin above 18.\n");
+}
+
+TEST(SimulateCli, InterruptLeavesNoFile) {
+  const std::string folder = makeTemporaryFolder();
+  {
+    std::ofstream old(folder + "/slow.txt");
+    old << "previous run\n";
+  }
+  // A non-axial powder on one thread takes many seconds.
+  const CliResult run = runCli(
+      {"simulate", "--set", "gx=2.02", "--set", "Ax=20", "--threads", "1", "-o", "slow.txt"}, folder, 500);
+  EXPECT_EQ(run.exitCode, 130) << run.err;
+  EXPECT_NE(run.err.find("interrupted; no file written."), std::string::npos) << run.err;
+  EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"slow.txt"});
+  EXPECT_EQ(readFile(folder + "/slow.txt"), "previous run\n");
+}
+
+TEST(FieldsCli, PrintsTheRecordedTransitionsAsTextAndJson) {
+  const std::vector<std::string> freeElectron = {"--set", "gx=2.0023",  "--set", "gy=2.0023",
+                                                 "--set", "gz=2.0023",  "--set", "Ax=0",
+                                                 "--set", "Ay=0",       "--set", "Az=0",
+                                                 "--set", "nuclearSpinText=1/2", "--set", "nuclearMoment=0"};
+  std::vector<std::string> args = {"fields", "--orientation", "0,0"};
+  args.insert(args.end(), freeElectron.begin(), freeElectron.end());
+  CliResult run = runCli(args);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 10), "3425.5071 ");
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4);
+  EXPECT_NE(run.out.find(" 1 3\n"), std::string::npos);
+  args.push_back("--json");
+  run = runCli(args);
+  ASSERT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.substr(0, 43), "[\n  {\"field\": 3425.5071, \"probability\": 2.0");
+  EXPECT_NE(run.out.find("\"levels\": [2, 4]}\n]\n"), std::string::npos) << run.out;
+}
+
+TEST(Cli, HelpListsEverySettableNameWithUnitAndDefault) {
+  for (const char* command : {"simulate", "fields"}) {
+    const CliResult run = runCli({command, "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const ParameterName& p : parameterNames()) EXPECT_NE(run.out.find(p.name), std::string::npos) << p.name;
+    EXPECT_NE(run.out.find("frequency        GHz                9.6"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("nuclearSpinText  -                  3/2"), std::string::npos);
+  }
+  const CliResult top = runCli({"--help"});
+  EXPECT_EQ(top.exitCode, 0);
+  EXPECT_NE(top.out.find("simulate"), std::string::npos);
+  EXPECT_NE(top.out.find("fields"), std::string::npos);
+  EXPECT_EQ(runCli({}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quorra::testing
