@@ -127,6 +127,7 @@ class RecordingCanvas : public Canvas {
   RasterMode mode_ = RasterMode::Copy;
   BackgroundMode backgroundMode_ = BackgroundMode::Opaque;
   Colour textColour_ = 0;
+  Mapping mapping_;
 };
 
 }  // namespace quorra::testing
