@@ -2,7 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "plot_fixture.h"
+
+// Every allocation of this test program is counted, so that a test can show
+// that drawing allocates nothing.
+namespace {
+std::atomic<long> allocations{0};
+}
+void* operator new(std::size_t size) {
+  ++allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace quorra::testing {
 namespace {
@@ -71,6 +88,14 @@ TEST(TraceDrawing, PointSampledBelowTwoPointsPerColumnAveragedFromTwo) {
   EXPECT_EQ(path[599].y, 506);
 }
 
+// Counts vertices without storing them.
+class CountingCanvas : public RecordingCanvas {
+ public:
+  void moveTo(int, int) override { ++moves; }
+  void lineTo(int, int) override { ++lines; }
+  int lines = 0;
+};
+
 TEST(TraceDrawing, OneSegmentPerColumnForAFullGridAndBlueOverRed) {
   PlotFixture f(800, 600);
   std::vector<double> v(65536);
@@ -88,6 +113,13 @@ TEST(TraceDrawing, OneSegmentPerColumnForAFullGridAndBlueOverRed) {
     EXPECT_EQ(f.canvas.segments[i].to.x, i + 1);
   }
   EXPECT_EQ(f.canvas.segments.back().pen.colour, rgb(0, 0, 255));
+
+  // Drawing 2 × 65 536 points allocates nothing.
+  CountingCanvas counting;
+  const long before = allocations.load();
+  f.view.DrawTraces(counting);
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(counting.lines, 2 * 799);
 }
 
 }  // namespace
