@@ -1,0 +1,92 @@
+// The FFT convolution against the direct sum it replaces, and the arithmetic
+// of the processing tools.
+
+#include "data/hilbert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "data/number_text.h"
+#include "data/processing_tools.h"
+
+namespace quorra {
+namespace {
+
+TEST(Hilbert, ConvolutionEqualsTheDirectSum) {
+  uint64_t seed = 12345;
+  for (int n : {1, 2, 3, 7, 64, 1000, 1531}) {
+    std::vector<double> y(n), direct(n), fast(n);
+    for (int i = 0; i < n; ++i) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      // A derivative-like line plus noise and an offset.
+      const double x = (i - n / 2.0) / (n / 10.0 + 1);
+      y[i] = -x * std::exp(-x * x) + 0.05 * (static_cast<double>(seed >> 11) / 9007199254740992.0 - 0.5) + 0.3;
+    }
+    hilbertDirectSum(y.data(), direct.data(), n);
+    HilbertConvolver convolver(n);
+    ASSERT_TRUE(convolver.ready());
+    EXPECT_GE(convolver.transformLength(), 2 * n - 1);
+    convolver.transform(y.data(), fast.data());
+    double largest = 0.0;
+    for (double v : direct) largest = std::max(largest, std::fabs(v));
+    for (int k = 0; k < n; ++k) ASSERT_NEAR(fast[k], direct[k], 1e-9 * std::max(largest, 1e-300)) << n << " " << k;
+  }
+}
+
+TEST(Hilbert, SignAndDivisor) {
+  // One point at j = 2: points above it get y/(k − 2)/3.141592, below it the
+  // negative, the point itself nothing.
+  std::vector<double> y{0, 0, 3.141592, 0, 0}, H(5);
+  hilbertDirectSum(y.data(), H.data(), 5);
+  EXPECT_EQ(H, (std::vector<double>{-0.5, -1.0, 0.0, 1.0, 0.5}));
+  HilbertConvolver convolver(5);
+  convolver.transform(y.data(), H.data());
+  const double expected[] = {-0.5, -1.0, 0.0, 1.0, 0.5};
+  for (int k = 0; k < 5; ++k) EXPECT_NEAR(H[k], expected[k], 1e-14) << k;
+  EXPECT_EQ(fftFriendlyLength(131071), 131072);
+  EXPECT_EQ(fftFriendlyLength(11), 12);
+}
+
+TEST(ProcessingTools, SlopeSmoothingAndNumberText) {
+  std::vector<double> line(10);
+  for (int i = 0; i < 10; ++i) line[i] = 2 + 3 * i;
+  const double slope = proposedSlope(line.data(), 10);
+  EXPECT_EQ(slope, 2.7);  // (29 − 2)/10, divided by the count
+  subtractSlope(line.data(), 10, slope);
+  EXPECT_EQ(line[0], 0.0);
+  EXPECT_NEAR(line[9], 2.7, 1e-12);  // (last − first)/N
+
+  EXPECT_EQ(smoothingHalfWidth(5, 100), 2);
+  EXPECT_EQ(smoothingHalfWidth(4, 100), 2);
+  EXPECT_EQ(smoothingHalfWidth(3, 100), 1);
+  EXPECT_EQ(smoothingHalfWidth(1, 100), 1);
+  EXPECT_EQ(smoothingHalfWidth(6, 100), 3);
+  EXPECT_EQ(smoothingHalfWidth(101, 10), 4);  // the window fits in the points
+  std::vector<double> src{1, 2, 6, 3, 8, 4, 0}, dst(7);
+  movingAverage(src.data(), dst.data(), 7, 1);
+  EXPECT_EQ(dst, (std::vector<double>{3, 3, 11.0 / 3, 17.0 / 3, 5, 4, 4}));
+
+  // Locale-independent C conversions.
+  EXPECT_EQ(formatFixed(1.0, 6), "1.000000");
+  EXPECT_EQ(formatFixed(5.0, 1, 6, true), "5.0   ");
+  EXPECT_EQ(formatExponent(2.7, 10, 16), "2.7000000000e+00");
+  EXPECT_EQ(formatExponent(-1.25e-3, 5, 12, true), "-1.25000E-03");
+  std::string general;
+  appendGeneral(general, 0.000123456789, 7, 13);
+  EXPECT_EQ(general, " 0.0001234568");
+  double value = 7;
+  EXPECT_FALSE(scanDouble("--1", value));
+  EXPECT_TRUE(scanDouble("  -0x1.8p1 ", value));
+  EXPECT_EQ(value, -3.0);
+  EXPECT_TRUE(scanDouble("1e999", value));
+  EXPECT_TRUE(std::isinf(value));
+  int count = 0;
+  EXPECT_FALSE(scanInt("2147483648", count));
+  EXPECT_TRUE(scanInt(" +12abc", count));
+  EXPECT_EQ(count, 12);
+}
+
+}  // namespace
+}  // namespace quorra
