@@ -9,6 +9,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
+#include "cli/plot_output.h"
 #include "data/atomic_file.h"
 #include "data/text_spectrum_format.h"
 
@@ -21,6 +22,7 @@ struct SimulateOptions {
   std::string output = "spectrum.txt";
   int threads = 0;
   std::string crystal;
+  PlotOptions plot;
 };
 
 int runSimulate(const SimulateOptions& options) {
@@ -39,6 +41,8 @@ int runSimulate(const SimulateOptions& options) {
   // reported at once; it replaces the target only when complete.
   AtomicFileWriter output(options.output);
   if (!output.ok()) return fail(kExitUsage, "cannot write " + options.output + ": " + output.error());
+  PlotOptions plot = options.plot;
+  if (const std::string problem = checkPlotOptions(plot); !problem.empty()) return fail(kExitUsage, problem);
 
   ConsoleUserInterface::installInterruptHandler();
   ui.quietAfterInterrupt();
@@ -62,9 +66,12 @@ int runSimulate(const SimulateOptions& options) {
                                        spin.fieldStep)) ||
       !output.commit())
     return fail(kExitUsage, "cannot write " + options.output + ": " + output.error());
+  if (!plot.path.empty())
+    if (const std::string problem = writePlotFile(window, plot); !problem.empty()) return fail(kExitUsage, problem);
 
   std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s; spectrum written to %s\n",
                report.orientations, report.transitions, report.threadsUsed, report.seconds, options.output.c_str());
+  if (!plot.path.empty()) std::fprintf(stderr, "quorra: plot written to %s\n", plot.path.c_str());
   return kExitOk;
 }
 
@@ -82,6 +89,8 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
   command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")->capture_default_str();
   command->add_option("--crystal", options.crystal, "One orientation THETA,PHI (degrees) instead of the powder")
       ->type_name("THETA,PHI");
+  addPlotOptions(*command, options.plot, "--plot",
+                 "Also draw the spectrum as the main view shows it, PNG, SVG or PDF (the printed page) by extension");
   command->callback([&exitCode] { exitCode = runSimulate(options); });
 }
 

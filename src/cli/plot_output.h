@@ -1,0 +1,34 @@
+#pragma once
+// Plot files of the command line: the --plot and --size options that
+// simulate shares with the plot command, and the checks and the writing
+// behind them. The picture is what the main view shows: PNG and SVG the
+// view's client area, PDF the printed page.
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+namespace quorra {
+class CEprWindow;
+}
+
+namespace quorra::cli {
+
+struct PlotOptions {
+  std::string path;               // PNG, SVG or PDF by extension; empty = no plot
+  std::string size = "800x600";   // client area of the view, WxH pixels
+  int width = 800, height = 600;  // parsed by checkPlotOptions
+};
+
+// Adds --size WxH, and --plot FILE under the given name and help text.
+void addPlotOptions(CLI::App& command, PlotOptions& options, const std::string& fileOption,
+                    const std::string& fileHelp);
+
+// Checks the options before any work is done: the size, the image format,
+// and that the file can be written. Returns an empty string or one line.
+std::string checkPlotOptions(PlotOptions& options);
+
+// Draws the window's main view into options.path. Returns an empty string
+// or one line saying why nothing was written.
+std::string writePlotFile(CEprWindow& window, const PlotOptions& options);
+
+}  // namespace quorra::cli
