@@ -168,6 +168,7 @@ SolverParameters CEprWindow::solverParameters() {
   p.kernelExtent = lineShape.kernelExtent;
   p.kernelStep = lineShape.kernelStep;
   p.kernel = kernel();
+  p.engine = engine;
   return p;
 }
 

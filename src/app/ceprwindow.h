@@ -79,6 +79,7 @@ class CEprWindow {
   SimulationFlags flags;
   SpectrumTrace red, blue;
   int threadCount = 0;  // powder workers; 0 = all processors; after a run, the number used
+  Engine engine = Engine::Fast;  // eigen-solver path of every computation
   std::string experimentalParameterText;
   std::string currentFileName;
   double crystalTheta = 0.0, crystalPhi = 0.0;  // degrees

@@ -22,6 +22,7 @@ struct SimulateOptions {
   std::string output = "spectrum.txt";
   int threads = 0;
   std::string crystal;
+  std::string engine = "fast";
   PlotOptions plot;
 };
 
@@ -32,6 +33,7 @@ int runSimulate(const SimulateOptions& options) {
   if (!problem.empty()) return fail(kExitUsage, problem);
   if (options.threads < 0) return fail(kExitUsage, "--threads must be 0 (all processors) or more.");
   window.threadCount = options.threads;
+  window.engine = options.engine == "reference" ? Engine::Reference : Engine::Fast;
   double theta = 0, phi = 0;
   if (!options.crystal.empty() && !parseAngles(options.crystal, theta, phi))
     return fail(kExitUsage, "--crystal expects THETA,PHI in degrees, got \"" + options.crystal + "\".");
@@ -87,6 +89,11 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
   addParameterOptions(*command, options.parameters);
   command->add_option("-o,--output", options.output, "Text spectrum to write")->capture_default_str();
   command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")->capture_default_str();
+  command
+      ->add_option("--engine", options.engine,
+                   "Eigen-solver path: fast (batched, vectorised) or reference (one matrix at a time)")
+      ->check(CLI::IsMember({"fast", "reference"}))
+      ->capture_default_str();
   command->add_option("--crystal", options.crystal, "One orientation THETA,PHI (degrees) instead of the powder")
       ->type_name("THETA,PHI");
   addPlotOptions(*command, options.plot, "--plot",

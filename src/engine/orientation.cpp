@@ -8,16 +8,19 @@
 
 namespace quorra {
 
-namespace {
-constexpr double kFieldTolerance = 0.01;      // G: bracket width, duplicate fields, resonant pairs
-constexpr double kGapTolerance = 1e-4;        // G: |gap − quantum| that ends a refinement
-constexpr double kFlatTolerance = 1e-6;       // G: regula falsi falls back to bisection
-constexpr int kMaxRefinementSteps = 10000;    // safety net; convergence takes a few dozen
-}  // namespace
-
 void ResonanceSolver::processOrientation(double thetaDegrees, double phiDegrees, double weight,
                                          double* target) {
+  setupOrientation(thetaDegrees, phiDegrees);
+  if (batch_)
+    processOrientationFast(weight, target);
+  else
+    processOrientationReference(weight, target);
+}
+
+// Per-orientation quantities: direction, line width, superhyperfine splittings.
+void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
   transitionCount_ = 0;
+  resonanceCount_ = 0;
   setOrientation(thetaDegrees, phiDegrees);
 
   if (p_.anisotropic == 1) {
@@ -34,9 +37,10 @@ void ResonanceSolver::processOrientation(double thetaDegrees, double phiDegrees,
                               (set.gAz * lz_) * (set.gAz * lz_)) /
                     gEff;
   }
+}
 
+void ResonanceSolver::processOrientationReference(double weight, double* target) {
   const double step = fieldRange_ / kScanSteps;
-  resonanceCount_ = 0;
   for (int k = 0; k <= kScanSteps; ++k) {
     levelsAt(fieldStart_ + k * step, false);
     for (int j = 0; j < D_; ++j) level(k, j) = E_[j];
@@ -130,16 +134,29 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
 }
 
 void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
-  for (int r = 0; r < resonanceCount_; ++r)
-    if (std::fabs(field - resonanceFields_[r]) < kFieldTolerance) return;
-  if (resonanceCount_ == kMaxResonances) return;  // list full: further fields are cut
-  resonanceFields_[resonanceCount_++] = field;
-
+  if (!acceptField(field)) return;
   levelsAt(field, true);
+  addTransitionsAt(field, {E_, Vr_, Vi_, 1, 0}, weight, target);
+}
+
+bool ResonanceSolver::acceptField(double field) {
+  for (int r = 0; r < resonanceCount_; ++r)
+    if (std::fabs(field - resonanceFields_[r]) < kFieldTolerance) return false;
+  if (resonanceCount_ == kMaxResonances) return false;  // list full: further fields are cut
+  resonanceFields_[resonanceCount_++] = field;
+  return true;
+}
+
+void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target) {
+  const int D = D_, NI = NI_;
+  const int stride = levels.stride, lane = levels.lane;
+  auto energy = [&](int j) { return levels.values[j * stride + lane]; };
+  auto vr = [&](int k, int j) { return levels.vectorsReal[(k * D + j) * stride + lane]; };
+  auto vi = [&](int k, int j) { return levels.vectorsImag[(k * D + j) * stride + lane]; };
   int pairCount = 0;
-  for (int p = 0; p + 1 < D_ && pairCount < kMaxTransitions; ++p) {
-    for (int q = p + 1; q < D_ && pairCount < kMaxTransitions; ++q) {
-      if (std::fabs(std::fabs(E_[p] - E_[q]) - quantum_) < kFieldTolerance) {
+  for (int p = 0; p + 1 < D && pairCount < kMaxTransitions; ++p) {
+    for (int q = p + 1; q < D && pairCount < kMaxTransitions; ++q) {
+      if (std::fabs(std::fabs(energy(p) - energy(q)) - quantum_) < kFieldTolerance) {
         pairP_[pairCount] = p;
         pairQ_[pairCount] = q;
         ++pairCount;
@@ -147,7 +164,6 @@ void ResonanceSolver::recordTransitions(double field, double weight, double* tar
     }
   }
 
-  const int D = D_, NI = NI_;
   const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
   const double cuY = p_.gy * cosTheta_ * sinPhi_;
   const double cuZ = 0.5 * p_.gz * sinTheta_;
@@ -160,7 +176,7 @@ void ResonanceSolver::recordTransitions(double field, double weight, double* tar
       // X = Sx·ψq, Y = Sy·ψq at component k.
       const bool upperHalf = k < NI;
       const int partner = upperHalf ? NI + k : k - NI;
-      const double qr = Vr_[partner * D + q], qi = Vi_[partner * D + q];
+      const double qr = vr(partner, q), qi = vi(partner, q);
       const double xr = 0.5 * qr, xi = 0.5 * qi;
       double yr, yi;
       if (upperHalf) {  // −(i/2)·ψ
@@ -171,12 +187,12 @@ void ResonanceSolver::recordTransitions(double field, double weight, double* tar
         yi = 0.5 * qr;
       }
       const double sign = upperHalf ? 1.0 : -1.0;
-      const double ownR = Vr_[k * D + q], ownI = Vi_[k * D + q];
+      const double ownR = vr(k, q), ownI = vi(k, q);
       const double ur = cuX * xr + cuY * yr + sign * cuZ * ownR;
       const double ui = cuX * xi + cuY * yi + sign * cuZ * ownI;
       const double wr = cwX * xr - cwY * yr;
       const double wi = cwX * xi - cwY * yi;
-      const double pr = Vr_[k * D + p], pi = Vi_[k * D + p];
+      const double pr = vr(k, p), pi = vi(k, p);
       // conj(ψp)·u
       upR += pr * ur + pi * ui;
       upI += pr * ui - pi * ur;

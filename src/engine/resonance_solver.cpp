@@ -75,6 +75,14 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
   transitions_.assign(kMaxTransitions, Transition{});
   pairP_.assign(kMaxTransitions, 0);
   pairQ_.assign(kMaxTransitions, 0);
+  if (p_.engine == Engine::Fast) {
+    batch_ = std::make_unique<BatchEigenSolver>(D_, failureSink);
+    unitR_.assign(dd, 0.0);
+    unitI_.assign(dd, 0.0);
+    brackets_.resize(kBracketChunk);
+    bracketFields_.resize(kBracketChunk);
+    acceptedFields_.resize(kMaxResonances);
+  }
 
   // Nuclear tables, radicands in integers (doubled quantum numbers).
   lowerPart_.assign(NI_ + 1, 0.0);

@@ -14,8 +14,10 @@
 // Everything is allocated at construction; processOrientation allocates
 // nothing. One instance is used by one thread.
 
+#include <memory>
 #include <vector>
 
+#include "engine/batch_eigen_solver.h"
 #include "engine/hermitian_eigen_solver.h"
 #include "engine/shf_table.h"
 #include "engine/solver_parameters.h"
@@ -36,6 +38,7 @@ class ResonanceSolver {
   static constexpr int kScanSteps = 100;       // level table rows 0 … 100
   static constexpr int kMaxResonances = 300;   // distinct fields per orientation
   static constexpr int kMaxTransitions = 300;  // records per orientation
+  static constexpr int kBracketChunk = 512;    // brackets refined together by the fast path
 
   // shfText must already have been accepted by parseShfTable; parameters by
   // validateSolverParameters. failureSink receives eigen-solver failures.
@@ -87,7 +90,39 @@ class ResonanceSolver {
   void addResonance(double field, double intensity, double* target);
 
  private:
+  static constexpr double kFieldTolerance = 0.01;  // G: bracket width, duplicate fields, resonant pairs
+  static constexpr double kGapTolerance = 1e-4;    // G: |gap − quantum| that ends a refinement
+  static constexpr double kFlatTolerance = 1e-6;   // G: regula falsi falls back to bisection
+  static constexpr int kMaxRefinementSteps = 10000;  // safety net; convergence takes a few dozen
+
+  void processOrientationReference(double weight, double* target);
+  void processOrientationFast(double weight, double* target);
+  void setupOrientation(double thetaDegrees, double phiDegrees);
+
+  // Fast path: a bracket of the pair scan and its refinement.
+  struct Bracket {
+    double lo, flo, hi, fhi;
+  };
+  void refineAndRecord(int count, double weight, double* target);
+  // Writes H0 + B·M of the current orientation into lane of the batch.
+  void fillLane(int lane, double B);
+  double pairExcessClosestToZero(const double* values, int stride, int lane) const;
+
+  // Eigenvalues and vectors as one of the solvers leaves them: value j at
+  // values[j·stride + lane], component k of vector j at [(k·D + j)·stride + lane].
+  struct Eigensystem {
+    const double* values;
+    const double* vectorsReal;
+    const double* vectorsImag;
+    int stride;
+    int lane;
+  };
   void recordTransitions(double field, double weight, double* target);
+  // Appends field to the resonance fields unless one lies within 0.01 G or
+  // the list is full; true when appended.
+  bool acceptField(double field);
+  // Collects the pairs resonant at field, adds their lines and records them.
+  void addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target);
   void followLevels();
   double refineBracket(double lo, double flo, double hi, double fhi);
   void addLine(int index, double amount, double* target);
@@ -127,6 +162,13 @@ class ResonanceSolver {
   std::vector<Transition> transitions_;
   int transitionCount_ = 0;
   std::vector<int> pairP_, pairQ_;
+
+  // Fast path state, allocated at construction when the fast engine is chosen.
+  std::unique_ptr<BatchEigenSolver> batch_;
+  std::vector<double> unitR_, unitI_;  // field-dependent part per gauss, upper triangle
+  std::vector<Bracket> brackets_;
+  std::vector<double> bracketFields_;
+  std::vector<double> acceptedFields_;
   int touchedLow_ = 0, touchedHigh_ = -1;
 };
 

@@ -6,6 +6,10 @@
 
 namespace quorra {
 
+// Which eigen-solver path the resonance search uses: the reference solver one
+// matrix at a time, or the batched, vectorised one (the default).
+enum class Engine { Reference, Fast };
+
 struct SolverParameters {
   double frequency = 9.6;  // GHz
   double gx = 2.05, gy = 2.05, gz = 2.25;
@@ -20,6 +24,7 @@ struct SolverParameters {
   double kernelExtent = 0.0;  // line widths
   double kernelStep = 0.0;    // line widths per kernel sample
   const double* kernel = nullptr;  // points samples; needed only when anisotropic
+  Engine engine = Engine::Fast;
 };
 
 inline constexpr int kMaxPoints = 10000000;

@@ -1,0 +1,430 @@
+#include "engine/batch_eigen_solver.h"
+
+#include "engine/message_sink.h"
+
+namespace quorra {
+
+namespace {
+
+constexpr int L = BatchEigenSolver::kLanes;
+
+struct Workspace {
+  int n;
+  double *ar, *ai;  // matrix, upper triangle, lane-innermost
+  double *qr, *qi;  // accumulated unitary transformation (vectors only)
+  double* z;        // eigenvectors of the real tridiagonal matrix (vectors only)
+  double *vr, *vi;  // output vectors
+  double *ur, *ui, *pr, *pi;
+  double *d, *e;    // tridiagonal, [index·L + lane]
+  double* values;
+};
+
+// Everything below is written as loops over the eight lanes with no
+// cross-lane data flow, so that the compiler turns each into vector
+// instructions of the target the kernel is cloned for.
+
+#define LANES _Pragma("omp simd") for (int l = 0; l < L; ++l)
+
+inline __attribute__((always_inline)) double absd(double x) { return __builtin_fabs(x); }
+
+inline __attribute__((always_inline)) void householder(const Workspace& w, bool vectors) {
+  const int n = w.n;
+  double* __restrict ar = w.ar;
+  double* __restrict ai = w.ai;
+  double* __restrict ur = w.ur;
+  double* __restrict ui = w.ui;
+  double* __restrict pr = w.pr;
+  double* __restrict pi = w.pi;
+  auto A = [n](int r, int c) { return (r * n + c) * L; };
+  for (int i = 0; i + 2 < n; ++i) {
+    double sigma[L] = {};
+    for (int k = i + 2; k < n; ++k) {
+      const int ik = A(i, k);
+      LANES sigma[l] += ar[ik + l] * ar[ik + l] + ai[ik + l] * ai[ik + l];
+    }
+    double beta[L];
+    const int sub = A(i, i + 1);
+    LANES {
+      // α = H[i+1][i] = conj(H[i][i+1]); g carries α's phase and |g| = ‖x‖.
+      const double alphaR = ar[sub + l], alphaI = -ai[sub + l];
+      const double alphaAbs = __builtin_sqrt(alphaR * alphaR + alphaI * alphaI);
+      const double normX = __builtin_sqrt(sigma[l] + alphaAbs * alphaAbs);
+      const double scale = normX / (alphaAbs != 0.0 ? alphaAbs : 1.0);
+      const double gR = alphaAbs != 0.0 ? alphaR * scale : normX;
+      const double gI = alphaI * scale;
+      const bool skip = sigma[l] == 0.0;
+      ur[(i + 1) * L + l] = alphaR + gR;
+      ui[(i + 1) * L + l] = alphaI + gI;
+      const double h = sigma[l] + ur[(i + 1) * L + l] * ur[(i + 1) * L + l] + ui[(i + 1) * L + l] * ui[(i + 1) * L + l];
+      beta[l] = skip ? 0.0 : 2.0 / h;
+      // The new super-diagonal element is conj(−g).
+      ar[sub + l] = skip ? ar[sub + l] : -gR;
+      ai[sub + l] = skip ? ai[sub + l] : gI;
+    }
+    for (int k = i + 2; k < n; ++k) {
+      const int ik = A(i, k);
+      LANES {
+        ur[k * L + l] = ar[ik + l];
+        ui[k * L + l] = -ai[ik + l];
+      }
+    }
+    // p = β·A·u over the trailing block, from its upper triangle.
+    for (int r = i + 1; r < n; ++r) LANES pr[r * L + l] = pi[r * L + l] = 0.0;
+    for (int r = i + 1; r < n; ++r) {
+      const int rr = A(r, r);
+      LANES {
+        pr[r * L + l] += ar[rr + l] * ur[r * L + l];
+        pi[r * L + l] += ar[rr + l] * ui[r * L + l];
+      }
+      for (int c = r + 1; c < n; ++c) {
+        const int rc = A(r, c);
+        LANES {
+          const double hr = ar[rc + l], hi = ai[rc + l];
+          // p[r] += H[r][c]·u[c];  p[c] += conj(H[r][c])·u[r]
+          pr[r * L + l] += hr * ur[c * L + l] - hi * ui[c * L + l];
+          pi[r * L + l] += hr * ui[c * L + l] + hi * ur[c * L + l];
+          pr[c * L + l] += hr * ur[r * L + l] + hi * ui[r * L + l];
+          pi[c * L + l] += hr * ui[r * L + l] - hi * ur[r * L + l];
+        }
+      }
+    }
+    double K[L] = {};
+    for (int r = i + 1; r < n; ++r) LANES {
+        pr[r * L + l] *= beta[l];
+        pi[r * L + l] *= beta[l];
+        K[l] += ur[r * L + l] * pr[r * L + l] + ui[r * L + l] * pi[r * L + l];
+      }
+    LANES K[l] *= 0.5 * beta[l];
+    for (int r = i + 1; r < n; ++r) LANES {
+        pr[r * L + l] -= K[l] * ur[r * L + l];
+        pi[r * L + l] -= K[l] * ui[r * L + l];
+      }
+    // A −= u·wᴴ + w·uᴴ, upper triangle (w is held in p).
+    for (int r = i + 1; r < n; ++r) {
+      for (int c = r; c < n; ++c) {
+        const int rc = A(r, c);
+        LANES {
+          const double urr = ur[r * L + l], uir = ui[r * L + l], prr = pr[r * L + l], pir = pi[r * L + l];
+          const double urc = ur[c * L + l], uic = ui[c * L + l], prc = pr[c * L + l], pic = pi[c * L + l];
+          ar[rc + l] -= urr * prc + uir * pic + prr * urc + pir * uic;
+          ai[rc + l] -= uir * prc - urr * pic + pir * urc - prr * uic;
+        }
+      }
+      LANES ai[A(r, r) + l] = 0.0;
+    }
+    if (vectors) {
+      // Q := Q·(I − β·u·uᴴ)
+      double* __restrict qr = w.qr;
+      double* __restrict qi = w.qi;
+      for (int k = 0; k < n; ++k) {
+        double tr[L] = {}, ti[L] = {};
+        for (int c = i + 1; c < n; ++c) {
+          const int kc = A(k, c);
+          LANES {
+            tr[l] += qr[kc + l] * ur[c * L + l] - qi[kc + l] * ui[c * L + l];
+            ti[l] += qr[kc + l] * ui[c * L + l] + qi[kc + l] * ur[c * L + l];
+          }
+        }
+        LANES {
+          tr[l] *= beta[l];
+          ti[l] *= beta[l];
+        }
+        for (int c = i + 1; c < n; ++c) {
+          const int kc = A(k, c);
+          LANES {
+            qr[kc + l] -= tr[l] * ur[c * L + l] + ti[l] * ui[c * L + l];
+            qi[kc + l] -= ti[l] * ur[c * L + l] - tr[l] * ui[c * L + l];
+          }
+        }
+      }
+    }
+  }
+}
+
+// Four lanes as one vector value; the eight lanes are two of them, which
+// also gives the processor two independent chains to overlap.
+typedef double V4 __attribute__((vector_size(32)));
+typedef long M4 __attribute__((vector_size(32)));
+
+inline __attribute__((always_inline)) V4 load4(const double* p) {
+  V4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+inline __attribute__((always_inline)) void store4(double* p, V4 v) { __builtin_memcpy(p, &v, sizeof v); }
+inline __attribute__((always_inline)) V4 abs4(V4 x) { return (V4)((M4)x & 0x7FFFFFFFFFFFFFFFL); }
+inline __attribute__((always_inline)) V4 sqrt4(V4 x) {
+  V4 r;
+  for (int k = 0; k < 4; ++k) r[k] = __builtin_sqrt(x[k]);
+  return r;
+}
+inline __attribute__((always_inline)) V4 select4(M4 mask, V4 yes, V4 no) { return mask ? yes : no; }
+
+// QL with implicit shifts on every lane's tridiagonal (d, e), masked per
+// lane: a lane whose eigenvalue has converged, or whose rotation index lies
+// beyond its own m, keeps its numbers. Returns a mask of the lanes that
+// failed to converge.
+inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w, bool vectors, unsigned liveMask) {
+  const int n = w.n;
+  double* __restrict d = w.d;
+  double* __restrict e = w.e;
+  double* __restrict z = w.z;
+  unsigned failed = 0;
+  for (int l0 = 0; l0 < n; ++l0) {
+    int iterations[L] = {};
+    for (;;) {
+      // m: the first index from l0 on whose off-diagonal element is
+      // negligible against its neighbours (n − 1 if there is none).
+      M4 m[2], found[2];
+      for (int h = 0; h < 2; ++h) {
+        m[h] = M4{} + (n - 1);
+        found[h] = M4{};
+      }
+      for (int mm = l0; mm < n - 1; ++mm) {
+        for (int h = 0; h < 2; ++h) {
+          const V4 dd = abs4(load4(d + mm * L + 4 * h)) + abs4(load4(d + (mm + 1) * L + 4 * h));
+          const M4 small = (abs4(load4(e + mm * L + 4 * h)) + dd == dd);
+          m[h] = (~found[h] & small) ? (M4{} + mm) : m[h];
+          found[h] |= small;
+        }
+      }
+      int mLane[L];
+      long activeLane[L];
+      bool any = false;
+      int mMax = l0;
+      for (int l = 0; l < L; ++l) {
+        mLane[l] = static_cast<int>(m[l / 4][l % 4]);
+        bool active = ((liveMask >> l) & 1u) && mLane[l] != l0;
+        if (active && iterations[l] == BatchEigenSolver::kMaxIterations) {
+          failed |= 1u << l;
+          liveMask &= ~(1u << l);
+          active = false;
+        }
+        activeLane[l] = active ? -1L : 0L;
+        if (active) {
+          ++iterations[l];
+          any = true;
+          if (mLane[l] > mMax) mMax = mLane[l];
+        }
+      }
+      if (!any) break;
+
+      V4 g[2], s[2], c[2], p[2];
+      M4 active[2];
+      for (int h = 0; h < 2; ++h) {
+        V4 dm;
+        for (int k = 0; k < 4; ++k) dm[k] = d[mLane[4 * h + k] * L + 4 * h + k];
+        M4 act;
+        for (int k = 0; k < 4; ++k) act[k] = activeLane[4 * h + k];
+        active[h] = act;
+        const V4 dl = load4(d + l0 * L + 4 * h), el = load4(e + l0 * L + 4 * h);
+        const V4 shift = (load4(d + (l0 + 1) * L + 4 * h) - dl) / (2.0 * el);
+        const V4 r = sqrt4(shift * shift + 1.0);
+        g[h] = select4(act, dm - dl + el / (shift + select4(shift < 0.0, -r, r)), V4{});
+        s[h] = c[h] = V4{} + 1.0;
+        p[h] = V4{};
+      }
+      for (int i = mMax - 1; i >= l0; --i) {
+        V4 cs[2], sn[2];
+        for (int h = 0; h < 2; ++h) {
+          const M4 on = active[h] & (M4{} + i < m[h]);
+          const V4 ei = load4(e + i * L + 4 * h);
+          const V4 f = s[h] * ei, b = c[h] * ei;
+          const M4 big = abs4(f) >= abs4(g[h]);
+          // One division with chosen operands keeps the lanes in step:
+          // t = g/f when |f| ≥ |g|, f/g otherwise.
+          const V4 numerator = select4(big, g[h], f);
+          const V4 denominator = select4(big, f, g[h]);
+          const V4 t = numerator / denominator;
+          const V4 r = sqrt4(t * t + 1.0);
+          const V4 eNew = denominator * r;
+          const V4 inv = 1.0 / r;
+          const V4 cc = select4(big, t * inv, inv);
+          const V4 ss = select4(big, inv, t * inv);
+          const V4 dNext = load4(d + (i + 1) * L + 4 * h);
+          const V4 g2 = dNext - p[h];
+          const V4 r2 = (load4(d + i * L + 4 * h) - g2) * ss + 2.0 * cc * b;
+          const V4 p2 = ss * r2;
+          store4(e + (i + 1) * L + 4 * h, select4(on, eNew, load4(e + (i + 1) * L + 4 * h)));
+          store4(d + (i + 1) * L + 4 * h, select4(on, g2 + p2, dNext));
+          g[h] = select4(on, cc * r2 - b, g[h]);
+          p[h] = select4(on, p2, p[h]);
+          s[h] = select4(on, ss, s[h]);
+          c[h] = select4(on, cc, c[h]);
+          cs[h] = select4(on, cc, V4{} + 1.0);
+          sn[h] = select4(on, ss, V4{});
+        }
+        if (vectors) {
+          for (int k = 0; k < n; ++k) {
+            double* zi = z + (k * n + i) * L;
+            double* zi1 = zi + L;
+            for (int h = 0; h < 2; ++h) {
+              const V4 a = load4(zi + 4 * h), f = load4(zi1 + 4 * h);
+              store4(zi1 + 4 * h, sn[h] * a + cs[h] * f);
+              store4(zi + 4 * h, cs[h] * a - sn[h] * f);
+            }
+          }
+        }
+      }
+      for (int l = 0; l < L; ++l) {
+        if (!activeLane[l]) continue;
+        d[l0 * L + l] -= p[l / 4][l % 4];
+        e[l0 * L + l] = g[l / 4][l % 4];
+        e[mLane[l] * L + l] = 0.0;
+      }
+    }
+  }
+  return failed;
+}
+
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) unsigned diagonalizeKernel(
+    const Workspace& w, bool vectors, unsigned liveMask) {
+  const int n = w.n;
+  if (vectors) {
+    for (int k = 0; k < n * n * L; ++k) w.qr[k] = w.qi[k] = 0.0;
+    for (int k = 0; k < n; ++k) LANES w.qr[(k * n + k) * L + l] = 1.0;
+  }
+  householder(w, vectors);
+
+  // Tridiagonal matrix; with vectors, the phases that make it real are
+  // folded into the accumulated transformation as unit factors conj(h)/|h|.
+  double phR[L], phI[L];
+  LANES {
+    phR[l] = 1.0;
+    phI[l] = 0.0;
+  }
+  for (int i = 0; i < n; ++i) {
+    LANES w.d[i * L + l] = w.ar[(i * n + i) * L + l];
+    if (vectors && i > 0) {
+      for (int k = 0; k < n; ++k) {
+        double* qr = w.qr + (k * n + i) * L;
+        double* qi = w.qi + (k * n + i) * L;
+        LANES {
+          const double re = qr[l], im = qi[l];
+          qr[l] = phR[l] * re - phI[l] * im;
+          qi[l] = phR[l] * im + phI[l] * re;
+        }
+      }
+    }
+    if (i + 1 < n) {
+      const double* hr = w.ar + (i * n + i + 1) * L;
+      const double* hi = w.ai + (i * n + i + 1) * L;
+      LANES {
+        const double modulus = __builtin_sqrt(hr[l] * hr[l] + hi[l] * hi[l]);
+        w.e[i * L + l] = modulus;
+        const double divisor = modulus != 0.0 ? modulus : 1.0;
+        const double fr = modulus != 0.0 ? hr[l] / divisor : 1.0;
+        const double fi = -hi[l] / divisor;
+        const double nr = phR[l] * fr - phI[l] * fi;
+        phI[l] = phR[l] * fi + phI[l] * fr;
+        phR[l] = nr;
+      }
+    } else {
+      LANES w.e[i * L + l] = 0.0;
+    }
+  }
+  if (vectors) {
+    for (int k = 0; k < n * n * L; ++k) w.z[k] = 0.0;
+    for (int k = 0; k < n; ++k) LANES w.z[(k * n + k) * L + l] = 1.0;
+  }
+
+  const unsigned failed = tridiagonalQL(w, vectors, liveMask);
+
+  // Descending selection sort per lane; among equal values the lower index
+  // comes first. perm[j] is the tridiagonal index of the j-th value.
+  int perm[BatchEigenSolver::kMaxDimension * L];
+  bool taken[BatchEigenSolver::kMaxDimension * L];
+  for (int k = 0; k < n * L; ++k) taken[k] = false;
+  for (int j = 0; j < n; ++j) {
+    int best[L];
+    double bestValue[L];
+    LANES {
+      best[l] = -1;
+      bestValue[l] = 0.0;
+    }
+    for (int k = 0; k < n; ++k) {
+      LANES {
+        const double v = w.d[k * L + l];
+        const bool better = !taken[k * L + l] && (best[l] < 0 || v > bestValue[l]);
+        best[l] = better ? k : best[l];
+        bestValue[l] = better ? v : bestValue[l];
+      }
+    }
+    LANES {
+      taken[best[l] * L + l] = true;
+      perm[j * L + l] = best[l];
+      w.values[j * L + l] = bestValue[l];
+    }
+  }
+
+  if (vectors) {
+    for (int k = 0; k < n; ++k) {
+      for (int j = 0; j < n; ++j) {
+        double sr[L] = {}, si[L] = {};
+        for (int m = 0; m < n; ++m) {
+          const double* qr = w.qr + (k * n + m) * L;
+          const double* qi = w.qi + (k * n + m) * L;
+          LANES {
+            const double zm = w.z[(m * n + perm[j * L + l]) * L + l];
+            sr[l] += qr[l] * zm;
+            si[l] += qi[l] * zm;
+          }
+        }
+        LANES {
+          w.vr[(k * n + j) * L + l] = sr[l];
+          w.vi[(k * n + j) * L + l] = si[l];
+        }
+      }
+    }
+  }
+  return failed;
+}
+
+}  // namespace
+
+BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
+    : n_(n),
+      failureSink_(failureSink),
+      ar_(static_cast<size_t>(n) * n * kLanes),
+      ai_(ar_.size()),
+      qr_(ar_.size()),
+      qi_(ar_.size()),
+      z_(ar_.size()),
+      vr_(ar_.size()),
+      vi_(ar_.size()),
+      ur_(static_cast<size_t>(n) * kLanes),
+      ui_(ur_.size()),
+      pr_(ur_.size()),
+      pi_(ur_.size()),
+      d_(ur_.size()),
+      e_(ur_.size()),
+      values_(ur_.size()) {}
+
+int BatchEigenSolver::diagonalize(int lanes, bool wantVectors) {
+  const int n = n_;
+  // Unused lanes hold a zero matrix, which converges at once.
+  if (lanes < kLanes) {
+    for (int r = 0; r < n; ++r)
+      for (int c = r; c < n; ++c)
+        for (int l = lanes; l < kLanes; ++l) ar_[BatchEigenSolver::at(n, r, c, l)] = ai_[BatchEigenSolver::at(n, r, c, l)] = 0.0;
+  }
+  const Workspace w{n,          ar_.data(), ai_.data(), qr_.data(), qi_.data(), z_.data(),
+                    vr_.data(), vi_.data(), ur_.data(), ui_.data(), pr_.data(), pi_.data(),
+                    d_.data(),  e_.data(),  values_.data()};
+  const unsigned live = lanes >= kLanes ? 0xFFu : (1u << lanes) - 1u;
+  const unsigned failed = diagonalizeKernel(w, wantVectors, live);
+  const int failures = __builtin_popcount(failed);
+  for (int k = 0; k < failures && failureSink_ != nullptr; ++k)
+    failureSink_->messageBox("Diagonalization failed", "ERROR", MessageIcon::Stop);
+  return failures;
+}
+
+const char* BatchEigenSolver::instructionSet() {
+  // The same tests, in the same order, as the kernel's clone resolver.
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("x86-64-v4")) return "avx512";
+  if (__builtin_cpu_supports("x86-64-v3")) return "avx2";
+  return "generic";
+}
+
+}  // namespace quorra

@@ -1,0 +1,64 @@
+#pragma once
+// Diagonalises up to eight complex Hermitian matrices of one dimension
+// together, one matrix per SIMD lane.
+//
+// The algorithm is the one of HermitianEigenSolver (Householder reduction,
+// phase transformation, QL with implicit shifts and at most 40 iterations per
+// eigenvalue, descending order), with the matrices stored lane-innermost so
+// that every arithmetic step works on all lanes at once. A lane that has
+// converged, or whose step does not apply, is left unchanged by masking, so
+// each lane's numbers do not depend on the other lanes. The results agree
+// with the reference solver to rounding; they are not bit-identical (other
+// summation orders, no hypot/atan2).
+//
+// The kernel is compiled for AVX-512, AVX2+FMA and plain x86-64; the variant
+// is chosen at run time for the processor at hand.
+
+#include <cstddef>
+#include <vector>
+
+namespace quorra {
+
+class MessageSink;
+
+class BatchEigenSolver {
+ public:
+  static constexpr int kLanes = 8;
+  static constexpr int kMaxIterations = 40;
+  static constexpr int kMaxDimension = 30;
+
+  // n must lie in 1 … kMaxDimension.
+  explicit BatchEigenSolver(int n, MessageSink* failureSink = nullptr);
+
+  int dimension() const { return n_; }
+
+  // Input: element (r, c) with r ≤ c of lane l at [(r·n + c)·kLanes + l];
+  // the lower triangle is not read. Destroyed by diagonalize().
+  double* matrixReal() { return ar_.data(); }
+  double* matrixImag() { return ai_.data(); }
+  static size_t at(int n, int row, int col, int lane) {
+    return (static_cast<size_t>(row) * n + col) * kLanes + lane;
+  }
+
+  // Diagonalises lanes 0 … lanes−1. Eigenvalue j of lane l, descending, is
+  // at values()[j·kLanes + l]; with vectors, component k of eigenvector j at
+  // vectorsReal()/vectorsImag()[(k·n + j)·kLanes + l]. Returns the number
+  // of lanes that did not converge (each is reported to the failure sink as
+  // the reference solver reports it).
+  int diagonalize(int lanes, bool wantVectors);
+
+  const double* values() const { return values_.data(); }
+  const double* vectorsReal() const { return vr_.data(); }
+  const double* vectorsImag() const { return vi_.data(); }
+
+  // The instruction set the kernel runs with: "avx512", "avx2" or "generic".
+  static const char* instructionSet();
+
+ private:
+  int n_;
+  MessageSink* failureSink_;
+  std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_;
+  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_;
+};
+
+}  // namespace quorra

@@ -1,0 +1,118 @@
+#include "engine/batch_eigen_solver.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <random>
+#include <vector>
+
+#include "engine/hermitian_eigen_solver.h"
+#include "support/scripted_ui.h"
+
+namespace quorra {
+namespace {
+
+using cd = std::complex<double>;
+constexpr int L = BatchEigenSolver::kLanes;
+
+// Random Hermitian matrices, full storage, row-major.
+struct Dense {
+  std::vector<double> re, im;
+};
+
+Dense randomHermitian(int n, std::mt19937& rng, bool real = false) {
+  std::uniform_real_distribution<double> u(-1, 1);
+  Dense h{std::vector<double>(n * n), std::vector<double>(n * n)};
+  for (int r = 0; r < n; ++r)
+    for (int c = r; c < n; ++c) {
+      h.re[r * n + c] = h.re[c * n + r] = u(rng);
+      h.im[r * n + c] = (r == c || real) ? 0.0 : u(rng);
+      h.im[c * n + r] = -h.im[r * n + c];
+    }
+  return h;
+}
+
+TEST(BatchEigenSolver, AgreesWithTheReferenceSolverOnEveryLane) {
+  std::mt19937 rng(99);
+  std::printf("batch kernel: %s\n", BatchEigenSolver::instructionSet());
+  for (int n = 1; n <= 30; ++n) {
+    for (int lanes : {L, 3}) {
+      BatchEigenSolver batch(n);
+      std::vector<Dense> inputs;
+      for (int l = 0; l < lanes; ++l) {
+        inputs.push_back(randomHermitian(n, rng, l == 1));
+        for (int r = 0; r < n; ++r)
+          for (int c = r; c < n; ++c) {
+            batch.matrixReal()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].re[r * n + c];
+            batch.matrixImag()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].im[r * n + c];
+          }
+      }
+      ASSERT_EQ(batch.diagonalize(lanes, true), 0);
+      HermitianEigenSolver reference(n);
+      for (int l = 0; l < lanes; ++l) {
+        Dense copy = inputs[l];
+        std::vector<double> e(n);
+        reference.diagonalize(copy.re.data(), copy.im.data(), e.data(), nullptr, nullptr, false);
+        for (int j = 0; j < n; ++j) {
+          const double value = batch.values()[j * L + l];
+          EXPECT_NEAR(value, e[j], 1e-13 * n) << "n=" << n << " lane " << l << " j " << j;
+          // H·v = λ·v and unit norm.
+          double residual = 0, norm = 0;
+          for (int r = 0; r < n; ++r) {
+            cd hv = 0;
+            for (int c = 0; c < n; ++c)
+              hv += cd(inputs[l].re[r * n + c], inputs[l].im[r * n + c]) *
+                    cd(batch.vectorsReal()[(c * n + j) * L + l], batch.vectorsImag()[(c * n + j) * L + l]);
+            const cd v(batch.vectorsReal()[(r * n + j) * L + l], batch.vectorsImag()[(r * n + j) * L + l]);
+            residual = std::max(residual, std::abs(hv - value * v));
+            norm += std::norm(v);
+          }
+          EXPECT_LT(residual, 1e-13 * n) << "n=" << n << " lane " << l;
+          EXPECT_NEAR(norm, 1.0, 1e-13 * n);
+        }
+      }
+      // Values alone are the same numbers as with vectors.
+      BatchEigenSolver valuesOnly(n);
+      for (int l = 0; l < lanes; ++l)
+        for (int r = 0; r < n; ++r)
+          for (int c = r; c < n; ++c) {
+            valuesOnly.matrixReal()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].re[r * n + c];
+            valuesOnly.matrixImag()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].im[r * n + c];
+          }
+      valuesOnly.diagonalize(lanes, false);
+      for (int k = 0; k < n * L; ++k) {
+        if (k % L < lanes) EXPECT_EQ(valuesOnly.values()[k], batch.values()[k]);
+      }
+    }
+  }
+}
+
+TEST(BatchEigenSolver, DiagonalInputsAndAFailingLane) {
+  testing::ScriptedUserInterface ui;
+  const int n = 4;
+  BatchEigenSolver batch(n, &ui);
+  const double diagonal[] = {1, 3, 3, 2};
+  for (int l = 0; l < L; ++l)
+    for (int k = 0; k < n; ++k) batch.matrixReal()[BatchEigenSolver::at(n, k, k, l)] = diagonal[k] + l;
+  // Lane 5 cannot converge: a NaN on its diagonal with couplings.
+  batch.matrixReal()[BatchEigenSolver::at(n, 1, 1, 5)] = std::nan("");
+  batch.matrixReal()[BatchEigenSolver::at(n, 0, 1, 5)] = 0.5;
+  batch.matrixReal()[BatchEigenSolver::at(n, 1, 2, 5)] = 0.5;
+  EXPECT_EQ(batch.diagonalize(L, true), 1);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Diagonalization failed");
+  EXPECT_EQ(ui.messages[0].title, "ERROR");
+  for (int l = 0; l < L; ++l) {
+    if (l == 5) continue;
+    EXPECT_EQ(batch.values()[0 * L + l], 3.0 + l);
+    EXPECT_EQ(batch.values()[1 * L + l], 3.0 + l);
+    EXPECT_EQ(batch.values()[3 * L + l], 1.0 + l);
+    // Equal values keep their positions' order: index 1 before index 2.
+    EXPECT_EQ(std::abs(batch.vectorsReal()[(1 * n + 0) * L + l]), 1.0);
+    EXPECT_EQ(std::abs(batch.vectorsReal()[(2 * n + 1) * L + l]), 1.0);
+  }
+}
+
+}  // namespace
+}  // namespace quorra
