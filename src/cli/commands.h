@@ -8,5 +8,7 @@ namespace quorra::cli {
 
 void addSimulateCommand(CLI::App& app, int& exitCode);
 void addFieldsCommand(CLI::App& app, int& exitCode);
+void addInfoCommand(CLI::App& app, int& exitCode);
+void addConvertCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quorra::cli

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   int exitCode = kExitOk;
   addSimulateCommand(app, exitCode);
   addFieldsCommand(app, exitCode);
+  addInfoCommand(app, exitCode);
+  addConvertCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

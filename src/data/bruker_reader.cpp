@@ -96,8 +96,13 @@ void refuseTooFewPoints(ReadOutcome& outcome, const std::string& path, int point
 
 void refuseAxis(ReadOutcome& outcome, const std::string& path, std::string_view name, std::string_view unit) {
   std::string axis;
-  if (!name.empty()) axis = std::string(name) + " ";
-  axis += "in " + std::string(unit);
+  if (!name.empty()) {
+    axis += '\'';
+    axis.append(name);
+    axis += "' ";
+  }
+  axis += "in ";
+  axis.append(unit);
   outcome.refuse(path + "\nThe x axis of the file is " + axis + ", not a magnetic field in G or T.",
                  "NOT A FIELD SWEEP");
 }

@@ -128,7 +128,7 @@ TEST(DataCommands, RefusedBrukerLoadsReportAndChangeNothing) {
   LoadBrukerPath(w, timeSweep);
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0].text,
-            kBrukerDir + "BDPA-1DTimeSweep.DSC\nThe x axis of the file is Time in s, not a magnetic field in G or T.");
+            kBrukerDir + "BDPA-1DTimeSweep.DSC\nThe x axis of the file is 'Time' in s, not a magnetic field in G or T.");
   EXPECT_EQ(ui.messages[0].title, "NOT A FIELD SWEEP");
   EXPECT_EQ(ui.messages[1].text, timeSweep);
   EXPECT_EQ(ui.messages[1].title, "Error reading file");
@@ -139,7 +139,7 @@ TEST(DataCommands, RefusedBrukerLoadsReportAndChangeNothing) {
   LoadBrukerPath(w, kBrukerDir + "loncke_endor.spc");
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0].text,
-            kBrukerDir + "loncke_endor.par\nThe x axis of the file is ENDOR in MHz, not a magnetic field in G or T.");
+            kBrukerDir + "loncke_endor.par\nThe x axis of the file is 'ENDOR' in MHz, not a magnetic field in G or T.");
   EXPECT_TRUE(StateSnapshot(w) == before);
 
   ui.clear();

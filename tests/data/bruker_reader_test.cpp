@@ -230,7 +230,7 @@ TEST(BrukerReader, DataFormatsOfTheDescription) {
   EXPECT_EQ(refusal("XPTS 2\nXWID nan\n", bigEndianDoubles({1, 2})), "INVALID PARAMETERS");
   EXPECT_EQ(refusal("XPTS 2\n", bigEndianDoubles({4, 4})), "FLAT SPECTRUM");
   EXPECT_EQ(refusal("XPTS 2\nXNAM 'Frequency'\nXUNI 'MHz'\n", bigEndianDoubles({1, 2})), "NOT A FIELD SWEEP");
-  EXPECT_NE(read("XPTS 2\nXNAM 'Frequency'\nXUNI 'MHz'\n", "").messages[0].text.find("Frequency in MHz"),
+  EXPECT_NE(read("XPTS 2\nXNAM 'Frequency'\nXUNI 'MHz'\n", "").messages[0].text.find("'Frequency' in MHz"),
             std::string::npos);
 }
 

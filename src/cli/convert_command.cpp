@@ -1,0 +1,56 @@
+// quorra convert: loads an experimental spectrum as the desktop program does
+// and writes the loaded trace on its grid as a two-column text spectrum.
+
+#include <cstdio>
+#include <string>
+
+#include "app/ceprwindow.h"
+#include "app/data_commands.h"
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "cli/console_ui.h"
+#include "data/atomic_file.h"
+#include "data/text_spectrum_format.h"
+
+namespace quorra::cli {
+
+namespace {
+
+struct ConvertOptions {
+  std::string file;
+  std::string output;
+};
+
+int runConvert(const ConvertOptions& options) {
+  ConsoleUserInterface ui;
+  CEprWindow window(ui);
+  const LoadReport report = LoadExperimentalFile(window, options.file);
+  if (!report.loaded) {
+    if (ui.messageCount() == 0) return fail(kExitUsage, "no spectrum could be loaded from " + options.file + ".");
+    return kExitUsage;
+  }
+  const SpinParameters& spin = window.spin;
+  const double* values = window.flags.bluePresent ? window.blueValues() : window.redValues();
+  const std::string error = writeFileAtomically(
+      options.output, formatTextSpectrum(values, spin.points, spin.fieldCentre, spin.fieldRange, spin.fieldStep));
+  if (!error.empty()) return fail(kExitUsage, "cannot write " + options.output + ": " + error);
+  std::fprintf(stderr, "quorra: %d points of %s written to %s\n", spin.points, options.file.c_str(),
+               options.output.c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+void addConvertCommand(CLI::App& app, int& exitCode) {
+  static ConvertOptions options;
+  CLI::App* command = app.add_subcommand(
+      "convert",
+      "Load an experimental spectrum as the desktop program does and write the loaded trace as a text\n"
+      "spectrum: one line per grid point, field in gauss and intensity (\"%10.4lf %12.5E\"). Of a Harrow\n"
+      "file the second channel is written (the blue trace). The output replaces OUT only when complete.");
+  command->add_option("file", options.file, "Spectrum file to load")->required();
+  command->add_option("-o,--output", options.output, "Text spectrum to write")->required()->type_name("OUT");
+  command->callback([&exitCode] { exitCode = runConvert(options); });
+}
+
+}  // namespace quorra::cli
