@@ -5,6 +5,7 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/plot_output.h"
 
 int main(int argc, char** argv) {
   using namespace quorra::cli;
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   addFieldsCommand(app, exitCode);
   addInfoCommand(app, exitCode);
   addConvertCommand(app, exitCode);
+  addPlotCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -31,4 +31,7 @@ std::string checkPlotOptions(PlotOptions& options);
 // or one line saying why nothing was written.
 std::string writePlotFile(CEprWindow& window, const PlotOptions& options);
 
+// The plot subcommand: spectrum files drawn as the main view shows them.
+void addPlotCommand(CLI::App& app, int& exitCode);
+
 }  // namespace quorra::cli

@@ -57,17 +57,36 @@ QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
   }
   qfont_ = qtFont(font_);
   applyPen();
+  path_.reserve(4096);
 }
+
+QtCanvas::~QtCanvas() { flush(); }
 
 void QtCanvas::applyPen() {
   QPen pen(toQColor(pen_.colour));
   pen.setWidthF(pen_.width > 0 ? pen_.width : 1);
-  pen.setCapStyle(Qt::FlatCap);  // leaves the end point out
-  pen.setJoinStyle(Qt::MiterJoin);
+  // Round ends and joins, as wide lines on a page look with the line-by-line
+  // drawing they stand for.
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
   painter_.setPen(pen);
 }
 
-void QtCanvas::moveTo(int x, int y) { position_ = QPoint(x, y); }
+void QtCanvas::flush() {
+  if (path_.size() < 2) {
+    path_.clear();
+    return;
+  }
+  if (mode_ == RasterMode::Xor && rasterOps_) painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  painter_.drawPolyline(path_);
+  painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  path_.clear();
+}
+
+void QtCanvas::moveTo(int x, int y) {
+  flush();
+  position_ = QPoint(x, y);
+}
 
 void QtCanvas::rasterLine(QPoint from, QPoint to) {
   const QRgb colour = qRgb(redOf(pen_.colour), greenOf(pen_.colour), blueOf(pen_.colour)) & 0x00FFFFFF;
@@ -105,9 +124,9 @@ void QtCanvas::lineTo(int x, int y) {
   if (image_ != nullptr && identity_ && pen_.width <= 1) {
     rasterLine(position_, to);
   } else if (to != position_) {
-    if (mode_ == RasterMode::Xor && rasterOps_) painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    painter_.drawLine(position_, to);
-    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // Connected segments become one polyline, drawn when anything else is.
+    if (path_.isEmpty()) path_.append(position_);
+    path_.append(to);
   }
   position_ = to;
 }
@@ -157,6 +176,7 @@ Size QtCanvas::textExtent(std::string_view text) {
 }
 
 void QtCanvas::textOut(int x, int y, std::string_view text) {
+  flush();
   const QString string = toQString(text);
   const QFontMetricsF metrics(qfont_, painter_.device());
   const double height = font_.height > 0 ? font_.height : metrics.ascent() + metrics.descent();
@@ -169,12 +189,15 @@ void QtCanvas::textOut(int x, int y, std::string_view text) {
 }
 
 void QtCanvas::fillRect(const Rect& rect, Colour colour) {
+  flush();
   if (rect.width() <= 0 || rect.height() <= 0) return;
   painter_.fillRect(QRect(rect.left, rect.top, rect.width(), rect.height()), toQColor(colour));
 }
 
 Pen QtCanvas::selectPen(const Pen& pen) {
   const Pen old = pen_;
+  if (pen == pen_) return old;
+  flush();
   pen_ = pen;
   applyPen();
   return old;
@@ -182,12 +205,14 @@ Pen QtCanvas::selectPen(const Pen& pen) {
 
 RasterMode QtCanvas::setRasterMode(RasterMode mode) {
   const RasterMode old = mode_;
+  flush();
   mode_ = mode;
   return old;
 }
 
 Mapping QtCanvas::setMapping(const Mapping& mapping) {
   const Mapping old = mapping_;
+  flush();
   mapping_ = mapping;
   const Mapping& m = mapping;
   const double sx = m.windowExtent.cx != 0 ? static_cast<double>(m.viewportExtent.cx) / m.windowExtent.cx : 1.0;

@@ -4,8 +4,9 @@
 // mapping, one-pixel lines are set pixel by pixel from the start point up to
 // but not including the end point, so a path covers each vertex once and an
 // XOR-ed line drawn twice leaves no trace. Other targets and mapped pages
-// draw lines with the painter; XOR needs an image and is drawn as a copy
-// elsewhere. "ARIAL" is drawn with
+// collect connected segments into one polyline for the painter, drawn as
+// soon as anything else is drawn or changed; XOR needs an image and is drawn
+// as a copy elsewhere. "ARIAL" is drawn with
 // Liberation Sans, whose metrics are Arial's, so text extents are the same
 // on every machine; a font's height is the height of its character cell.
 
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPoint>
+#include <QPolygon>
 #include <map>
 #include <utility>
 
@@ -28,6 +30,12 @@ class QtCanvas : public Canvas {
   // Draws with painter, which must be active on its device for the canvas's
   // lifetime. The painter's state is changed freely.
   explicit QtCanvas(QPainter& painter);
+  ~QtCanvas() override;  // draws what is pending
+  QtCanvas(const QtCanvas&) = delete;
+  QtCanvas& operator=(const QtCanvas&) = delete;
+
+  // Draws the pending polyline now.
+  void flush();
 
   void moveTo(int x, int y) override;
   void lineTo(int x, int y) override;
@@ -54,6 +62,7 @@ class QtCanvas : public Canvas {
 
   QPainter& painter_;
   QPoint position_;
+  QPolygon path_;  // connected segments not drawn yet
   Pen pen_;
   FontSpec font_;
   QFont qfont_;
