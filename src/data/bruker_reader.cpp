@@ -3,7 +3,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -56,21 +59,37 @@ double decodeItem(const unsigned char* bytes, ItemType type, bool bigEndian) {
   return 0.0;
 }
 
+enum class DataRead { Ok, Unreadable, NoMemory };
+
 // Reads `count` records of `recordSize` bytes from the start of the data file
-// and decodes the first item of each.
-bool readFirstItems(const std::string& path, int count, int recordSize, ItemType type, bool bigEndian,
-                    std::vector<double>& values, std::string& error) {
-  std::string bytes;
-  const uint64_t wanted = static_cast<uint64_t>(count) * static_cast<uint64_t>(recordSize);
-  if (!readFileBytes(path, bytes, error, wanted)) return false;
-  if (bytes.size() < wanted) {
-    error = "the file ended early";
-    return false;
+// and decodes the first item of each, a block of records at a time.
+DataRead readFirstItems(const std::string& path, int count, int recordSize, ItemType type, bool bigEndian,
+                        std::vector<double>& values) {
+  try {
+    values.resize(static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    values = {};
+    return DataRead::NoMemory;
   }
-  values.resize(static_cast<size_t>(count));
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (int i = 0; i < count; ++i) values[i] = decodeItem(data + static_cast<size_t>(i) * recordSize, type, bigEndian);
-  return true;
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return DataRead::Unreadable;
+  unsigned char block[65536];
+  const int recordsPerBlock = static_cast<int>(sizeof block) / recordSize;
+  for (int first = 0; first < count; first += recordsPerBlock) {
+    const int records = std::min(recordsPerBlock, count - first);
+    const size_t bytes = static_cast<size_t>(records) * static_cast<size_t>(recordSize);
+    if (std::fread(block, 1, bytes, file.get()) != bytes) return DataRead::Unreadable;
+    for (int i = 0; i < records; ++i)
+      values[static_cast<size_t>(first + i)] = decodeItem(block + static_cast<size_t>(i) * recordSize, type, bigEndian);
+  }
+  return DataRead::Ok;
+}
+
+// Reports a failed read of the data file.
+bool dataReadRefused(DataRead result, const std::string& path, ReadOutcome& outcome) {
+  if (result == DataRead::NoMemory) outcome.refuse("Not enough memory", "Temporary array not created");
+  if (result == DataRead::Unreadable) outcome.refuse(path, "FILE NOT FOUND");
+  return result != DataRead::Ok;
 }
 
 // a·b·c, saturated at UINT64_MAX.
@@ -89,9 +108,19 @@ void refuseFlat(ReadOutcome& outcome, const std::string& path) {
   outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.", "FLAT SPECTRUM");
 }
 
-void refuseTooFewPoints(ReadOutcome& outcome, const std::string& path, int points) {
-  outcome.refuse(path + "\nThe file describes " + std::to_string(points) + " points; a spectrum needs at least two.",
-                 "NO SPECTRUM IN FILE");
+// A spectrum needs two points; more than 2^24 (the grid's five arrays would
+// take 640 MB) is taken for a damaged description rather than allocated.
+constexpr int kMaxPoints = 1 << 24;
+
+bool refusePointCount(ReadOutcome& outcome, const std::string& path, int points) {
+  if (points < 2)
+    outcome.refuse(path + "\nThe file describes " + std::to_string(points) + " points; a spectrum needs at least two.",
+                   "NO SPECTRUM IN FILE");
+  else if (points > kMaxPoints)
+    outcome.refuse(path + "\nThe file describes " + std::to_string(points) + " points, more than the " +
+                       std::to_string(kMaxPoints) + " a spectrum may hold.",
+                   "TOO MANY POINTS");
+  return points < 2 || points > kMaxPoints;
 }
 
 void refuseAxis(ReadOutcome& outcome, const std::string& path, std::string_view name, std::string_view unit) {
@@ -321,10 +350,7 @@ ReadOutcome readDescriptionPair(const std::string& path, const std::string& base
   }
   Bes3tLayout layout;
   if (!readBes3tLayout(description, dscPath, points, layout, outcome)) return outcome;
-  if (points < 2) {
-    refuseTooFewPoints(outcome, dscPath, points);
-    return outcome;
-  }
+  if (refusePointCount(outcome, dscPath, points)) return outcome;
   if (!std::isfinite(start) || !std::isfinite(range) || !std::isfinite(frequency)) {
     outcome.refuse(dscPath + "\nThe field axis or the frequency of the file is not a finite number.",
                    "INVALID PARAMETERS");
@@ -345,10 +371,10 @@ ReadOutcome readDescriptionPair(const std::string& path, const std::string& base
                    "DATA FILE TOO SHORT");
     return outcome;
   }
-  if (!readFirstItems(path, points, layout.recordSize, layout.firstItem, layout.bigEndian, spectrum.values, error)) {
-    outcome.refuse(path, "FILE NOT FOUND");
+  if (dataReadRefused(readFirstItems(path, points, layout.recordSize, layout.firstItem, layout.bigEndian,
+                                     spectrum.values),
+                      path, outcome))
     return outcome;
-  }
   if (allEqual(spectrum.values)) {
     refuseFlat(outcome, path);
     return outcome;
@@ -442,10 +468,7 @@ ReadOutcome readParameterPair(const std::string& path, const std::string& base, 
     refuseAxis(outcome, parPath, experimentFound ? experiment : std::string_view(), found ? unit : "G");
     return outcome;
   }
-  if (points < 2) {
-    refuseTooFewPoints(outcome, parPath, points);
-    return outcome;
-  }
+  if (refusePointCount(outcome, parPath, points)) return outcome;
   if (!std::isfinite(centre) || !std::isfinite(range) || !std::isfinite(frequency)) {
     outcome.refuse(parPath + "\nThe field axis or the frequency of the file is not a finite number.",
                    "INVALID PARAMETERS");
@@ -484,10 +507,10 @@ ReadOutcome readParameterPair(const std::string& path, const std::string& base, 
     return outcome;
   }
   const ItemType item = !dosLayout ? ItemType::Int32 : bytesPerPoint == 4 ? ItemType::Float32 : ItemType::Float64;
-  if (!readFirstItems(path, tracePoints, static_cast<int>(bytesPerPoint), item, !dosLayout, spectrum.values, error)) {
-    outcome.refuse(path, "FILE NOT FOUND");
+  if (dataReadRefused(readFirstItems(path, tracePoints, static_cast<int>(bytesPerPoint), item, !dosLayout,
+                                     spectrum.values),
+                      path, outcome))
     return outcome;
-  }
   if (allEqual(spectrum.values)) {
     refuseFlat(outcome, path);
     return outcome;

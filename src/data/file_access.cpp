@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "data/text_lines.h"
@@ -30,22 +31,29 @@ bool readFileBytes(const std::string& path, std::string& bytes, std::string& err
     error = std::strerror(errno);
     return false;
   }
-  struct stat status {};
-  if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode))
-    bytes.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(status.st_size), maxBytes)));
-  char buffer[65536];
-  while (bytes.size() < maxBytes) {
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, maxBytes - bytes.size()));
-    const size_t got = std::fread(buffer, 1, wanted, file.get());
-    bytes.append(buffer, got);
-    if (got < wanted) {
-      if (std::ferror(file.get())) {
-        error = std::strerror(errno != 0 ? errno : EIO);
-        bytes.clear();
-        return false;
+  // A file too large for memory is reported as the system reports it.
+  try {
+    struct stat status {};
+    if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode))
+      bytes.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(status.st_size), maxBytes)));
+    char buffer[65536];
+    while (bytes.size() < maxBytes) {
+      const size_t wanted = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, maxBytes - bytes.size()));
+      const size_t got = std::fread(buffer, 1, wanted, file.get());
+      bytes.append(buffer, got);
+      if (got < wanted) {
+        if (std::ferror(file.get())) {
+          error = std::strerror(errno != 0 ? errno : EIO);
+          bytes.clear();
+          return false;
+        }
+        break;
       }
-      break;
     }
+  } catch (const std::bad_alloc&) {
+    error = std::strerror(ENOMEM);
+    bytes = std::string();
+    return false;
   }
   return true;
 }

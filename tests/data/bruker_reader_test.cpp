@@ -227,6 +227,7 @@ TEST(BrukerReader, DataFormatsOfTheDescription) {
   EXPECT_EQ(refusal("XPTS 2\nBSEQ MID\n", bigEndianDoubles({1, 2})), "UNKNOWN DATA FORMAT");
   EXPECT_EQ(refusal("XPTS 2\nIKKF QUAT\n", bigEndianDoubles({1, 2})), "UNKNOWN DATA FORMAT");
   EXPECT_EQ(refusal("XPTS 1\n", bigEndianDoubles({1})), "NO SPECTRUM IN FILE");
+  EXPECT_EQ(refusal("XPTS 16777217\n", bigEndianDoubles({1, 2})), "TOO MANY POINTS");
   EXPECT_EQ(refusal("XPTS 2\nXWID nan\n", bigEndianDoubles({1, 2})), "INVALID PARAMETERS");
   EXPECT_EQ(refusal("XPTS 2\n", bigEndianDoubles({4, 4})), "FLAT SPECTRUM");
   EXPECT_EQ(refusal("XPTS 2\nXNAM 'Frequency'\nXUNI 'MHz'\n", bigEndianDoubles({1, 2})), "NOT A FIELD SWEEP");
