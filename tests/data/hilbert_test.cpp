@@ -1,5 +1,5 @@
-// The FFT convolution against the direct sum it replaces, and the arithmetic
-// of the processing tools.
+// The FFT convolution against the direct sum it replaces, and the number
+// conversions the tools' prompts and the readers rely on.
 
 #include "data/hilbert.h"
 
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "data/number_text.h"
-#include "data/processing_tools.h"
 
 namespace quorra {
 namespace {
@@ -49,26 +48,7 @@ TEST(Hilbert, SignAndDivisor) {
   EXPECT_EQ(fftFriendlyLength(11), 12);
 }
 
-TEST(ProcessingTools, SlopeSmoothingAndNumberText) {
-  std::vector<double> line(10);
-  for (int i = 0; i < 10; ++i) line[i] = 2 + 3 * i;
-  const double slope = proposedSlope(line.data(), 10);
-  EXPECT_EQ(slope, 2.7);  // (29 − 2)/10, divided by the count
-  subtractSlope(line.data(), 10, slope);
-  EXPECT_EQ(line[0], 0.0);
-  EXPECT_NEAR(line[9], 2.7, 1e-12);  // (last − first)/N
-
-  EXPECT_EQ(smoothingHalfWidth(5, 100), 2);
-  EXPECT_EQ(smoothingHalfWidth(4, 100), 2);
-  EXPECT_EQ(smoothingHalfWidth(3, 100), 1);
-  EXPECT_EQ(smoothingHalfWidth(1, 100), 1);
-  EXPECT_EQ(smoothingHalfWidth(6, 100), 3);
-  EXPECT_EQ(smoothingHalfWidth(101, 10), 4);  // the window fits in the points
-  std::vector<double> src{1, 2, 6, 3, 8, 4, 0}, dst(7);
-  movingAverage(src.data(), dst.data(), 7, 1);
-  EXPECT_EQ(dst, (std::vector<double>{3, 3, 11.0 / 3, 17.0 / 3, 5, 4, 4}));
-
-  // Locale-independent C conversions.
+TEST(NumberText, ConversionsAsTheCLibraryMakesThemInTheCLocale) {
   EXPECT_EQ(formatFixed(1.0, 6), "1.000000");
   EXPECT_EQ(formatFixed(5.0, 1, 6, true), "5.0   ");
   EXPECT_EQ(formatExponent(2.7, 10, 16), "2.7000000000e+00");
