@@ -67,7 +67,8 @@ void placeRedOnGrid(CEprWindow& from, CEprWindow& to) {
 }
 
 int runPlot(const PlotCommandOptions& options) {
-  if (options.red.empty() && options.blue.empty()) return fail(kExitUsage, "plot needs --red FILE, --blue FILE or both.");
+  if (options.red.empty() && options.blue.empty())
+    return fail(kExitUsage, "plot needs --red FILE, --blue FILE or both.");
   PlotOptions plot = options.plot;
   if (const std::string problem = checkPlotOptions(plot); !problem.empty()) return fail(kExitUsage, problem);
 
@@ -83,7 +84,8 @@ int runPlot(const PlotCommandOptions& options) {
     if (!options.red.empty()) placeRedOnGrid(redWindow, blueWindow);
     shown = &blueWindow;
   }
-  if (const std::string problem = writePlotFile(*shown, plot); !problem.empty()) return fail(kExitUsage, problem);
+  if (const std::string problem = writePlotFile(*shown, plot); !problem.empty())
+    return fail(kExitUsage, problem);
   std::fprintf(stderr, "quorra: plot written to %s\n", plot.path.c_str());
   return kExitOk;
 }

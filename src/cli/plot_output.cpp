@@ -23,8 +23,10 @@ bool parseSize(const std::string& text, int& width, int& height) {
 void addPlotOptions(CLI::App& command, PlotOptions& options, const std::string& fileOption,
                     const std::string& fileHelp) {
   command.add_option(fileOption, options.path, fileHelp)->type_name("FILE");
-  command.add_option("--size", options.size, "Size of the plot view in pixels (PNG, SVG; PDF lays out the page "
-                                             "from it)")
+  command
+      .add_option("--size", options.size,
+                  "Size of the plot view in pixels (PNG, SVG; PDF lays out the page "
+                  "from it)")
       ->type_name("WxH")
       ->capture_default_str();
 }

@@ -190,7 +190,8 @@ bool CChildView::DrawFieldAxis(Canvas& dc, int first, int last) {
     const int px = truncToInt((v - viewStart) / (viewEnd - viewStart) * (W - plotLeft - 1) + plotLeft);
     dc.moveTo(px, plotBottom);
     dc.lineTo(px, tickTop);
-    if (tickCount < static_cast<int>(tickX.size())) tickX[static_cast<size_t>(tickCount++)] = static_cast<std::int16_t>(px);
+    if (tickCount < static_cast<int>(tickX.size()))
+      tickX[static_cast<size_t>(tickCount++)] = static_cast<std::int16_t>(px);
 
     // A label closer than a fifth of its width to the previous one, or
     // running past the right edge, is left out; its tick mark stays.
@@ -234,7 +235,8 @@ void CChildView::DrawValueAxis(double bottom, double top, Canvas& dc) {
     ticks.label(t, label, sizeof label);
     const Size extent = dc.textExtent(label);
     const int labelTop = y - extent.cy / 2;
-    if (0 < labelTop && labelTop < H) dc.textOut(truncToInt(plotLeft - W * 0.02 - extent.cx), labelTop, label);
+    if (0 < labelTop && labelTop < H)
+      dc.textOut(truncToInt(plotLeft - W * 0.02 - extent.cx), labelTop, label);
   }
   dc.selectPen(oldPen);
   dc.selectFont(oldFont);

@@ -16,6 +16,8 @@ inline int truncToInt(double v) {
 }
 
 // a / b, or 0 when b is 0: the views' scale factors for an empty range.
-inline double quotientOrZero(double a, double b) { return b != 0.0 ? a / b : 0.0; }
+inline double quotientOrZero(double a, double b) {
+  return b != 0.0 ? a / b : 0.0;
+}
 
 }  // namespace quorra

@@ -8,7 +8,8 @@ PageMapping ComputePageMapping(int pageWidth, int screenWidth, int clientWidth, 
   PageMapping page;
   page.scale = screenWidth != 0 ? static_cast<float>(pageWidth) / static_cast<float>(screenWidth) : 0.0f;
   page.mapping.windowExtent = Size{clientWidth, clientHeight};
-  page.mapping.viewportExtent = Size{truncToInt(clientWidth * page.scale), truncToInt(clientHeight * page.scale)};
+  page.mapping.viewportExtent =
+      Size{truncToInt(clientWidth * page.scale), truncToInt(clientHeight * page.scale)};
   page.mapping.viewportOrigin = Point{truncToInt(pageWidth / 2 - clientWidth * (page.scale * 0.5)), 0};
   return page;
 }
@@ -20,7 +21,8 @@ int CaptionTop(int clientHeight, float scale) {
 
 void DrawPrintedPage(CChildView& view, Canvas& page, int pageWidth, int pageHeight, int screenWidth,
                      std::optional<std::string_view> caption) {
-  const Mapping oneToOne{Size{pageWidth + 1, pageHeight + 1}, Size{pageWidth + 1, pageHeight + 1}, Point{0, 0}};
+  const Mapping oneToOne{Size{pageWidth + 1, pageHeight + 1}, Size{pageWidth + 1, pageHeight + 1},
+                         Point{0, 0}};
   page.setMapping(oneToOne);
   page.fillRect(Rect{0, 0, pageWidth + 1, pageHeight + 1}, rgb(255, 255, 255));
 

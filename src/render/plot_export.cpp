@@ -107,7 +107,8 @@ QByteArray pdfBytes(CChildView& view, const PlotRequest& request) {
   QPdfWriter pdf(&buffer);
   pdf.setResolution(kPageResolution);
   pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                QMarginsF(kPageMargin, kPageMargin, kPageMargin, kPageMargin), QPageLayout::Millimeter));
+                                QMarginsF(kPageMargin, kPageMargin, kPageMargin, kPageMargin),
+                                QPageLayout::Millimeter));
   pdf.setCreator("Quorra");
   pdf.setTitle(QString::fromStdString(request.caption.value_or("Quorra plot")));
   QPainter painter(&pdf);
@@ -129,7 +130,8 @@ bool writePlot(CChildView& view, const std::string& path, const PlotRequest& req
     return false;
   }
   if (request.width < 2 || request.height < 2 || request.width > kMaxSide || request.height > kMaxSide) {
-    error = "the plot size must lie between 2x2 and " + std::to_string(kMaxSide) + "x" + std::to_string(kMaxSide);
+    error =
+        "the plot size must lie between 2x2 and " + std::to_string(kMaxSide) + "x" + std::to_string(kMaxSide);
     return false;
   }
   view.showTitleScreen = false;  // shown at start-up, long before a run ends

@@ -37,7 +37,7 @@ enum class PlotFormat { Png, Svg, Pdf };
 std::optional<PlotFormat> plotFormatFor(const std::string& path);
 
 struct PlotRequest {
-  int width = 800;   // client area of the view, pixels
+  int width = 800;  // client area of the view, pixels
   int height = 600;
   // PDF only: the caption under the plot (the loaded experimental file),
   // and the width of the screen the client area is mapped from; 0 takes

@@ -21,7 +21,8 @@ void ensureSansFamily() {
   static const bool known = [] {
     if (QFontDatabase::hasFamily(kSansFamily)) return true;
     for (const char* style : {"Regular", "Bold", "Italic", "BoldItalic"})
-      QFontDatabase::addApplicationFont(QString("/usr/share/fonts/truetype/liberation/LiberationSans-%1.ttf").arg(style));
+      QFontDatabase::addApplicationFont(
+          QString("/usr/share/fonts/truetype/liberation/LiberationSans-%1.ttf").arg(style));
     return QFontDatabase::hasFamily(kSansFamily);
   }();
   (void)known;
@@ -32,13 +33,19 @@ QString familyFor(const FontSpec& font) {
   return QString::fromStdString(font.face);
 }
 
-QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString toQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
-QColor toQColor(Colour colour) { return QColor(redOf(colour), greenOf(colour), blueOf(colour)); }
+QColor toQColor(Colour colour) {
+  return QColor(redOf(colour), greenOf(colour), blueOf(colour));
+}
 
-Colour fromQColor(const QColor& colour) { return rgb(colour.red(), colour.green(), colour.blue()); }
+Colour fromQColor(const QColor& colour) {
+  return rgb(colour.red(), colour.green(), colour.blue());
+}
 
 QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
   ensureSansFamily();
@@ -46,7 +53,8 @@ QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
   painter_.resetTransform();
-  rasterOps_ = painter_.paintEngine() != nullptr && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+  rasterOps_ =
+      painter_.paintEngine() != nullptr && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
   QPaintDevice* device = painter_.device();
   if (device != nullptr && device->devType() == QInternal::Image) {
     QImage* image = static_cast<QImage*>(device);
@@ -60,7 +68,9 @@ QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
   path_.reserve(4096);
 }
 
-QtCanvas::~QtCanvas() { flush(); }
+QtCanvas::~QtCanvas() {
+  flush();
+}
 
 void QtCanvas::applyPen() {
   QPen pen(toQColor(pen_.colour));
@@ -77,7 +87,8 @@ void QtCanvas::flush() {
     path_.clear();
     return;
   }
-  if (mode_ == RasterMode::Xor && rasterOps_) painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  if (mode_ == RasterMode::Xor && rasterOps_)
+    painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
   painter_.drawPolyline(path_);
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
   path_.clear();
@@ -149,7 +160,8 @@ double QtCanvas::cellPerEm(const QFont& font) {
 QFont QtCanvas::qtFont(const FontSpec& spec) {
   QFont font(familyFor(spec));
   if (spec.pitchAndFamily & 0x20) font.setStyleHint(QFont::SansSerif);
-  font.setWeight(spec.weight <= 0 ? QFont::Normal : static_cast<QFont::Weight>(spec.weight > 1000 ? 1000 : spec.weight));
+  font.setWeight(spec.weight <= 0 ? QFont::Normal
+                                  : static_cast<QFont::Weight>(spec.weight > 1000 ? 1000 : spec.weight));
   font.setItalic(spec.italic);
   font.setKerning(false);  // widths are the sums of the characters' advances
   font.setHintingPreference(QFont::PreferNoHinting);
@@ -171,7 +183,8 @@ FontSpec QtCanvas::selectFont(const FontSpec& font) {
 
 Size QtCanvas::textExtent(std::string_view text) {
   const QFontMetricsF metrics(qfont_, painter_.device());
-  const int height = font_.height > 0 ? font_.height : static_cast<int>(std::ceil(metrics.ascent() + metrics.descent()));
+  const int height =
+      font_.height > 0 ? font_.height : static_cast<int>(std::ceil(metrics.ascent() + metrics.descent()));
   return Size{static_cast<int>(std::lround(metrics.horizontalAdvance(toQString(text)))), height};
 }
 
@@ -215,8 +228,10 @@ Mapping QtCanvas::setMapping(const Mapping& mapping) {
   flush();
   mapping_ = mapping;
   const Mapping& m = mapping;
-  const double sx = m.windowExtent.cx != 0 ? static_cast<double>(m.viewportExtent.cx) / m.windowExtent.cx : 1.0;
-  const double sy = m.windowExtent.cy != 0 ? static_cast<double>(m.viewportExtent.cy) / m.windowExtent.cy : 1.0;
+  const double sx =
+      m.windowExtent.cx != 0 ? static_cast<double>(m.viewportExtent.cx) / m.windowExtent.cx : 1.0;
+  const double sy =
+      m.windowExtent.cy != 0 ? static_cast<double>(m.viewportExtent.cy) / m.windowExtent.cy : 1.0;
   painter_.setTransform(QTransform(sx, 0.0, 0.0, sy, m.viewportOrigin.x, m.viewportOrigin.y));
   identity_ = sx == 1.0 && sy == 1.0 && m.viewportOrigin.x == 0 && m.viewportOrigin.y == 0;
   return old;

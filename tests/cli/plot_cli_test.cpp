@@ -24,7 +24,8 @@ std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& bytes) {
 
 TEST(PlotCli, SimulateDrawsThePlotBesideTheSpectrum) {
   const std::string folder = makeTemporaryFolder();
-  CliResult run = runCli({"simulate", "--set", "points=4096", "--plot", "spectrum.png", "--size", "640x480"}, folder);
+  CliResult run =
+      runCli({"simulate", "--set", "points=4096", "--plot", "spectrum.png", "--size", "640x480"}, folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("plot written to spectrum.png"), std::string::npos) << run.err;
   EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"spectrum.png", "spectrum.txt"}));
@@ -66,11 +67,12 @@ TEST(PlotCli, BadPlotRequestsAreRefusedBeforeAnyWork) {
 TEST(PlotCli, PlotDrawsLoadedSpectraInRedAndBlue) {
   const std::string folder = makeTemporaryFolder();
   const std::string bruker = std::string(QUORRA_TESTDATA_DIR) + "/bruker/1D_CW.DTA";
-  ASSERT_EQ(runCli({"simulate", "--set", "points=2048", "--set", "fieldCentre=3495", "--set", "fieldRange=150",
-                    "--set", "gx=2.0", "--set", "gy=2.0", "--set", "gz=2.0", "-o", "sim.txt"},
-                   folder)
-                .exitCode,
-            0);
+  ASSERT_EQ(
+      runCli({"simulate", "--set", "points=2048", "--set", "fieldCentre=3495", "--set", "fieldRange=150",
+              "--set", "gx=2.0", "--set", "gy=2.0", "--set", "gz=2.0", "-o", "sim.txt"},
+             folder)
+          .exitCode,
+      0);
   CliResult run = runCli({"plot", "--red", "sim.txt", "--blue", bruker, "-o", "both.svg"}, folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string svg = readFile(folder + "/both.svg");

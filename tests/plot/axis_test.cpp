@@ -73,7 +73,7 @@ TEST(FieldAxis, TickMarksAndCrowdedLabels) {
   ASSERT_EQ(blue.size(), 12u);  // axis line and 11 marks
   EXPECT_EQ(blue[1].from, (Point{0, 521}));
   EXPECT_EQ(blue[1].to, (Point{0, 510}));
-  EXPECT_EQ(blue[2].from.x, 49);   // 49.9
+  EXPECT_EQ(blue[2].from.x, 49);  // 49.9
   EXPECT_EQ(blue[11].from.x, 499);
   ASSERT_EQ(f.view.tickCount, 11);
   EXPECT_EQ(f.view.tickX[5], 249);

@@ -136,7 +136,7 @@ TEST(ChildViewPaint, DegenerateRangesAndClientsDrawNothingWrong) {
   const auto path = f.redPath();
   ASSERT_EQ(path.size(), 800u);
   for (const Point& p : path) EXPECT_TRUE(p.y == 260 || p.y == 0) << p.y;  // middle row; NaN at the top
-  EXPECT_EQ(f.canvas.segmentsIn(f.view.bluePen.colour).size(), 1u);       // the axis line, no ticks
+  EXPECT_EQ(f.canvas.segmentsIn(f.view.bluePen.colour).size(), 1u);        // the axis line, no ticks
   EXPECT_TRUE(f.canvas.texts.empty());
   EXPECT_EQ(f.view.fieldPerPixel, 0.0);
 
@@ -163,7 +163,8 @@ TEST(ChildViewPaint, DegenerateRangesAndClientsDrawNothingWrong) {
     f.view.OnPaint(f.canvas);
     for (const auto& s : f.canvas.segments)
       for (Point p : {s.from, s.to})
-        EXPECT_TRUE(p.x >= 0 && p.x <= client.cx && p.y >= 0 && p.y <= client.cy) << client.cx << "x" << client.cy;
+        EXPECT_TRUE(p.x >= 0 && p.x <= client.cx && p.y >= 0 && p.y <= client.cy)
+            << client.cx << "x" << client.cy;
     EXPECT_TRUE(std::isfinite(f.view.fieldPerPixel) && std::isfinite(f.view.valuePerPixel));
   }
   EXPECT_TRUE(f.redPath().size() == 2u);  // the 2 × 1 client: one column after the first

@@ -18,8 +18,12 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace quorra::testing {
 namespace {
@@ -69,9 +73,9 @@ TEST(TraceDrawing, PointSampledBelowTwoPointsPerColumnAveragedFromTwo) {
   ASSERT_EQ(path.size(), 600u);
   EXPECT_EQ(path[1].y, path[0].y);  // columns 0, 1, 2 show point 0
   EXPECT_EQ(path[2].y, path[0].y);
-  EXPECT_EQ(path[3].y, 504);        // point 1
-  EXPECT_EQ(path[300].y, 260);      // point 149 of the band 0…299
-  EXPECT_EQ(path[599].y, 14);  // the last point, at max
+  EXPECT_EQ(path[3].y, 504);    // point 1
+  EXPECT_EQ(path[300].y, 260);  // point 149 of the band 0…299
+  EXPECT_EQ(path[599].y, 14);   // the last point, at max
 
   // 6000 points: step 10.015, each column the mean of 10 points. One point
   // in ten is 10, the others 0, so every full window means 1.0, where
