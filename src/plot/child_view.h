@@ -55,6 +55,37 @@ class CChildView {
   // Sets the colours and makes the pens and the brush as dc shows them.
   void CreateDrawingObjects(Canvas& dc);
 
+  // --- Interaction ------------------------------------------------------------
+  // Mouse flags of the handlers, and the key codes the view answers.
+  static constexpr unsigned kLeftButton = 1, kRightButton = 2, kControl = 8;
+  static constexpr int kSpaceKey = 32, kLeftKey = 37, kUpKey = 38, kRightKey = 39, kDownKey = 40;
+  static constexpr int kF1Key = 112, kF2Key = 113, kF3Key = 114, kF4Key = 115;
+
+  // Each handler draws on dc, a context on the client area of the view as
+  // the last paint left it, valid for the one event. Cursor and zoom-box
+  // lines are XOR-ed, so drawing one twice removes it. A press opens the
+  // drag (when the cursors respond) and the release of either button ends
+  // it; while it is open every move draws with the cursor pen in XOR mode.
+  void OnLButtonDown(Canvas& dc, unsigned flags, Point point);
+  void OnRButtonDown(Canvas& dc, unsigned flags, Point point);
+  virtual void OnMouseMove(Canvas& dc, unsigned flags, Point point);
+  virtual void OnLButtonUp(Canvas& dc, unsigned flags, Point point);
+  virtual void OnRButtonUp(Canvas& dc, unsigned flags, Point point);
+  // Space, the arrow keys and F1–F4; other keys are ignored.
+  void OnKeyDown(Canvas& dc, int key);
+  // Moves cursor 1 (2) from where it stands to cursor1NewX (cursor2NewX)
+  // and rewrites the read-outs; a cursor pushes the other along rather than
+  // cross it.
+  void UpdateCursor1(Canvas& dc);
+  void UpdateCursor2(Canvas& dc);
+
+  // The view commands. Expand shows the grid points between the cursors,
+  // snapped to the grid, and does nothing when they span 10 intervals or
+  // fewer; returns whether the view changed. Reset shows all points grid
+  // points again at unit scale and zero offset. points is the grid size.
+  bool Expand(int points);
+  void Reset(int points);
+
   // Asks whoever shows the view to repaint it (the hook, when set).
   void Invalidate() {
     if (invalidateHook) invalidateHook();
@@ -128,7 +159,11 @@ class CChildView {
   Rect cursor1Box, differenceBox, cursor2Box, gBox, indexBox, valueBox;
   std::array<std::int16_t, 64> tickX{};  // x of each tick mark of the last field axis
   std::int16_t tickCount = 0;            // entries of tickX in use
-  Canvas* dragContext = nullptr;         // held while a drag or key action draws
+  // The drag context: open from a press to the release while the cursors
+  // respond, with the cursor pen in XOR mode and, for cursor drags, the
+  // large font.
+  bool dragOpen = false;
+  bool dragWithFont = false;
 
   // --- Drawing objects ------------------------------------------------------
   Pen redPen{rgb(255, 0, 0)};
@@ -147,6 +182,12 @@ class CChildView {
 
   int clientWidth() const { return client.right; }
   int clientHeight() const { return client.bottom; }
+
+ private:
+  void openDrag(Canvas& dc, bool withFont);
+  void resumeDrag(Canvas& dc);
+  void drawBand(Canvas& dc, Point corner);
+  void arrowKeyRedraw(Canvas& dc, int key);
 };
 
 }  // namespace quorra
