@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
+#include <chrono>
 #include <random>
 #include <vector>
 
@@ -74,9 +75,12 @@ SolverParameters nonAxialCopper(int twoI) {
   return p;
 }
 
+// One orientation of the non-axial D = 8 system; range(0): 0 reference, 1 fast.
 void BM_ProcessOrientation(benchmark::State& state) {
   const int points = 65536;
-  ResonanceSolver solver("", nonAxialCopper(3), 3000, 6000, points);
+  SolverParameters p = nonAxialCopper(3);
+  p.engine = state.range(0) ? Engine::Fast : Engine::Reference;
+  ResonanceSolver solver("", p, 3000, 6000, points);
   std::vector<double> target(points);
   double theta = 0;
   for (auto _ : state) {
@@ -84,21 +88,74 @@ void BM_ProcessOrientation(benchmark::State& state) {
     solver.processOrientation(theta, theta * 0.7, 1.0, target.data());
   }
 }
-BENCHMARK(BM_ProcessOrientation)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProcessOrientation)->Arg(0)->Arg(1)->ArgName("fast")->Unit(benchmark::kMicrosecond);
 
-// Whole powder runs; range(0) = threads (0 = all processors), range(1):
-// 0 default (axial), 1 non-axial D = 8, 2 non-axial I = 7/2 (D = 16).
+// The two engine paths side by side on one powder run, single thread; the
+// counters give both times and their ratio. range(0) selects the system:
+// 1: non-axial Cu(II), D = 8, default grid (0.22°, 2.1°: 44 240 orientations);
+// 2: non-axial I = 7/2, D = 16, coarser grid (1°, 6°: 5 348 orientations);
+// 3: I = 7, D = 30, 60 orientations (the reference takes about 0.1 s each).
+PowderRequest pathRequest(int system) {
+  PowderRequest request;
+  if (system == 1) request.parameters = nonAxialCopper(3);
+  if (system == 2) {
+    request.parameters = nonAxialCopper(7);
+    request.thetaStep = 1.0;
+    request.phiStep = 6.0;
+  }
+  if (system == 3) {
+    request.parameters = nonAxialCopper(14);
+    request.parameters.Ax = 20;
+    request.parameters.Ay = 25;
+    request.parameters.Az = 30;
+    request.fieldCentre = 3400;
+    request.fieldRange = 2000;
+    request.thetaStep = 18.0;
+    request.phiStep = 30.0;
+  }
+  return request;
+}
+
+void BM_EnginePaths(benchmark::State& state) {
+  PowderRequest request = pathRequest(static_cast<int>(state.range(0)));
+  std::vector<double> target(request.points);
+  double seconds[2] = {0, 0};
+  long orientations = 0;
+  for (auto _ : state) {
+    for (int fast = 0; fast < 2; ++fast) {
+      request.parameters.engine = fast ? Engine::Fast : Engine::Reference;
+      int threads = 1;
+      const auto start = std::chrono::steady_clock::now();
+      orientations = runPowder(request, target.data(), threads).orientations;
+      seconds[fast] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+  }
+  const double runs = static_cast<double>(state.iterations());
+  state.counters["orientations"] = static_cast<double>(orientations);
+  state.counters["reference_s"] = seconds[0] / runs;
+  state.counters["fast_s"] = seconds[1] / runs;
+  state.counters["speedup"] = seconds[0] / seconds[1];
+  state.counters["fast_us_per_orientation"] = seconds[1] / runs / static_cast<double>(orientations) * 1e6;
+  state.SetLabel(BatchEigenSolver::instructionSet());
+}
+BENCHMARK(BM_EnginePaths)->DenseRange(1, 3)->ArgName("system")->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// Whole powder runs with the default (fast) engine; range(0) = threads
+// (0 = all processors), range(1): 0 default (axial, 65 536 points), 1
+// non-axial D = 8, 2 non-axial I = 7/2 (D = 16), both on the default grid.
 void BM_Powder(benchmark::State& state) {
   PowderRequest request;
   const int system = static_cast<int>(state.range(1));
   if (system >= 1) request.parameters = nonAxialCopper(system == 1 ? 3 : 7);
   std::vector<double> target(request.points);
   long orientations = 0;
+  int threads = 0;
   for (auto _ : state) {
-    int threads = static_cast<int>(state.range(0));
+    threads = static_cast<int>(state.range(0));
     orientations = runPowder(request, target.data(), threads).orientations;
   }
   state.counters["orientations"] = static_cast<double>(orientations);
+  state.counters["threads"] = threads;
 }
 BENCHMARK(BM_Powder)
     ->ArgsProduct({{1, 0}, {0, 1, 2}})

@@ -1,6 +1,6 @@
 #include "data/text_spectrum_format.h"
 
-#include <cstdio>
+#include "data/number_text.h"
 
 namespace quorra {
 
@@ -8,11 +8,12 @@ std::string formatTextSpectrum(const double* values, int points, double fieldCen
                                double fieldStep) {
   std::string text;
   text.reserve(static_cast<size_t>(points) * 24);
-  char line[96];
   for (int i = 0; i < points; ++i) {
-    const int length =
-        std::snprintf(line, sizeof line, "%10.4lf %12.5E\n", fieldCentre - fieldRange / 2 + i * fieldStep, values[i]);
-    text.append(line, static_cast<size_t>(length));
+    // "%10.4lf %12.5E\n" in the C locale, whatever locale the program runs in.
+    appendFixed(text, fieldCentre - fieldRange / 2 + i * fieldStep, 4, 10);
+    text += ' ';
+    appendExponent(text, values[i], 5, 12, true);
+    text += '\n';
   }
   return text;
 }

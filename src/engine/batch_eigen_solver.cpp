@@ -230,17 +230,18 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
           const M4 on = active[h] & (M4{} + i < m[h]);
           const V4 ei = load4(e + i * L + 4 * h);
           const V4 f = s[h] * ei, b = c[h] * ei;
+          // The rotation that annihilates f against g: ρ = √(f² + g²) with
+          // the sign of the larger of f and g, c = g/ρ, s = f/ρ. This is the
+          // reference step's c and s (there t = g/f or f/g, r = √(t² + 1))
+          // with one square root and one division on the chain instead of
+          // two divisions around the square root.
           const M4 big = abs4(f) >= abs4(g[h]);
-          // One division with chosen operands keeps the lanes in step:
-          // t = g/f when |f| ≥ |g|, f/g otherwise.
-          const V4 numerator = select4(big, g[h], f);
-          const V4 denominator = select4(big, f, g[h]);
-          const V4 t = numerator / denominator;
-          const V4 r = sqrt4(t * t + 1.0);
-          const V4 eNew = denominator * r;
-          const V4 inv = 1.0 / r;
-          const V4 cc = select4(big, t * inv, inv);
-          const V4 ss = select4(big, inv, t * inv);
+          const V4 larger = select4(big, f, g[h]);
+          const V4 rho = sqrt4(f * f + g[h] * g[h]);
+          const V4 eNew = select4(larger < 0.0, -rho, rho);
+          const V4 inv = 1.0 / eNew;
+          const V4 cc = g[h] * inv;
+          const V4 ss = f * inv;
           const V4 dNext = load4(d + (i + 1) * L + 4 * h);
           const V4 g2 = dNext - p[h];
           const V4 r2 = (load4(d + i * L + 4 * h) - g2) * ss + 2.0 * cc * b;

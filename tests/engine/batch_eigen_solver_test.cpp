@@ -82,7 +82,9 @@ TEST(BatchEigenSolver, AgreesWithTheReferenceSolverOnEveryLane) {
           }
       valuesOnly.diagonalize(lanes, false);
       for (int k = 0; k < n * L; ++k) {
-        if (k % L < lanes) EXPECT_EQ(valuesOnly.values()[k], batch.values()[k]);
+        if (k % L < lanes) {
+          EXPECT_EQ(valuesOnly.values()[k], batch.values()[k]);
+        }
       }
     }
   }
