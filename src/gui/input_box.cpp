@@ -1,0 +1,32 @@
+#include "gui/input_box.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace quorra::gui {
+
+TInputBox::TInputBox(const QString& title, const QString& prompt, const QString& value, QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle(title);
+  auto* layout = new QVBoxLayout(this);
+  auto* promptLine = new QLineEdit(prompt, this);
+  promptLine->setReadOnly(true);
+  promptLine->setAlignment(Qt::AlignCenter);
+  promptLine->setFocusPolicy(Qt::NoFocus);
+  promptLine->setFrame(false);
+  layout->addWidget(promptLine);
+  edit_ = new QLineEdit(value, this);
+  edit_->setMaxLength(99);
+  edit_->setMinimumWidth(280);
+  edit_->selectAll();
+  layout->addWidget(edit_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+}
+
+QString TInputBox::value() const { return edit_->text().left(99); }
+
+}  // namespace quorra::gui

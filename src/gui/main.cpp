@@ -1,0 +1,38 @@
+// quorra-gui: the desktop program of the EPR simulator. It takes no
+// arguments and keeps nothing between runs: every start begins with the
+// default parameters.
+
+#include <QApplication>
+#include <QIcon>
+
+#include "gui/main_window.h"
+
+namespace {
+
+// The application object: one main window, shown at start-up.
+class CBellwinApp : public QApplication {
+ public:
+  CBellwinApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Quorra");
+    setDesktopFileName("quorra");
+    setWindowIcon(QIcon(":/quorra.svg"));
+  }
+
+  bool InitInstance() {
+    window_ = std::make_unique<quorra::gui::EprMainWindow>();
+    window_->show();
+    window_->activateWindow();
+    return true;
+  }
+
+ private:
+  std::unique_ptr<quorra::gui::EprMainWindow> window_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CBellwinApp app(argc, argv);
+  if (!app.InitInstance()) return 1;
+  return app.exec();
+}

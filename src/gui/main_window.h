@@ -1,0 +1,96 @@
+#pragma once
+// The main window of the desktop program: the menu of every command, the
+// plot view as its only child, and the modeless dialogs. It owns the state
+// (CEprWindow) and the Qt UserInterface the state talks through; every menu
+// command is routed to its handler on the state.
+//
+// "Simulation" runs on a thread of its own while the menu, the dialogs and
+// the plot are disabled, so that the window still repaints and moves and the
+// progress box's Break button answers at once.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <map>
+
+#include "app/ceprwindow.h"
+#include "app/processing_commands.h"
+#include "gui/qt_user_interface.h"
+
+class QThread;
+
+namespace quorra::gui {
+
+class HilbertDlg;
+class PlotWidget;
+class SmoothDialog;
+class hamilt;
+
+// One row of the command table: its id, the exact menu text, the pop-up it
+// sits in ("File", "Tools", or "" for the menu bar itself), and whether its
+// command is built. A zero id with no text is a separator.
+struct CommandEntry {
+  int id;
+  const char* text;
+  const char* menu;
+  bool built;
+};
+const std::vector<CommandEntry>& commandTable();
+
+class EprMainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  EprMainWindow();
+  ~EprMainWindow() override;
+
+  static constexpr const char* kTitle = "Quorra 1/2 Exact";
+
+  CEprWindow& state() { return *state_; }
+  QtUserInterface& ui() { return ui_; }
+  PlotWidget* plot() const { return plot_; }
+  QAction* action(int id) const;
+  // The modeless dialogs while they are open, or none.
+  hamilt* parametersDialog() const;
+  SmoothDialog* smoothDialog() const;
+  HilbertDlg* hilbertDialog() const;
+  bool simulationRunning() const { return simulation_ != nullptr; }
+
+  // Carries out a menu command as its action would.
+  void runCommand(int id);
+
+ signals:
+  void simulationFinished();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildMenus();
+  void openParameters();
+  void simulate();
+  void startSimulation();
+  void endSimulation();
+  void setRunning(bool running);
+  void afterLoad();
+  void closeSmoothing();
+  void loadText();
+  void hysteresis();
+  void editLineShape();
+  void editShfTable();
+  void showExperimentalParameters();
+  void print();
+  void openSmoothing();
+  void openHilbert();
+
+  QtUserInterface ui_;
+  std::unique_ptr<CEprWindow> state_;
+  ProcessingToolSettings tools_;
+  PlotWidget* plot_ = nullptr;
+  std::map<int, QAction*> actions_;
+  QPointer<hamilt> parameters_;
+  QPointer<SmoothDialog> smooth_;
+  QPointer<HilbertDlg> hilbert_;
+  QThread* simulation_ = nullptr;
+  bool closeWhenIdle_ = false;
+};
+
+}  // namespace quorra::gui
