@@ -4,8 +4,9 @@
 // sinθ, computed on several OpenMP threads.
 //
 // The result does not depend on the number of threads, bit for bit: every θ
-// row is summed in its own buffer, and the rows are added into the target in
-// θ order.
+// row is summed in a buffer of its own, and the rows are added into the
+// target in θ order (a row that finishes early waits in its buffer; the
+// workers never wait for each other unless every buffer holds such a row).
 
 #include <string>
 
