@@ -7,6 +7,7 @@ namespace quorra {
 namespace {
 
 constexpr int L = BatchEigenSolver::kLanes;
+constexpr int H = L / 4;  // four-lane vectors per batch
 
 struct Workspace {
   int n;
@@ -141,8 +142,8 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
   }
 }
 
-// Four lanes as one vector value; the eight lanes are two of them, which
-// also gives the processor two independent chains to overlap.
+// Four lanes as one vector value; a batch is L/4 of them, which also gives
+// the processor independent chains to overlap.
 typedef double V4 __attribute__((vector_size(32)));
 typedef long M4 __attribute__((vector_size(32)));
 
@@ -175,13 +176,13 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
     for (;;) {
       // m: the first index from l0 on whose off-diagonal element is
       // negligible against its neighbours (n − 1 if there is none).
-      M4 m[2], found[2];
-      for (int h = 0; h < 2; ++h) {
+      M4 m[H], found[H];
+      for (int h = 0; h < H; ++h) {
         m[h] = M4{} + (n - 1);
         found[h] = M4{};
       }
       for (int mm = l0; mm < n - 1; ++mm) {
-        for (int h = 0; h < 2; ++h) {
+        for (int h = 0; h < H; ++h) {
           const V4 dd = abs4(load4(d + mm * L + 4 * h)) + abs4(load4(d + (mm + 1) * L + 4 * h));
           const M4 small = (abs4(load4(e + mm * L + 4 * h)) + dd == dd);
           m[h] = (~found[h] & small) ? (M4{} + mm) : m[h];
@@ -209,9 +210,9 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
       }
       if (!any) break;
 
-      V4 g[2], s[2], c[2], p[2];
-      M4 active[2];
-      for (int h = 0; h < 2; ++h) {
+      V4 g[H], s[H], c[H], p[H];
+      M4 active[H];
+      for (int h = 0; h < H; ++h) {
         V4 dm;
         for (int k = 0; k < 4; ++k) dm[k] = d[mLane[4 * h + k] * L + 4 * h + k];
         M4 act;
@@ -225,8 +226,8 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
         p[h] = V4{};
       }
       for (int i = mMax - 1; i >= l0; --i) {
-        V4 cs[2], sn[2];
-        for (int h = 0; h < 2; ++h) {
+        V4 cs[H], sn[H];
+        for (int h = 0; h < H; ++h) {
           const M4 on = active[h] & (M4{} + i < m[h]);
           const V4 ei = load4(e + i * L + 4 * h);
           const V4 f = s[h] * ei, b = c[h] * ei;
@@ -259,7 +260,7 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
           for (int k = 0; k < n; ++k) {
             double* zi = z + (k * n + i) * L;
             double* zi1 = zi + L;
-            for (int h = 0; h < 2; ++h) {
+            for (int h = 0; h < H; ++h) {
               const V4 a = load4(zi + 4 * h), f = load4(zi1 + 4 * h);
               store4(zi1 + 4 * h, sn[h] * a + cs[h] * f);
               store4(zi + 4 * h, cs[h] * a - sn[h] * f);
@@ -412,7 +413,7 @@ int BatchEigenSolver::diagonalize(int lanes, bool wantVectors) {
   const Workspace w{n,          ar_.data(), ai_.data(), qr_.data(), qi_.data(), z_.data(),
                     vr_.data(), vi_.data(), ur_.data(), ui_.data(), pr_.data(), pi_.data(),
                     d_.data(),  e_.data(),  values_.data()};
-  const unsigned live = lanes >= kLanes ? 0xFFu : (1u << lanes) - 1u;
+  const unsigned live = lanes >= kLanes ? ~0u >> (32 - kLanes) : (1u << lanes) - 1u;
   const unsigned failed = diagonalizeKernel(w, wantVectors, live);
   const int failures = __builtin_popcount(failed);
   for (int k = 0; k < failures && failureSink_ != nullptr; ++k)

@@ -46,30 +46,9 @@ void ResonanceSolver::processOrientationReference(double weight, double* target)
     for (int j = 0; j < D_; ++j) level(k, j) = E_[j];
   }
   followLevels();
-
-  for (int a = 0; a + 1 < D_; ++a) {
-    for (int b = a + 1; b < D_; ++b) {
-      auto gapExcess = [&](int k) { return std::fabs(level(k, a) - level(k, b)) - quantum_; };
-      int k = 0;
-      for (;;) {
-        int found = -1;
-        double before = gapExcess(k);
-        for (int next = k + 1; next <= kScanSteps; ++next) {
-          const double after = gapExcess(next);
-          if (after * before < 0) {
-            found = next;
-            break;
-          }
-          before = after;
-        }
-        if (found < 0) break;
-        const double x = refineBracket(fieldStart_ + (found - 1) * step, gapExcess(found - 1),
-                                       fieldStart_ + found * step, gapExcess(found));
-        recordTransitions(x, weight, target);
-        k = found;
-      }
-    }
-  }
+  scanPairs([&](const Bracket& bracket) {
+    recordTransitions(refineBracket(bracket.lo, bracket.flo, bracket.hi, bracket.fhi), weight, target);
+  });
 }
 
 // Reorders each row of the level table, from the high-field end down, so that

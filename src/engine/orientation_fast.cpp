@@ -66,32 +66,13 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   followLevels();
 
   int count = 0;
-  for (int a = 0; a + 1 < D; ++a) {
-    for (int b = a + 1; b < D; ++b) {
-      auto gapExcess = [&](int k) { return std::fabs(level(k, a) - level(k, b)) - quantum_; };
-      int k = 0;
-      for (;;) {
-        int found = -1;
-        double before = gapExcess(k);
-        for (int next = k + 1; next <= kScanSteps; ++next) {
-          const double after = gapExcess(next);
-          if (after * before < 0) {
-            found = next;
-            break;
-          }
-          before = after;
-        }
-        if (found < 0) break;
-        brackets_[count++] = {fieldStart_ + (found - 1) * step, gapExcess(found - 1), fieldStart_ + found * step,
-                              gapExcess(found)};
-        if (count == kBracketChunk) {
-          refineAndRecord(count, weight, target);
-          count = 0;
-        }
-        k = found;
-      }
+  scanPairs([&](const Bracket& bracket) {
+    brackets_[count++] = bracket;
+    if (count == kBracketChunk) {
+      refineAndRecord(count, weight, target);
+      count = 0;
     }
-  }
+  });
   if (count > 0) refineAndRecord(count, weight, target);
 }
 

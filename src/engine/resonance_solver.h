@@ -104,6 +104,11 @@ class ResonanceSolver {
     double lo, flo, hi, fhi;
   };
   void refineAndRecord(int count, double weight, double* target);
+  // Walks every pair of followed levels (a outer, b inner, ascending) along
+  // the level table and hands each sign change of |E_a − E_b| − quantum, in
+  // the order found, to onBracket.
+  template <typename OnBracket>
+  void scanPairs(OnBracket&& onBracket);
   // Writes H0 + B·M of the current orientation into lane of the batch.
   void fillLane(int lane, double B);
   double pairExcessClosestToZero(const double* values, int stride, int lane) const;
@@ -171,5 +176,36 @@ class ResonanceSolver {
   std::vector<double> acceptedFields_;
   int touchedLow_ = 0, touchedHigh_ = -1;
 };
+
+template <typename OnBracket>
+void ResonanceSolver::scanPairs(OnBracket&& onBracket) {
+  const double step = fieldRange_ / kScanSteps;
+  for (int a = 0; a + 1 < D_; ++a) {
+    for (int b = a + 1; b < D_; ++b) {
+      auto gapExcess = [&](int k) {
+        const double gap = level(k, a) - level(k, b);
+        return (gap < 0 ? -gap : gap) - quantum_;
+      };
+      int k = 0;
+      for (;;) {
+        // A strict sign change between neighbouring rows; a zero starts none.
+        int found = -1;
+        double before = gapExcess(k);
+        for (int next = k + 1; next <= kScanSteps; ++next) {
+          const double after = gapExcess(next);
+          if (after * before < 0) {
+            found = next;
+            break;
+          }
+          before = after;
+        }
+        if (found < 0) break;
+        onBracket(Bracket{fieldStart_ + (found - 1) * step, gapExcess(found - 1), fieldStart_ + found * step,
+                          gapExcess(found)});
+        k = found;
+      }
+    }
+  }
+}
 
 }  // namespace quorra
