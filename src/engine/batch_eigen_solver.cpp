@@ -28,6 +28,25 @@ struct Workspace {
 
 inline __attribute__((always_inline)) double absd(double x) { return __builtin_fabs(x); }
 
+// Four lanes as one vector value; a batch is L/4 of them, which also gives
+// the processor independent chains to overlap.
+typedef double V4 __attribute__((vector_size(32)));
+typedef long M4 __attribute__((vector_size(32)));
+
+inline __attribute__((always_inline)) V4 load4(const double* p) {
+  V4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+inline __attribute__((always_inline)) void store4(double* p, V4 v) { __builtin_memcpy(p, &v, sizeof v); }
+inline __attribute__((always_inline)) V4 abs4(V4 x) { return (V4)((M4)x & 0x7FFFFFFFFFFFFFFFL); }
+inline __attribute__((always_inline)) V4 sqrt4(V4 x) {
+  V4 r;
+  for (int k = 0; k < 4; ++k) r[k] = __builtin_sqrt(x[k]);
+  return r;
+}
+inline __attribute__((always_inline)) V4 select4(M4 mask, V4 yes, V4 no) { return mask ? yes : no; }
+
 inline __attribute__((always_inline)) void householder(const Workspace& w, bool vectors) {
   const int n = w.n;
   double* __restrict ar = w.ar;
@@ -69,24 +88,36 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
         ui[k * L + l] = -ai[ik + l];
       }
     }
-    // p = β·A·u over the trailing block, from its upper triangle.
-    for (int r = i + 1; r < n; ++r) LANES pr[r * L + l] = pi[r * L + l] = 0.0;
+    // p = β·A·u over the trailing block, from its upper triangle: each
+    // element H[r][c] serves p[r] (kept in registers) and p[c].
     for (int r = i + 1; r < n; ++r) {
-      const int rr = A(r, r);
-      LANES {
-        pr[r * L + l] += ar[rr + l] * ur[r * L + l];
-        pi[r * L + l] += ar[rr + l] * ui[r * L + l];
+      V4 accR[H], accI[H], urr[H], uir[H];
+      const double* diagonal = ar + A(r, r);
+      for (int h = 0; h < H; ++h) {
+        urr[h] = load4(ur + r * L + 4 * h);
+        uir[h] = load4(ui + r * L + 4 * h);
+        const V4 hrr = load4(diagonal + 4 * h);
+        accR[h] = (r == i + 1 ? V4{} : load4(pr + r * L + 4 * h)) + hrr * urr[h];
+        accI[h] = (r == i + 1 ? V4{} : load4(pi + r * L + 4 * h)) + hrr * uir[h];
       }
       for (int c = r + 1; c < n; ++c) {
-        const int rc = A(r, c);
-        LANES {
-          const double hr = ar[rc + l], hi = ai[rc + l];
+        const double* hrp = ar + A(r, c);
+        const double* hip = ai + A(r, c);
+        for (int h = 0; h < H; ++h) {
+          const V4 hr = load4(hrp + 4 * h), hi = load4(hip + 4 * h);
+          const V4 urc = load4(ur + c * L + 4 * h), uic = load4(ui + c * L + 4 * h);
           // p[r] += H[r][c]·u[c];  p[c] += conj(H[r][c])·u[r]
-          pr[r * L + l] += hr * ur[c * L + l] - hi * ui[c * L + l];
-          pi[r * L + l] += hr * ui[c * L + l] + hi * ur[c * L + l];
-          pr[c * L + l] += hr * ur[r * L + l] + hi * ui[r * L + l];
-          pi[c * L + l] += hr * ui[r * L + l] - hi * ur[r * L + l];
+          accR[h] += hr * urc - hi * uic;
+          accI[h] += hr * uic + hi * urc;
+          const V4 pcR = r == i + 1 ? V4{} : load4(pr + c * L + 4 * h);
+          const V4 pcI = r == i + 1 ? V4{} : load4(pi + c * L + 4 * h);
+          store4(pr + c * L + 4 * h, pcR + hr * urr[h] + hi * uir[h]);
+          store4(pi + c * L + 4 * h, pcI + hr * uir[h] - hi * urr[h]);
         }
+      }
+      for (int h = 0; h < H; ++h) {
+        store4(pr + r * L + 4 * h, accR[h]);
+        store4(pi + r * L + 4 * h, accI[h]);
       }
     }
     double K[L] = {};
@@ -102,13 +133,21 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
       }
     // A −= u·wᴴ + w·uᴴ, upper triangle (w is held in p).
     for (int r = i + 1; r < n; ++r) {
+      V4 urr[H], uir[H], prr[H], pir[H];
+      for (int h = 0; h < H; ++h) {
+        urr[h] = load4(ur + r * L + 4 * h);
+        uir[h] = load4(ui + r * L + 4 * h);
+        prr[h] = load4(pr + r * L + 4 * h);
+        pir[h] = load4(pi + r * L + 4 * h);
+      }
       for (int c = r; c < n; ++c) {
-        const int rc = A(r, c);
-        LANES {
-          const double urr = ur[r * L + l], uir = ui[r * L + l], prr = pr[r * L + l], pir = pi[r * L + l];
-          const double urc = ur[c * L + l], uic = ui[c * L + l], prc = pr[c * L + l], pic = pi[c * L + l];
-          ar[rc + l] -= urr * prc + uir * pic + prr * urc + pir * uic;
-          ai[rc + l] -= uir * prc - urr * pic + pir * urc - prr * uic;
+        double* hrp = ar + A(r, c);
+        double* hip = ai + A(r, c);
+        for (int h = 0; h < H; ++h) {
+          const V4 urc = load4(ur + c * L + 4 * h), uic = load4(ui + c * L + 4 * h);
+          const V4 prc = load4(pr + c * L + 4 * h), pic = load4(pi + c * L + 4 * h);
+          store4(hrp + 4 * h, load4(hrp + 4 * h) - (urr[h] * prc + uir[h] * pic + prr[h] * urc + pir[h] * uic));
+          store4(hip + 4 * h, load4(hip + 4 * h) - (uir[h] * prc - urr[h] * pic + pir[h] * urc - prr[h] * uic));
         }
       }
       LANES ai[A(r, r) + l] = 0.0;
@@ -141,25 +180,6 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
     }
   }
 }
-
-// Four lanes as one vector value; a batch is L/4 of them, which also gives
-// the processor independent chains to overlap.
-typedef double V4 __attribute__((vector_size(32)));
-typedef long M4 __attribute__((vector_size(32)));
-
-inline __attribute__((always_inline)) V4 load4(const double* p) {
-  V4 v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-inline __attribute__((always_inline)) void store4(double* p, V4 v) { __builtin_memcpy(p, &v, sizeof v); }
-inline __attribute__((always_inline)) V4 abs4(V4 x) { return (V4)((M4)x & 0x7FFFFFFFFFFFFFFFL); }
-inline __attribute__((always_inline)) V4 sqrt4(V4 x) {
-  V4 r;
-  for (int k = 0; k < 4; ++k) r[k] = __builtin_sqrt(x[k]);
-  return r;
-}
-inline __attribute__((always_inline)) V4 select4(M4 mask, V4 yes, V4 no) { return mask ? yes : no; }
 
 // QL with implicit shifts on every lane's tridiagonal (d, e), masked per
 // lane: a lane whose eigenvalue has converged, or whose rotation index lies
