@@ -40,7 +40,9 @@ ExperParam::ExperParam(const std::string& text, QWidget* parent, const QString& 
   layout->addWidget(close, 0, Qt::AlignRight);
 }
 
-QString ExperParam::text() const { return edit_->toPlainText(); }
+QString ExperParam::text() const {
+  return edit_->toPlainText();
+}
 
 HyperDialog::HyperDialog(const std::string& table, QWidget* parent) : QDialog(parent), table_(table) {
   setWindowTitle("HYPERFINE CONSTANTS");
@@ -74,7 +76,8 @@ HyperDialog::HyperDialog(const std::string& table, QWidget* parent) : QDialog(pa
 std::string HyperDialog::storedTable(const QString& text) {
   QString lines = text;
   lines.replace("\r\n", "\n");
-  if (!lines.isEmpty() && !lines.endsWith('\n') && !lines.section('\n', -1).trimmed().isEmpty()) lines += '\n';
+  if (!lines.isEmpty() && !lines.endsWith('\n') && !lines.section('\n', -1).trimmed().isEmpty())
+    lines += '\n';
   lines.replace("\n", "\r\n");
   return lines.toStdString().substr(0, 999);
 }

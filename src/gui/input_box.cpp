@@ -27,6 +27,8 @@ TInputBox::TInputBox(const QString& title, const QString& prompt, const QString&
   layout->addWidget(buttons);
 }
 
-QString TInputBox::value() const { return edit_->text().left(99); }
+QString TInputBox::value() const {
+  return edit_->text().left(99);
+}
 
 }  // namespace quorra::gui

@@ -14,10 +14,14 @@ namespace quorra::gui {
 LineShape::LineShape(LineShapeParameters& shape, QWidget* parent) : QDialog(parent), shape_(shape) {
   setWindowTitle("Line Shape");
   // In the order the values are exchanged; the labels name them in messages.
-  const std::pair<const char*, double*> reals[] = {
-      {"Linewidth", &shape.isotropicWidth}, {"X", &shape.widthX},         {"Y", &shape.widthY},
-      {"Z", &shape.widthZ},                 {"Per-cent Gaussian:", &shape.percentGaussian},
-      {"m0", &shape.mFactor0},              {"m1", &shape.mFactor1},      {"m2", &shape.mFactor2}};
+  const std::pair<const char*, double*> reals[] = {{"Linewidth", &shape.isotropicWidth},
+                                                   {"X", &shape.widthX},
+                                                   {"Y", &shape.widthY},
+                                                   {"Z", &shape.widthZ},
+                                                   {"Per-cent Gaussian:", &shape.percentGaussian},
+                                                   {"m0", &shape.mFactor0},
+                                                   {"m1", &shape.mFactor1},
+                                                   {"m2", &shape.mFactor2}};
   for (const auto& [label, field] : reals) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(label);

@@ -146,9 +146,15 @@ QAction* EprMainWindow::action(int id) const {
   return found == actions_.end() ? nullptr : found->second;
 }
 
-hamilt* EprMainWindow::parametersDialog() const { return parameters_; }
-SmoothDialog* EprMainWindow::smoothDialog() const { return smooth_; }
-HilbertDlg* EprMainWindow::hilbertDialog() const { return hilbert_; }
+hamilt* EprMainWindow::parametersDialog() const {
+  return parameters_;
+}
+SmoothDialog* EprMainWindow::smoothDialog() const {
+  return smooth_;
+}
+HilbertDlg* EprMainWindow::hilbertDialog() const {
+  return hilbert_;
+}
 
 void EprMainWindow::runCommand(int id) {
   if (simulation_ != nullptr) return;  // the run holds the state
@@ -158,35 +164,84 @@ void EprMainWindow::runCommand(int id) {
       LoadHarrowFile(w);
       afterLoad();
       break;
-    case kLoadText: loadText(); break;
+    case kLoadText:
+      loadText();
+      break;
     case kLoadBruker:
       LoadBrukerSpectrum(w);
       afterLoad();
       break;
-    case kShowExperimentalParameters: showExperimentalParameters(); break;
-    case kSaveRed: SaveRedSpectrumAsText(w); break;
-    case kSaveBlue: SaveBlueSpectrumAsText(w); break;
-    case kDeleteBlue: w.DeleteBlueSpectrum(); break;
-    case kDeleteRed: w.DeleteRedSpectrum(); break;
-    case kRedToBlue: w.TransferRedToBlue(); break;
-    case kBlueToRed: w.TransferBlueToRed(); break;
-    case kCommonScale: w.SetCommonScale(); break;
-    case kMultiply: MultiplyExperimentalSpectrum(w); break;
-    case kPrint: print(); break;
-    case kAbout: CAboutDlg(this).exec(); break;
-    case kExit: close(); break;
-    case kParameters: openParameters(); break;
-    case kShfConstants: editShfTable(); break;
-    case kLinewidth: editLineShape(); break;
-    case kSimulation: simulate(); break;
-    case kExpand: ExpandView(w); break;
-    case kReset: ResetView(w); break;
-    case kCorrectSlope: CorrectSlope(w); break;
-    case kHysteresis: hysteresis(); break;
-    case kHilbert: openHilbert(); break;
-    case kSmoothen: openSmoothing(); break;
-    case kThreads: SetNumberOfThreads(w); break;
-    default: break;  // commands not built are disabled in the menu
+    case kShowExperimentalParameters:
+      showExperimentalParameters();
+      break;
+    case kSaveRed:
+      SaveRedSpectrumAsText(w);
+      break;
+    case kSaveBlue:
+      SaveBlueSpectrumAsText(w);
+      break;
+    case kDeleteBlue:
+      w.DeleteBlueSpectrum();
+      break;
+    case kDeleteRed:
+      w.DeleteRedSpectrum();
+      break;
+    case kRedToBlue:
+      w.TransferRedToBlue();
+      break;
+    case kBlueToRed:
+      w.TransferBlueToRed();
+      break;
+    case kCommonScale:
+      w.SetCommonScale();
+      break;
+    case kMultiply:
+      MultiplyExperimentalSpectrum(w);
+      break;
+    case kPrint:
+      print();
+      break;
+    case kAbout:
+      CAboutDlg(this).exec();
+      break;
+    case kExit:
+      close();
+      break;
+    case kParameters:
+      openParameters();
+      break;
+    case kShfConstants:
+      editShfTable();
+      break;
+    case kLinewidth:
+      editLineShape();
+      break;
+    case kSimulation:
+      simulate();
+      break;
+    case kExpand:
+      ExpandView(w);
+      break;
+    case kReset:
+      ResetView(w);
+      break;
+    case kCorrectSlope:
+      CorrectSlope(w);
+      break;
+    case kHysteresis:
+      hysteresis();
+      break;
+    case kHilbert:
+      openHilbert();
+      break;
+    case kSmoothen:
+      openSmoothing();
+      break;
+    case kThreads:
+      SetNumberOfThreads(w);
+      break;
+    default:
+      break;  // commands not built are disabled in the menu
   }
 }
 
@@ -195,6 +250,7 @@ void EprMainWindow::runCommand(int id) {
 void EprMainWindow::openParameters() {
   if (!parameters_) {
     parameters_ = new hamilt(*state_, this);
+    connect(parameters_, &QDialog::rejected, this, [this] { parameters_ = nullptr; });
     connect(parameters_, &hamilt::applyRequested, this, [this] { state_->ApplyParameters(); });
     connect(parameters_, &hamilt::simulateRequested, this, &EprMainWindow::startSimulation);
   }
@@ -213,6 +269,7 @@ void EprMainWindow::simulate() {
 void EprMainWindow::startSimulation() {
   if (simulation_ != nullptr) return;
   setRunning(true);
+  ui_.clearBreak();
   simulation_ = QThread::create([this] { Simulate(*state_); });
   connect(simulation_, &QThread::finished, this, &EprMainWindow::endSimulation);
   simulation_->start();
@@ -296,21 +353,28 @@ void EprMainWindow::hysteresis() {
 
 void EprMainWindow::openSmoothing() {
   if (!Smoothen(*state_)) return;
-  if (!smooth_) smooth_ = new SmoothDialog(*state_, this);
+  if (!smooth_) {
+    smooth_ = new SmoothDialog(*state_, this);
+    connect(smooth_, &QDialog::rejected, this, [this] { smooth_ = nullptr; });
+  }
   smooth_->show();
   smooth_->raise();
 }
 
 void EprMainWindow::openHilbert() {
-  if (!hilbert_) hilbert_ = new HilbertDlg(*state_, tools_, this);
+  if (!hilbert_) {
+    hilbert_ = new HilbertDlg(*state_, tools_, this);
+    connect(hilbert_, &QDialog::rejected, this, [this] { hilbert_ = nullptr; });
+  }
   hilbert_->showNormal();
   hilbert_->raise();
 }
 
 void EprMainWindow::print() {
   const QScreen* shown = screen();
-  const int screenWidth =
-      shown != nullptr ? static_cast<int>(shown->geometry().width() * shown->devicePixelRatio()) : plot_->width();
+  const int screenWidth = shown != nullptr
+                              ? static_cast<int>(shown->geometry().width() * shown->devicePixelRatio())
+                              : plot_->width();
   PrintPlot(*state_, this, screenWidth);
 }
 

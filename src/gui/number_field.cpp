@@ -10,7 +10,9 @@ namespace quorra::gui {
 
 namespace {
 
-std::string trimmed(const QString& text) { return text.trimmed().toStdString(); }
+std::string trimmed(const QString& text) {
+  return text.trimmed().toStdString();
+}
 
 }  // namespace
 

@@ -23,7 +23,7 @@ QString formatDouble(double value);
 // One numeric edit of a dialog, bound to a field of the state.
 struct NumberField {
   QLineEdit* edit = nullptr;
-  QString label;          // named in the message when the entry is refused
+  QString label;           // named in the message when the entry is refused
   double* real = nullptr;  // exactly one of real and integer is set
   int* integer = nullptr;
   int minimum = 0, maximum = 0;  // accepted range of an integer field

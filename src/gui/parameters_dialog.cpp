@@ -74,7 +74,8 @@ hamilt::hamilt(CEprWindow& state, QWidget* parent) : QDialog(parent), state_(sta
     put(QString("A") + axis, 2);
     ++row;
   }
-  grid->addWidget(new QLabel("Hyperfine and quadrupole parameters in Gauss", this), row++, 0, 1, 4, Qt::AlignCenter);
+  grid->addWidget(new QLabel("Hyperfine and quadrupole parameters in Gauss", this), row++, 0, 1, 4,
+                  Qt::AlignCenter);
   put("P", 0);
   put("Q", 2);
   ++row;
@@ -134,7 +135,7 @@ bool hamilt::writeToState() {
 }
 
 void hamilt::reject() {
-  hide();
+  QDialog::reject();
   deleteLater();
 }
 

@@ -16,7 +16,9 @@ PlotWidget::PlotWidget(CChildView& view, QWidget* parent) : QWidget(parent), vie
   view_.invalidateHook = [this] { invalidate(); };
 }
 
-PlotWidget::~PlotWidget() { view_.invalidateHook = nullptr; }
+PlotWidget::~PlotWidget() {
+  view_.invalidateHook = nullptr;
+}
 
 void PlotWidget::invalidate() {
   paintDue_ = true;
@@ -132,16 +134,26 @@ void PlotWidget::mouseDoubleClickEvent(QMouseEvent*) {}
 
 int viewKeyCode(int qtKey) {
   switch (qtKey) {
-    case Qt::Key_Space: return CChildView::kSpaceKey;
-    case Qt::Key_Left: return CChildView::kLeftKey;
-    case Qt::Key_Up: return CChildView::kUpKey;
-    case Qt::Key_Right: return CChildView::kRightKey;
-    case Qt::Key_Down: return CChildView::kDownKey;
-    case Qt::Key_F1: return CChildView::kF1Key;
-    case Qt::Key_F2: return CChildView::kF2Key;
-    case Qt::Key_F3: return CChildView::kF3Key;
-    case Qt::Key_F4: return CChildView::kF4Key;
-    default: return 0;
+    case Qt::Key_Space:
+      return CChildView::kSpaceKey;
+    case Qt::Key_Left:
+      return CChildView::kLeftKey;
+    case Qt::Key_Up:
+      return CChildView::kUpKey;
+    case Qt::Key_Right:
+      return CChildView::kRightKey;
+    case Qt::Key_Down:
+      return CChildView::kDownKey;
+    case Qt::Key_F1:
+      return CChildView::kF1Key;
+    case Qt::Key_F2:
+      return CChildView::kF2Key;
+    case Qt::Key_F3:
+      return CChildView::kF3Key;
+    case Qt::Key_F4:
+      return CChildView::kF4Key;
+    default:
+      return 0;
   }
 }
 

@@ -55,9 +55,9 @@ class PlotWidget : public QWidget {
 
   CChildView& view_;
   QImage image_;
-  double ratio_ = 1.0;      // device pixels per widget pixel of the image
-  bool layoutDue_ = true;   // the image does not match the widget's size
-  bool paintDue_ = true;    // the image does not show the model
+  double ratio_ = 1.0;     // device pixels per widget pixel of the image
+  bool layoutDue_ = true;  // the image does not match the widget's size
+  bool paintDue_ = true;   // the image does not show the model
   bool drawingObjectsMade_ = false;
   bool frozen_ = false;
 };

@@ -38,9 +38,15 @@ void ProgressBox::show(double theta, double seconds) {
   seconds_->setText(QString::number(seconds, 'f', 1));
 }
 
-QString ProgressBox::thetaText() const { return theta_->text(); }
-QString ProgressBox::secondsText() const { return seconds_->text(); }
+QString ProgressBox::thetaText() const {
+  return theta_->text();
+}
+QString ProgressBox::secondsText() const {
+  return seconds_->text();
+}
 
-void ProgressBox::reject() { emit breakPressed(); }
+void ProgressBox::reject() {
+  emit breakPressed();
+}
 
 }  // namespace quorra::gui

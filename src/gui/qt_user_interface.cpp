@@ -29,23 +29,32 @@ MessageResult QtUserInterface::messageBox(const std::string& text, const std::st
   onGuiThread([&] {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
-      case MessageIcon::Stop: qtIcon = QMessageBox::Critical; break;
-      case MessageIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
-      case MessageIcon::Information: qtIcon = QMessageBox::Information; break;
-      case MessageIcon::Question: qtIcon = QMessageBox::Question; break;
-      case MessageIcon::None: break;
+      case MessageIcon::Stop:
+        qtIcon = QMessageBox::Critical;
+        break;
+      case MessageIcon::Exclamation:
+        qtIcon = QMessageBox::Warning;
+        break;
+      case MessageIcon::Information:
+        qtIcon = QMessageBox::Information;
+        break;
+      case MessageIcon::Question:
+        qtIcon = QMessageBox::Question;
+        break;
+      case MessageIcon::None:
+        break;
     }
     const QMessageBox::StandardButtons qtButtons =
         buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(qtIcon, QString::fromStdString(title), QString::fromStdString(text), qtButtons, window_);
     const int answer = box.exec();
-    if (buttons == MessageButtons::YesNo) result = answer == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
+    if (buttons == MessageButtons::YesNo)
+      result = answer == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
   });
   return result;
 }
 
 void QtUserInterface::openProgress(const std::string& title) {
-  breakRequested_ = false;
   onGuiThread([&] {
     if (!progressBox_) {
       progressBox_ = new ProgressBox(window_);
@@ -84,13 +93,15 @@ QStringList qtNameFilters(const std::string& filter) {
   QStringList parts = QString::fromStdString(filter).split('|');
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
-    const QString description = parts[i].trimmed();
+    QString description = parts[i].trimmed();
     if (description.isEmpty()) break;  // the closing "||"
+    // Qt reads the patterns from a final "(...)": one that the description
+    // brings along is replaced by the real, blank-separated list.
+    if (description.endsWith(')') && description.contains('('))
+      description = description.left(description.lastIndexOf('(')).trimmed();
     QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
     for (QString& pattern : patterns) pattern = pattern.trimmed();
-    const QString joined = patterns.join(' ');
-    // A description that already names its patterns keeps its text.
-    filters << (description.contains(joined) ? description : description + " (" + joined + ")");
+    filters << description + " (" + patterns.join(' ') + ")";
   }
   return filters;
 }

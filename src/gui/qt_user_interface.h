@@ -44,7 +44,10 @@ class QtUserInterface : public QObject, public UserInterface {
   void focusView() override;
 
   // Stops the running powder loop at its next polar angle (the Break button).
+  // Break holds until the next run starts and clears it, so that a Break
+  // pressed before the box opened still counts.
   void requestBreak() { breakRequested_ = true; }
+  void clearBreak() { breakRequested_ = false; }
   // The progress box of the run under way, or none.
   ProgressBox* progressBox() const;
   // How many file dialogs were answered with a path so far.

@@ -45,7 +45,7 @@ void SmoothDialog::calculate() {
 }
 
 void SmoothDialog::reject() {
-  hide();
+  QDialog::reject();
   deleteLater();
 }
 
@@ -65,7 +65,7 @@ void HilbertDlg::calculate() {
 }
 
 void HilbertDlg::reject() {
-  hide();
+  QDialog::reject();
   deleteLater();
 }
 

@@ -13,7 +13,8 @@ TEST(SetNumberOfThreads, TakesAWholeNumberAndKeepsTheOldCountOtherwise) {
   ScriptedUserInterface ui;
   CEprWindow w(ui);
   w.threadCount = 3;
-  ui.inputTexts = {std::string("abc"), std::nullopt, std::string("-2"), std::string(" 0"), std::string("4 cores")};
+  ui.inputTexts = {std::string("abc"), std::nullopt, std::string("-2"), std::string(" 0"),
+                   std::string("4 cores")};
   EXPECT_FALSE(SetNumberOfThreads(w));
   EXPECT_EQ(ui.inputPrompts.back(), "Enter number of threads|Zero = Max|3");
   EXPECT_FALSE(SetNumberOfThreads(w));  // Cancel

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,10 @@ inline QApplication& guiApplication() {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // The offscreen platform's notes on what it cannot do with windows.
     qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
-    static QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
-          if (message.startsWith("This plugin does not support") || message.startsWith("QStandardPaths:")) return;
+    static QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+          if (message.startsWith("This plugin does not support") || message.startsWith("QStandardPaths:"))
+            return;
           previous(type, context, message);
         });
     return new QApplication(argc, argv);  // lives until the process ends
@@ -56,6 +58,8 @@ class ModalAnswerer {
   std::deque<QMessageBox::StandardButton> buttons;  // for Yes/No questions; Ok otherwise
   std::deque<QString> filePaths;                    // for file dialogs
   std::deque<QString> inputTexts;                   // for input boxes
+  // For any other modal dialog, in the order they open; each must close it.
+  std::deque<std::function<void(QDialog*)>> dialogs;
 
  private:
   void answer() {
@@ -77,6 +81,11 @@ class ModalAnswerer {
       files->selectFile(filePaths.front());
       filePaths.pop_front();
       QMetaObject::invokeMethod(files, "accept");
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal);
+               dialog != nullptr && !dialogs.empty() && qobject_cast<gui::TInputBox*>(modal) == nullptr) {
+      const auto handle = dialogs.front();
+      dialogs.pop_front();
+      handle(dialog);
     } else if (auto* input = qobject_cast<gui::TInputBox*>(modal)) {
       if (inputTexts.empty()) {
         input->reject();
@@ -113,7 +122,9 @@ struct GuiFixture {
     window.action(id)->trigger();
     waitForIdle();
   }
-  void waitForIdle() { EXPECT_TRUE(QTest::qWaitFor([&] { return !window.simulationRunning(); }, 60000)); }
+  void waitForIdle() {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.simulationRunning(); }, 60000));
+  }
 };
 
 }  // namespace quorra::testing

@@ -79,12 +79,12 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
                                   {"-", true},
                                   {"About", true},
                                   {"Exit", true}};
-  const std::vector<Item> top = {{"File", true},        {"Parameters", true}, {"SHF Constants", true},
-                                 {"Linewidth", true},   {"Simulation", true}, {"Crystal EPR", false},
-                                 {"Energy", false},     {"Expand", true},     {"Reset", true},
-                                 {"Rotation", false},   {"Tools", true},      {"Acquisition", false}};
-  const std::vector<Item> tools = {{"Correct slope", true},     {"Hysteresis", true},
-                                   {"Hilbert Transform", true}, {"Smoothen", true},
+  const std::vector<Item> top = {{"File", true},      {"Parameters", true}, {"SHF Constants", true},
+                                 {"Linewidth", true}, {"Simulation", true}, {"Crystal EPR", false},
+                                 {"Energy", false},   {"Expand", true},     {"Reset", true},
+                                 {"Rotation", false}, {"Tools", true},      {"Acquisition", false}};
+  const std::vector<Item> tools = {{"Correct slope", true},         {"Hysteresis", true},
+                                   {"Hilbert Transform", true},     {"Smoothen", true},
                                    {"Set number of threads", true}, {"Levels at field", false}};
   auto expectItems = [](const QList<QAction*>& actions, const std::vector<Item>& items, const char* where) {
     ASSERT_EQ(actions.size(), static_cast<qsizetype>(items.size())) << where;
@@ -264,10 +264,12 @@ TEST(MainWindow, BreakStopsTheRunWithTheHistogramMessage) {
 
   // The GUI thread keeps working: the box shows the sweep going on.
   gui::ProgressBox* box = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    box = f.window.ui().progressBox();
-    return box != nullptr && box->thetaText() != "180.00";
-  }, 30000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        box = f.window.ui().progressBox();
+        return box != nullptr && box->thetaText() != "180.00";
+      },
+      30000));
   EXPECT_EQ(box->windowTitle(), "HISTOGRAMM");
   box->breakButton()->click();
   f.waitForIdle();

@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
   auto click = [plot](Qt::MouseButton button, double fraction) {
     const QPointF at(plot->width() * fraction, plot->height() * 0.3);
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+      const Qt::MouseButtons held =
+          type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
       QMouseEvent event(type, at, plot->mapToGlobal(at), button, held, Qt::NoModifier);
       QApplication::sendEvent(plot, &event);
     }
