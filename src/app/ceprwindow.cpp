@@ -95,6 +95,7 @@ bool CEprWindow::ApplyParameters() {
 }
 
 bool CEprWindow::InstallExperimentalTrace() {
+  roadMap.clear();
   const RangeResult range = RangeMinMax(blueValues(), 0, spin.points - 1);
   if (!range.differ) return false;
   blue.max = range.max;

@@ -87,6 +87,7 @@ class CEprWindow {
   std::vector<Transition> crystalTransitions;   // transitions of the last single-crystal run
   double rotationAxisTheta = 90.0, rotationAxisPhi = 0.0, rotationAngle = 0.0;  // degrees
   double angularPlotHeightFraction = 0.82;
+  RoadMap roadMap;  // the last rotation study; cleared by the next synthesis or load
   int smoothingPoints = 5;
   CChildView view;
 

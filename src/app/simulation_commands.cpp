@@ -33,6 +33,7 @@ bool ComputeLineShapeKernel(CEprWindow& w) {
 }
 
 void ShowSimulatedSpectrum(CEprWindow& w) {
+  w.roadMap.clear();
   if (!w.flags.lineShapeReady || (!w.flags.histogramReady && w.lineShape.anisotropicInUse == 0)) {
     w.ui().messageBox("Calculate lineshape!", "NO LINE SHAPE IS AVAILABLE!", MessageIcon::Exclamation);
     return;

@@ -96,6 +96,7 @@ void CChildView::OnPaint(Canvas& dc) {
     DrawTraces(dc);
     DrawFieldAxis(dc, firstIndex, lastIndex);
   }
+  if (roadMap != nullptr) drawRoadMap(dc, *this, *roadMap);
 }
 
 int CChildView::DrawTraces(Canvas& dc) {

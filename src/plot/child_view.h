@@ -16,6 +16,7 @@
 #include <string>
 
 #include "plot/canvas.h"
+#include "plot/road_map.h"
 #include "plot/trace_binding.h"
 
 namespace quorra {
@@ -116,6 +117,7 @@ class CChildView {
   TraceBinding blue;
   TraceBinding red;
   const double* fieldAxis = nullptr;  // field of every grid point
+  const RoadMap* roadMap = nullptr;   // the frame's rotation study, drawn over the plot when shown
   double cursorValue = 0.0;           // value of the active trace at cursor 1
   // Gauss per GHz: the resonance field of g = 1 at 1 GHz (g read-out only).
   double fieldPerFrequency = 714.477350580431;

@@ -1,0 +1,98 @@
+#include "synthesis/rotation.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "app/crystal_commands.h"
+#include "app/simulation_commands.h"
+#include "engine/resonance_solver.h"
+
+namespace quorra {
+
+FieldDirection RotateFieldDirection(double axisTheta, double axisPhi, double angle) {
+  constexpr double toRadians = std::numbers::pi / 180;
+  constexpr double toDegrees = 57.29577951308232;
+  if (std::fabs(axisTheta) < 1e-6) return FieldDirection{90.0, angle};
+  const double a = axisTheta * toRadians, b = axisPhi * toRadians, g = angle * toRadians;
+  const double nx = std::sin(a) * std::cos(b), ny = std::sin(a) * std::sin(b), nz = std::cos(a);
+  // e1: z without its component along the axis; e2: along n × z. Both have
+  // the same length, sqrt(1 − nz²).
+  double e1x = -nx * nz, e1y = -ny * nz, e1z = 1 - nz * nz;
+  const double length = std::sqrt(e1x * e1x + e1y * e1y + e1z * e1z);
+  e1x /= length;
+  e1y /= length;
+  e1z /= length;
+  const double e2x = ny / length, e2y = -nx / length;
+  const double hx = std::cos(g) * e1x - std::sin(g) * e2x;
+  const double hy = std::cos(g) * e1y - std::sin(g) * e2y;
+  const double hz = std::cos(g) * e1z;
+  const double theta = std::acos(hz);
+  double phi = 0;
+  if (theta >= 0.0001) phi = std::atan2(hy / std::sin(theta), hx / std::sin(theta));
+  return FieldDirection{theta * toDegrees, phi * toDegrees};
+}
+
+int RotateAndShowCrystal(CEprWindow& w) {
+  const FieldDirection h = RotateFieldDirection(w.rotationAxisTheta, w.rotationAxisPhi, w.rotationAngle);
+  w.crystalTheta = h.theta;
+  w.crystalPhi = h.phi;
+  if (!w.CheckParameters()) return 0;
+  singleCrystal(w, h.theta, h.phi);
+  const int n = w.spin.points;
+  if (w.lineShape.anisotropicInUse) {
+    w.flags.redPresent = CEprWindow::RangeMinMax(w.redValues(), 0, n - 1).differ;
+    if (!w.flags.redPresent) return 0;
+    ShowSimulatedSpectrum(w);
+    return w.flags.redPresent ? 1 : 0;
+  }
+  w.flags.histogramReady = true;
+  if (CEprWindow::RangeMinMax(w.histogram(), 0, n - 1).differ) {
+    ShowSimulatedSpectrum(w);
+    return w.flags.redPresent ? 1 : 0;
+  }
+  w.ui().messageBox("An error occurred", "SPECTRUM HAS NOT BEEN CALCULATED", MessageIcon::Stop);
+  w.flags.histogramReady = false;
+  w.flags.redPresent = false;
+  return 0;
+}
+
+void PlotAngle(CEprWindow& w, ResonanceSolver& solver, double theta, double phi, double angle) {
+  if (!w.flags.parametersApplied) return;
+  double* histogram = w.histogram();
+  for (int i = 0; i < w.spin.points; ++i) histogram[i] = 0.0;
+  solver.processOrientation(theta, phi, 1.0, histogram);
+  const Transition* t = solver.transitions();
+  for (int k = 0; k < solver.transitionCount(); ++k)
+    w.roadMap.dots.push_back(RoadMapDot{angle, theta, phi, t[k].field, t[k].probability, t[k].upper, t[k].lower});
+}
+
+bool DrawAngularDependence(CEprWindow& w) {
+  // Parameters edited since they were last applied take effect first, so
+  // that the solver and the arrays agree on the grid.
+  if (w.flags.parametersApplied && (!w.CheckParameters() || !w.ApplyParameters())) return false;
+  w.flags.redPresent = false;
+  w.lineShape.anisotropic = 0;
+  w.lineShape.anisotropicInUse = 0;
+
+  RoadMap& map = w.roadMap;
+  map.clear();
+  map.shown = true;
+  map.axisTheta = w.rotationAxisTheta;
+  map.axisPhi = w.rotationAxisPhi;
+  map.twoI = w.spin.twoI;
+  map.heightFraction = w.angularPlotHeightFraction;
+  if (w.flags.parametersApplied) {
+    ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange, w.spin.points,
+                           &w.ui());
+    // 2011 angles by repeated addition, the last one just below 191.
+    for (double gamma = -10; gamma < 191; gamma += 0.1) {
+      const FieldDirection h = RotateFieldDirection(w.rotationAxisTheta, w.rotationAxisPhi, gamma);
+      PlotAngle(w, solver, h.theta, h.phi, gamma);
+    }
+  }
+  w.view.roadMap = &map;
+  w.ui().redrawView();
+  return true;
+}
+
+}  // namespace quorra

@@ -1,0 +1,38 @@
+#pragma once
+// The rotation study: the field direction reached by turning a crystal about
+// an axis, the single-crystal spectrum there, and the road map of all
+// resonance fields over a turn from −10° to just below 191°.
+
+#include "app/ceprwindow.h"
+
+namespace quorra {
+
+class ResonanceSolver;
+
+struct FieldDirection {
+  double theta;  // degrees from z
+  double phi;    // degrees from x
+};
+
+// The field direction in the plane perpendicular to the axis (axisTheta,
+// axisPhi), turned by angle from e1, the part of the z unit vector
+// perpendicular to the axis. An axis along z starts from x. All in degrees.
+FieldDirection RotateFieldDirection(double axisTheta, double axisPhi, double angle);
+
+// The OK path: turns the field to the window's rotation angle, stores the
+// direction as the crystal orientation and shows the single-crystal
+// spectrum. Returns 1 when a red trace is shown.
+int RotateAndShowCrystal(CEprWindow& w);
+
+// Computes the road map about the window's rotation axis into w.roadMap and
+// asks for a repaint, which draws it over the plot. Parameters once applied
+// are applied again first. The study uses the
+// stick path: the line shape becomes isotropic and redPresent is cleared.
+// False, with nothing changed, when the parameters are refused.
+bool DrawAngularDependence(CEprWindow& w);
+
+// The dots of one rotation angle: the resonances of direction (θ, φ)
+// appended to w.roadMap; none while the parameters were never applied.
+void PlotAngle(CEprWindow& w, ResonanceSolver& solver, double theta, double phi, double angle);
+
+}  // namespace quorra
