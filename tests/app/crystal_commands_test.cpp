@@ -1,0 +1,35 @@
+#include "app/crystal_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/scripted_ui.h"
+
+namespace quorra {
+namespace {
+
+using testing::ScriptedUserInterface;
+
+TEST(SingleCrystal, AxialSystemAlongZHasItsLinesAtTheParallelFields) {
+  ScriptedUserInterface ui;
+  CEprWindow w(ui);
+  // Field along z with A only along z and no nuclear Zeeman term: the
+  // Hamiltonian is diagonal, (gz/ge)·B·MS + (gz/ge)·Az·MS·m, so the allowed
+  // lines lie at quantum·ge/gz − Az·m for m = 3/2 … −3/2.
+  w.spin.Ax = w.spin.Ay = 0;
+  w.spin.nuclearMoment = 0;
+  w.crystalTheta = 0;
+  w.crystalPhi = 0;
+  ASSERT_EQ(showSingleCrystal(w), 1);
+  std::vector<double> fields;
+  for (const Transition& t : w.crystalTransitions)
+    if (t.probability > 1e-6) fields.push_back(t.field);
+  std::sort(fields.begin(), fields.end());
+  const double quantum = 9.6 * 714.468 / 2.0023;
+  ASSERT_EQ(fields.size(), 4u);
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(fields[k], quantum * 2.0023 / 2.25 - 200 * (1.5 - k), 1e-3) << k;
+}
+
+}  // namespace
+}  // namespace quorra
