@@ -69,6 +69,7 @@ TEST(SimulateCli, BadInputWritesNothingAndExitsTwo) {
       {{"simulate", "--shf", "missing.shf"}, "quorra: Cannot read the superhyperfine table missing.shf.\n"},
       {{"simulate", "--threads", "-1"}, "quorra: --threads must be 0 (all processors) or more.\n"},
       {{"simulate", "--crystal", "10"}, "quorra: --crystal expects THETA,PHI in degrees, got \"10\".\n"},
+      {{"simulate", "--engine", "quick"}, "quorra: --engine: quick not in {fast,reference}\n"},
       {{"simulate", "-o", "no/such/folder/x.txt"},
        "quorra: cannot write no/such/folder/x.txt: No such file or directory\n"},
       {{"fields", "--orientation", "a,b"}, "quorra: --orientation expects THETA,PHI in degrees, got \"a,b\".\n"},
