@@ -1,5 +1,6 @@
 #include "app/crystal_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/simulation_commands.h"
@@ -42,6 +43,23 @@ int showSingleCrystal(CEprWindow& w) {
   w.flags.histogramReady = false;
   w.hideRedTrace();
   return 0;
+}
+
+std::vector<Transition> sortedCrystalTransitions(const CEprWindow& w) {
+  std::vector<Transition> sorted = w.crystalTransitions;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const Transition& a, const Transition& b) { return a.field < b.field; });
+  return sorted;
+}
+
+std::string crystalListingWithTransitions(const CEprWindow& w) {
+  std::string text = w.crystalListing;
+  char line[96];
+  for (const Transition& t : sortedCrystalTransitions(w)) {
+    std::snprintf(line, sizeof line, "%10.4lf G  %.6E  %d-%d\r\n", t.field, t.probability, t.upper, t.lower);
+    text += line;
+  }
+  return text;
 }
 
 }  // namespace quorra

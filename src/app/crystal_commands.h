@@ -2,6 +2,7 @@
 // The single-crystal spectrum: one orientation of the field, weight 1,
 // through the same solver and display path as a powder run.
 
+#include <string>
 #include <vector>
 
 #include "app/ceprwindow.h"
@@ -18,5 +19,13 @@ void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees);
 // Returns 1 when a red trace is shown, 0 otherwise (parameters refused, or
 // nothing inside the field range).
 int showSingleCrystal(CEprWindow& w);
+
+// The transitions of the last single-crystal run sorted by field.
+std::vector<Transition> sortedCrystalTransitions(const CEprWindow& w);
+
+// The listing of the last run: the orientation line, then one line per
+// transition sorted by field: field in gauss, probability, the two level
+// numbers (1 = highest).
+std::string crystalListingWithTransitions(const CEprWindow& w);
 
 }  // namespace quorra

@@ -10,5 +10,9 @@ void addSimulateCommand(CLI::App& app, int& exitCode);
 void addFieldsCommand(CLI::App& app, int& exitCode);
 void addInfoCommand(CLI::App& app, int& exitCode);
 void addConvertCommand(CLI::App& app, int& exitCode);
+void addCrystalCommand(CLI::App& app, int& exitCode);
+void addRotateCommand(CLI::App& app, int& exitCode);
+void addRoadmapCommand(CLI::App& app, int& exitCode);
+void addLevelsCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quorra::cli

@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
   addInfoCommand(app, exitCode);
   addConvertCommand(app, exitCode);
   addPlotCommand(app, exitCode);
+  addCrystalCommand(app, exitCode);
+  addRotateCommand(app, exitCode);
+  addRoadmapCommand(app, exitCode);
+  addLevelsCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

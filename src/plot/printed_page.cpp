@@ -33,6 +33,7 @@ void DrawPrintedPage(CChildView& view, Canvas& page, int pageWidth, int pageHeig
     page.setMapping(mapped.mapping);
     view.DrawTraces(page);
     view.DrawFieldAxis(page, view.firstIndex, view.lastIndex);
+    if (view.roadMap != nullptr) drawRoadMap(page, view, *view.roadMap);
   }
 
   if (!caption) return;

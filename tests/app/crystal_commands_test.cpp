@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "support/scripted_ui.h"
 
@@ -29,6 +31,18 @@ TEST(SingleCrystal, AxialSystemAlongZHasItsLinesAtTheParallelFields) {
   const double quantum = 9.6 * 714.468 / 2.0023;
   ASSERT_EQ(fields.size(), 4u);
   for (int k = 0; k < 4; ++k) EXPECT_NEAR(fields[k], quantum * 2.0023 / 2.25 - 200 * (1.5 - k), 1e-3) << k;
+
+  // The listing: the orientation line, then every transition by field.
+  const std::string listing = crystalListingWithTransitions(w);
+  ASSERT_EQ(listing.substr(0, w.crystalListing.size()), w.crystalListing);
+  EXPECT_EQ(static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')), 2 + w.crystalTransitions.size());
+  const std::vector<Transition> sorted = sortedCrystalTransitions(w);
+  EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(),
+                             [](const Transition& a, const Transition& b) { return a.field < b.field; }));
+  char first[96];
+  std::snprintf(first, sizeof first, "%10.4lf G  %.6E  %d-%d\r\n", sorted[0].field, sorted[0].probability,
+                sorted[0].upper, sorted[0].lower);
+  EXPECT_EQ(listing.substr(w.crystalListing.size(), std::strlen(first)), first);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/simulation_commands.h"
+#include "plot/printed_page.h"
 #include "support/recording_canvas.h"
 #include "support/scripted_ui.h"
 
@@ -217,6 +218,11 @@ TEST(RoadMapDrawing, EachDotAtItsRowAndColumnAgainAfterAResize) {
     // The first angle sits on the top row, 190° on the lowest reference line.
     EXPECT_EQ(canvas.fills[1].rect.top, -1);
   }
+
+  // The printed page carries the study too: the page's erase, then the dots.
+  RecordingCanvas page;
+  DrawPrintedPage(w.view, page, 2000, 2800, 523, std::nullopt);
+  EXPECT_EQ(page.fills.size(), 1 + w.roadMap.dots.size());
 }
 
 TEST(RotateAndShowCrystal, ShowsTheRotatedSpectrumOrSaysWhyNot) {

@@ -1,0 +1,93 @@
+// quorra crystal: the single-crystal spectrum of one field direction, the
+// same path as the desktop program's orientation dialog, with its
+// transitions on stdout.
+
+#include <cstdio>
+
+#include "app/ceprwindow.h"
+#include "app/crystal_commands.h"
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "cli/console_ui.h"
+#include "cli/plot_output.h"
+#include "data/atomic_file.h"
+#include "data/text_spectrum_format.h"
+
+namespace quorra::cli {
+
+namespace {
+
+struct CrystalOptions {
+  ParameterOptions parameters;
+  std::string orientation;
+  std::string output;
+  bool json = false;
+  PlotOptions plot;
+};
+
+int runCrystal(const CrystalOptions& options) {
+  ConsoleUserInterface ui;
+  CEprWindow window(ui);
+  const std::string problem = applyParameterOptions(window, options.parameters);
+  if (!problem.empty()) return fail(kExitUsage, problem);
+  double theta = 0, phi = 0;
+  if (!parseAngles(options.orientation, theta, phi))
+    return fail(kExitUsage, "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
+  if (!window.CheckParameters()) return kExitUsage;
+  PlotOptions plot = options.plot;
+  if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+  std::optional<AtomicFileWriter> output;
+  if (!options.output.empty()) {
+    output.emplace(options.output);
+    if (!output->ok()) return fail(kExitUsage, "cannot write " + options.output + ": " + output->error());
+  }
+
+  window.crystalTheta = theta;
+  window.crystalPhi = phi;
+  if (showSingleCrystal(window) != 1)
+    return fail(kExitFailed, "no spectrum inside the field range; no file written.");
+
+  if (output) {
+    const SpinParameters& spin = window.spin;
+    if (!output->write(formatTextSpectrum(window.redValues(), spin.points, spin.fieldCentre, spin.fieldRange,
+                                          spin.fieldStep)) ||
+        !output->commit())
+      return fail(kExitUsage, "cannot write " + options.output + ": " + output->error());
+  }
+  if (!plot.path.empty())
+    if (const std::string bad = writePlotFile(window, plot); !bad.empty()) return fail(kExitUsage, bad);
+
+  if (options.json) std::printf("[");
+  bool first = true;
+  for (const Transition& t : sortedCrystalTransitions(window)) {
+    if (options.json)
+      std::printf("%s\n  {\"field\": %.4f, \"probability\": %.10g, \"levels\": [%d, %d]}", first ? "" : ",",
+                  t.field, t.probability, t.upper, t.lower);
+    else
+      std::printf("%.4f %.6E %d %d\n", t.field, t.probability, t.upper, t.lower);
+    first = false;
+  }
+  if (options.json) std::printf("%s]\n", first ? "" : "\n");
+  return kExitOk;
+}
+
+}  // namespace
+
+void addCrystalCommand(CLI::App& app, int& exitCode) {
+  static CrystalOptions options;
+  CLI::App* command = app.add_subcommand(
+      "crystal",
+      "The single-crystal spectrum of one field direction. Prints its transitions sorted by field, one line\n"
+      "each: field in gauss, transition probability, and the two level numbers (1 = highest).");
+  command->add_option("--orientation", options.orientation, "Field direction THETA,PHI in degrees")
+      ->type_name("THETA,PHI")
+      ->required();
+  command->add_option("-o,--output", options.output, "Also write the spectrum as a text spectrum")
+      ->type_name("FILE");
+  command->add_flag("--json", options.json, "Print a JSON array of {field, probability, levels}");
+  addPlotOptions(*command, options.plot, "--plot", "Also draw the spectrum as the main view shows it (PNG, SVG, PDF)");
+  addParameterOptions(*command, options.parameters);
+  command->callback([&exitCode] { exitCode = runCrystal(options); });
+}
+
+}  // namespace quorra::cli

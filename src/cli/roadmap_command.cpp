@@ -1,0 +1,103 @@
+// quorra roadmap: the angular dependence of all resonance fields over a
+// turn about an axis, as a table or drawn as the main view draws it.
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/ceprwindow.h"
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "cli/console_ui.h"
+#include "cli/plot_output.h"
+#include "data/atomic_file.h"
+#include "render/plot_export.h"
+#include "synthesis/rotation.h"
+
+namespace quorra::cli {
+
+namespace {
+
+struct RoadmapOptions {
+  ParameterOptions parameters;
+  std::string axis;
+  PlotOptions plot;  // path: -o FILE
+};
+
+bool endsWithCsv(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".csv";
+}
+
+std::string roadMapCsv(const RoadMap& map) {
+  std::string text = "angle,theta,phi,field,probability,upper,lower\n";
+  char line[160];
+  for (const RoadMapDot& d : map.dots) {
+    std::snprintf(line, sizeof line, "%.1f,%.6f,%.6f,%.4f,%.6E,%d,%d\n", d.angle, d.theta, d.phi, d.field,
+                  d.probability, d.upper, d.lower);
+    text += line;
+  }
+  return text;
+}
+
+int runRoadmap(const RoadmapOptions& options) {
+  ConsoleUserInterface ui;
+  CEprWindow window(ui);
+  const std::string problem = applyParameterOptions(window, options.parameters);
+  if (!problem.empty()) return fail(kExitUsage, problem);
+  if (!parseAngles(options.axis, window.rotationAxisTheta, window.rotationAxisPhi))
+    return fail(kExitUsage, "--axis expects THETA,PHI in degrees, got \"" + options.axis + "\".");
+  if (!window.CheckParameters()) return kExitUsage;
+
+  const bool csv = endsWithCsv(options.plot.path);
+  PlotOptions plot = options.plot;
+  std::optional<AtomicFileWriter> table;
+  if (csv) {
+    plot.path.clear();  // checks the size only
+    if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+    table.emplace(options.plot.path);
+    if (!table->ok()) return fail(kExitUsage, "cannot write " + options.plot.path + ": " + table->error());
+  } else {
+    if (!render::plotFormatFor(plot.path))
+      return fail(kExitUsage,
+                  "cannot tell the format of " + plot.path + ": the name must end in .csv, .png, .svg or .pdf.");
+    if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+  }
+
+  if (!window.ApplyParameters()) return fail(kExitFailed, "not enough memory for the field grid.");
+  if (!DrawAngularDependence(window)) return kExitUsage;
+
+  if (table) {
+    if (!table->write(roadMapCsv(window.roadMap)) || !table->commit())
+      return fail(kExitUsage, "cannot write " + options.plot.path + ": " + table->error());
+  } else if (const std::string bad = writePlotFile(window, plot); !bad.empty()) {
+    return fail(kExitUsage, bad);
+  }
+  std::fprintf(stderr, "quorra: %zu resonances over 2011 angles written to %s\n", window.roadMap.dots.size(),
+               options.plot.path.c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+void addRoadmapCommand(CLI::App& app, int& exitCode) {
+  static RoadmapOptions options;
+  CLI::App* command = app.add_subcommand(
+      "roadmap",
+      "The resonance fields of every transition while the crystal turns about the axis from -10 to 191\n"
+      "degrees in steps of 0.1. FILE by extension: .csv (angle, theta, phi, field, probability, upper, lower;\n"
+      "one row per resonance) or .png, .svg, .pdf drawn as the main view draws the study.");
+  command->add_option("--axis", options.axis, "Rotation axis THETA,PHI in degrees")
+      ->type_name("THETA,PHI")
+      ->required();
+  command->add_option("-o,--output", options.plot.path, "Table or image to write")->type_name("FILE")->required();
+  command
+      ->add_option("--size", options.plot.size, "Size of the plot view in pixels for images")
+      ->type_name("WxH")
+      ->capture_default_str();
+  addParameterOptions(*command, options.parameters);
+  command->callback([&exitCode] { exitCode = runRoadmap(options); });
+}
+
+}  // namespace quorra::cli
