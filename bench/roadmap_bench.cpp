@@ -50,7 +50,8 @@ void BM_RoadMap(benchmark::State& state) {
     benchmark::DoNotOptimize(dots);
   }
   state.counters["dots"] = static_cast<double>(dots);
-  state.SetLabel(std::string(state.range(0) ? "non-axial" : "default") + (state.range(1) ? ", reference" : ", fast"));
+  state.SetLabel(std::string(state.range(0) ? "non-axial" : "default") +
+                 (state.range(1) ? ", reference" : ", fast"));
 }
 BENCHMARK(BM_RoadMap)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 

@@ -13,8 +13,8 @@ void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
   double* target = w.lineShape.anisotropicInUse ? w.redValues() : w.histogram();
   for (int i = 0; i < w.spin.points; ++i) target[i] = 0.0;
 
-  ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange, w.spin.points,
-                         &w.ui());
+  ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange,
+                         w.spin.points, &w.ui());
   solver.processOrientation(thetaDegrees, phiDegrees, 1.0, target);
   w.crystalTransitions.assign(solver.transitions(), solver.transitions() + solver.transitionCount());
 

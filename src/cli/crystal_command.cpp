@@ -32,7 +32,8 @@ int runCrystal(const CrystalOptions& options) {
   if (!problem.empty()) return fail(kExitUsage, problem);
   double theta = 0, phi = 0;
   if (!parseAngles(options.orientation, theta, phi))
-    return fail(kExitUsage, "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
+    return fail(kExitUsage,
+                "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
   if (!window.CheckParameters()) return kExitUsage;
   PlotOptions plot = options.plot;
   if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
@@ -85,7 +86,8 @@ void addCrystalCommand(CLI::App& app, int& exitCode) {
   command->add_option("-o,--output", options.output, "Also write the spectrum as a text spectrum")
       ->type_name("FILE");
   command->add_flag("--json", options.json, "Print a JSON array of {field, probability, levels}");
-  addPlotOptions(*command, options.plot, "--plot", "Also draw the spectrum as the main view shows it (PNG, SVG, PDF)");
+  addPlotOptions(*command, options.plot, "--plot",
+                 "Also draw the spectrum as the main view shows it (PNG, SVG, PDF)");
   addParameterOptions(*command, options.parameters);
   command->callback([&exitCode] { exitCode = runCrystal(options); });
 }

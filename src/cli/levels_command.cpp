@@ -73,7 +73,8 @@ int runLevels(const LevelsOptions& options) {
   if (!problem.empty()) return fail(kExitUsage, problem);
   double theta = 0, phi = 0;
   if (!parseAngles(options.orientation, theta, phi))
-    return fail(kExitUsage, "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
+    return fail(kExitUsage,
+                "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
   if (options.field && !std::isfinite(*options.field))
     return fail(kExitUsage, "--field must be a finite number of gauss.");
   if (!options.field && options.plot.path.empty())
@@ -90,8 +91,8 @@ int runLevels(const LevelsOptions& options) {
     if (bytes.isEmpty()) return fail(kExitFailed, "could not draw the level diagram.");
     if (const std::string failure = writeFileAtomically(plot.path, bytes.toStdString()); !failure.empty())
       return fail(kExitUsage, "cannot write " + plot.path + ": " + failure);
-    std::fprintf(stderr, "quorra: level diagram with %zu resonant pairs written to %s\n", diagram.marks.size(),
-                 plot.path.c_str());
+    std::fprintf(stderr, "quorra: level diagram with %zu resonant pairs written to %s\n",
+                 diagram.marks.size(), plot.path.c_str());
   }
   if (options.field) {
     std::vector<double> levels;

@@ -60,8 +60,8 @@ int runRoadmap(const RoadmapOptions& options) {
     if (!table->ok()) return fail(kExitUsage, "cannot write " + options.plot.path + ": " + table->error());
   } else {
     if (!render::plotFormatFor(plot.path))
-      return fail(kExitUsage,
-                  "cannot tell the format of " + plot.path + ": the name must end in .csv, .png, .svg or .pdf.");
+      return fail(kExitUsage, "cannot tell the format of " + plot.path +
+                                  ": the name must end in .csv, .png, .svg or .pdf.");
     if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
   }
 
@@ -86,14 +86,16 @@ void addRoadmapCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand(
       "roadmap",
       "The resonance fields of every transition while the crystal turns about the axis from -10 to 191\n"
-      "degrees in steps of 0.1. FILE by extension: .csv (angle, theta, phi, field, probability, upper, lower;\n"
+      "degrees in steps of 0.1. FILE by extension: .csv (angle, theta, phi, field, probability, upper, "
+      "lower;\n"
       "one row per resonance) or .png, .svg, .pdf drawn as the main view draws the study.");
   command->add_option("--axis", options.axis, "Rotation axis THETA,PHI in degrees")
       ->type_name("THETA,PHI")
       ->required();
-  command->add_option("-o,--output", options.plot.path, "Table or image to write")->type_name("FILE")->required();
-  command
-      ->add_option("--size", options.plot.size, "Size of the plot view in pixels for images")
+  command->add_option("-o,--output", options.plot.path, "Table or image to write")
+      ->type_name("FILE")
+      ->required();
+  command->add_option("--size", options.plot.size, "Size of the plot view in pixels for images")
       ->type_name("WxH")
       ->capture_default_str();
   addParameterOptions(*command, options.parameters);

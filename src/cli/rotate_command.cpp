@@ -38,7 +38,8 @@ void addRotateCommand(CLI::App& app, int& exitCode) {
   static RotateOptions options;
   CLI::App* command = app.add_subcommand(
       "rotate",
-      "Print the field direction THETA PHI (degrees) reached by turning the crystal by ANGLE about the axis.\n"
+      "Print the field direction THETA PHI (degrees) reached by turning the crystal by ANGLE about the "
+      "axis.\n"
       "At angle 0 the field is the part of z perpendicular to the axis (x for an axis along z).");
   command->add_option("--axis", options.axis, "Rotation axis THETA,PHI in degrees")
       ->type_name("THETA,PHI")

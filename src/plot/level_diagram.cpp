@@ -17,8 +17,12 @@ void drawLevelDiagram(Canvas& dc, const LevelDiagram& d, const Rect& area) {
   const int textHeight = dc.textExtent("0").cy;
   // Plot box inside the area, with room below for the field labels.
   const Rect box{area.left + 10, area.top + 10, area.right - 10, area.bottom - 2 * textHeight - 10};
-  auto column = [&](double B) { return box.left + static_cast<int>((B - bMin) / (bMax - bMin) * (box.width() - 1)); };
-  auto row = [&](double E) { return box.bottom - 1 - static_cast<int>((E - eMin) / (eMax - eMin) * (box.height() - 1)); };
+  auto column = [&](double B) {
+    return box.left + static_cast<int>((B - bMin) / (bMax - bMin) * (box.width() - 1));
+  };
+  auto row = [&](double E) {
+    return box.bottom - 1 - static_cast<int>((E - eMin) / (eMax - eMin) * (box.height() - 1));
+  };
 
   const Pen previousPen = dc.selectPen(Pen{rgb(0, 0, 0), 1});
   dc.moveTo(box.left, box.top);

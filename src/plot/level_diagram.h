@@ -18,10 +18,10 @@ struct LevelDiagram {
   std::vector<double> energies;   // fields.size() × D, descending within each field, gauss
 
   struct Mark {
-    double field;                      // gauss
+    double field;  // gauss
     double probability;
-    int upper, lower;                  // level numbers, 1 = highest
-    double upperEnergy, lowerEnergy;   // gauss, at field
+    int upper, lower;                 // level numbers, 1 = highest
+    double upperEnergy, lowerEnergy;  // gauss, at field
   };
   std::vector<Mark> marks;
 

@@ -13,13 +13,20 @@ int probabilityClass(double probability, int twoI) {
 
 Colour probabilityClassColour(int probabilityClass) {
   switch (probabilityClass) {
-    case 1: return rgb(255, 0, 255);
-    case 2: return rgb(255, 0, 0);
-    case 3: return rgb(0, 0, 255);
-    case 4: return rgb(0, 255, 0);
-    case 5: return rgb(128, 128, 0);
-    case 6: return rgb(0, 255, 255);
-    default: return rgb(200, 200, 200);
+    case 1:
+      return rgb(255, 0, 255);
+    case 2:
+      return rgb(255, 0, 0);
+    case 3:
+      return rgb(0, 0, 255);
+    case 4:
+      return rgb(0, 255, 0);
+    case 5:
+      return rgb(128, 128, 0);
+    case 6:
+      return rgb(0, 255, 255);
+    default:
+      return rgb(200, 200, 200);
   }
 }
 
@@ -50,7 +57,8 @@ void drawRoadMap(Canvas& dc, CChildView& view, const RoadMap& map) {
   for (const RoadMapDot& dot : map.dots) {
     const int x = roadMapColumn(dot.field, view);
     const int y = roadMapRow(dot.angle, map.heightFraction, H);
-    const Colour colour = dc.nearestColour(probabilityClassColour(probabilityClass(dot.probability, map.twoI)));
+    const Colour colour =
+        dc.nearestColour(probabilityClassColour(probabilityClass(dot.probability, map.twoI)));
     dc.fillRect(Rect{x - 1, y - 1, x + 2, y + 2}, colour);
   }
   dc.selectPen(previous);

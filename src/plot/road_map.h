@@ -21,10 +21,10 @@ struct RoadMapDot {
 };
 
 struct RoadMap {
-  bool shown = false;            // a study was drawn and not yet replaced
+  bool shown = false;                     // a study was drawn and not yet replaced
   double axisTheta = 0.0, axisPhi = 0.0;  // rotation axis, degrees
-  int twoI = 1;                  // twice the nuclear spin when computed
-  double heightFraction = 0.82;  // share of the client height the angles span
+  int twoI = 1;                           // twice the nuclear spin when computed
+  double heightFraction = 0.82;           // share of the client height the angles span
   std::vector<RoadMapDot> dots;
 
   void clear() {

@@ -27,7 +27,8 @@ double energyInGigahertz(double energyGauss) {
   return energyGauss * ResonanceSolver::ge / 714.468;
 }
 
-bool parseLevelsInput(const std::string& text, double& field, double& theta, double& phi, std::string& error) {
+bool parseLevelsInput(const std::string& text, double& field, double& theta, double& phi,
+                      std::string& error) {
   double values[3];
   int used = 0;
   const char* rest = text.c_str();
@@ -63,7 +64,8 @@ std::string formatLevels(double field, double theta, double phi, const std::vect
   std::snprintf(line, sizeof line, "Levels at B = %.2f G, Theta = %.1f, Fi = %.1f\n", field, theta, phi);
   std::string text = line;
   for (size_t k = 0; k < levels.size(); ++k) {
-    std::snprintf(line, sizeof line, "%3zu %16.6f G %14.8f GHz\n", k + 1, levels[k], energyInGigahertz(levels[k]));
+    std::snprintf(line, sizeof line, "%3zu %16.6f G %14.8f GHz\n", k + 1, levels[k],
+                  energyInGigahertz(levels[k]));
     text += line;
   }
   return text;
@@ -97,7 +99,8 @@ bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, L
   for (const Transition& t : pairs) {
     solver->levelsAt(t.field, false);
     diagram.marks.push_back(LevelDiagram::Mark{t.field, t.probability, t.upper, t.lower,
-                                               solver->energies()[t.upper - 1], solver->energies()[t.lower - 1]});
+                                               solver->energies()[t.upper - 1],
+                                               solver->energies()[t.lower - 1]});
   }
   return true;
 }

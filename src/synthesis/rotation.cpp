@@ -63,7 +63,8 @@ void PlotAngle(CEprWindow& w, ResonanceSolver& solver, double theta, double phi,
   solver.processOrientation(theta, phi, 1.0, histogram);
   const Transition* t = solver.transitions();
   for (int k = 0; k < solver.transitionCount(); ++k)
-    w.roadMap.dots.push_back(RoadMapDot{angle, theta, phi, t[k].field, t[k].probability, t[k].upper, t[k].lower});
+    w.roadMap.dots.push_back(
+        RoadMapDot{angle, theta, phi, t[k].field, t[k].probability, t[k].upper, t[k].lower});
 }
 
 bool DrawAngularDependence(CEprWindow& w) {
@@ -82,8 +83,8 @@ bool DrawAngularDependence(CEprWindow& w) {
   map.twoI = w.spin.twoI;
   map.heightFraction = w.angularPlotHeightFraction;
   if (w.flags.parametersApplied) {
-    ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange, w.spin.points,
-                           &w.ui());
+    ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange,
+                           w.spin.points, &w.ui());
     // 2011 angles by repeated addition, the last one just below 191.
     for (double gamma = -10; gamma < 191; gamma += 0.1) {
       const FieldDirection h = RotateFieldDirection(w.rotationAxisTheta, w.rotationAxisPhi, gamma);

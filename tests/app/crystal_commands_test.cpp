@@ -35,7 +35,8 @@ TEST(SingleCrystal, AxialSystemAlongZHasItsLinesAtTheParallelFields) {
   // The listing: the orientation line, then every transition by field.
   const std::string listing = crystalListingWithTransitions(w);
   ASSERT_EQ(listing.substr(0, w.crystalListing.size()), w.crystalListing);
-  EXPECT_EQ(static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')), 2 + w.crystalTransitions.size());
+  EXPECT_EQ(static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')),
+            2 + w.crystalTransitions.size());
   const std::vector<Transition> sorted = sortedCrystalTransitions(w);
   EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(),
                              [](const Transition& a, const Transition& b) { return a.field < b.field; }));

@@ -14,7 +14,8 @@ namespace {
 TEST(CrystalCli, PrintsTheTransitionsSortedByFieldAndWritesTheSpectrum) {
   const std::string folder = makeTemporaryFolder();
   const CliResult run =
-      runCli({"crystal", "--orientation", "30,20", "--set", "points=4096", "-o", "c.txt", "--plot", "c.svg"}, folder);
+      runCli({"crystal", "--orientation", "30,20", "--set", "points=4096", "-o", "c.txt", "--plot", "c.svg"},
+             folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"c.svg", "c.txt"}));
 
@@ -51,9 +52,29 @@ TEST(RotateCli, PrintsTheTurnedFieldDirection) {
 TEST(RoadmapCli, TableHoldsEveryAngleAndImagesAreWritten) {
   const std::string folder = makeTemporaryFolder();
   // Free electron: every row at the quantum.
-  const CliResult run = runCli({"roadmap", "--axis", "45,30", "--set", "gx=2.0023", "--set", "gy=2.0023", "--set",
-                                "gz=2.0023", "--set", "Ax=0", "--set", "Ay=0", "--set", "Az=0", "--set",
-                                "nuclearSpinText=1/2", "--set", "nuclearMoment=0", "--set", "points=4096", "-o", "m.csv"},
+  const CliResult run = runCli({"roadmap",
+                                "--axis",
+                                "45,30",
+                                "--set",
+                                "gx=2.0023",
+                                "--set",
+                                "gy=2.0023",
+                                "--set",
+                                "gz=2.0023",
+                                "--set",
+                                "Ax=0",
+                                "--set",
+                                "Ay=0",
+                                "--set",
+                                "Az=0",
+                                "--set",
+                                "nuclearSpinText=1/2",
+                                "--set",
+                                "nuclearMoment=0",
+                                "--set",
+                                "points=4096",
+                                "-o",
+                                "m.csv"},
                                folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   std::istringstream lines(readFile(folder + "/m.csv"));
@@ -64,8 +85,8 @@ TEST(RoadmapCli, TableHoldsEveryAngleAndImagesAreWritten) {
   while (std::getline(lines, line)) {
     double angle, theta, phi, field, probability;
     int upper, lower;
-    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf,%lf,%d,%d", &angle, &theta, &phi, &field, &probability,
-                          &upper, &lower),
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf,%lf,%d,%d", &angle, &theta, &phi, &field,
+                          &probability, &upper, &lower),
               7)
         << line;
     EXPECT_NEAR(field, 3425.51, 0.01);
@@ -76,7 +97,8 @@ TEST(RoadmapCli, TableHoldsEveryAngleAndImagesAreWritten) {
   EXPECT_EQ(angles.back(), 191.0);  // the last angle lies just below 191
 
   for (const char* image : {"m.png", "m.pdf"}) {
-    const CliResult drawn = runCli({"roadmap", "--axis", "90,0", "--set", "points=4096", "-o", image}, folder);
+    const CliResult drawn =
+        runCli({"roadmap", "--axis", "90,0", "--set", "points=4096", "-o", image}, folder);
     ASSERT_EQ(drawn.exitCode, 0) << drawn.err;
   }
   EXPECT_EQ(folderEntries(folder), (std::vector<std::string>{"m.csv", "m.pdf", "m.png"}));
@@ -84,7 +106,8 @@ TEST(RoadmapCli, TableHoldsEveryAngleAndImagesAreWritten) {
 
 TEST(LevelsCli, PrintsTheLevelsAtOneFieldAndDrawsTheDiagram) {
   const std::string folder = makeTemporaryFolder();
-  const CliResult run = runCli({"levels", "--orientation", "30,20", "--field", "3000", "--plot", "l.png"}, folder);
+  const CliResult run =
+      runCli({"levels", "--orientation", "30,20", "--field", "3000", "--plot", "l.png"}, folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"l.png"});
   ScriptedUserInterface ui;

@@ -51,8 +51,8 @@ TEST(LevelsAtField, EqualTheEigenvaluesOfTheHamiltonianAtAnyField) {
     solver.setOrientation(63, 27);
     solver.hamiltonianAt(B);
     const int D = solver.dimension();
-    std::vector<double> hr(solver.hr(), solver.hr() + D * D), hi(solver.hi(), solver.hi() + D * D), e(D), vr(D * D),
-        vi(D * D);
+    std::vector<double> hr(solver.hr(), solver.hr() + D * D), hi(solver.hi(), solver.hi() + D * D), e(D),
+        vr(D * D), vi(D * D);
     HermitianEigenSolver eigen(D);
     ASSERT_EQ(eigen.diagonalize(hr.data(), hi.data(), e.data(), vr.data(), vi.data(), false), 1);
     ASSERT_EQ(levels.size(), static_cast<size_t>(D));

@@ -206,10 +206,10 @@ TEST(RoadMapDrawing, EachDotAtItsRowAndColumnAgainAfterAResize) {
       const auto& fill = canvas.fills[k + 1];
       ASSERT_EQ(fill.rect, (Rect{x - 1, y - 1, x + 2, y + 2})) << k;
       const double R = 0.25;
-      const Colour want = d.probability >= R       ? rgb(255, 0, 255)
-                          : d.probability >= R / 2 ? rgb(255, 0, 0)
-                          : d.probability >= R / 4 ? rgb(0, 0, 255)
-                          : d.probability >= R / 8 ? rgb(0, 255, 0)
+      const Colour want = d.probability >= R        ? rgb(255, 0, 255)
+                          : d.probability >= R / 2  ? rgb(255, 0, 0)
+                          : d.probability >= R / 4  ? rgb(0, 0, 255)
+                          : d.probability >= R / 8  ? rgb(0, 255, 0)
                           : d.probability >= R / 16 ? rgb(128, 128, 0)
                           : d.probability >= R / 32 ? rgb(0, 255, 255)
                                                     : rgb(200, 200, 200);
