@@ -117,4 +117,11 @@ std::optional<std::string> LevelsAtField(CEprWindow& w, const std::string& input
   return formatLevels(field, theta, phi, levels);
 }
 
+std::optional<std::string> LevelsAtFieldCommand(CEprWindow& w) {
+  const std::optional<std::string> input =
+      w.ui().inputBox("MS Levels at field", "Enter field (Gauss, Theta, Fi", "1000 0 0");
+  if (!input) return std::nullopt;
+  return LevelsAtField(w, *input);
+}
+
 }  // namespace quorra

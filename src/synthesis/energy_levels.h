@@ -37,4 +37,9 @@ bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, L
 // parameters were refused. The state is left as it was.
 std::optional<std::string> LevelsAtField(CEprWindow& w, const std::string& input);
 
+// The whole command: the input box titled "MS Levels at field" with the
+// prompt "Enter field (Gauss, Theta, Fi" and "1000 0 0", then LevelsAtField.
+// Nothing on Cancel.
+std::optional<std::string> LevelsAtFieldCommand(CEprWindow& w);
+
 }  // namespace quorra

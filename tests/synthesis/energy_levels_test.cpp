@@ -82,7 +82,11 @@ TEST(LevelsAtField, InputMustHoldExactlyThreeNumbers) {
   EXPECT_EQ(ui.messages[0].title, "INVALID INPUT");
   EXPECT_EQ(ui.messages[0].text, error);
 
-  const std::optional<std::string> listing = LevelsAtField(w, "1000 0 0");
+  ui.inputTexts = {std::nullopt, std::string("1000 0 0")};
+  EXPECT_FALSE(LevelsAtFieldCommand(w).has_value());  // Cancel
+  const std::optional<std::string> listing = LevelsAtFieldCommand(w);
+  EXPECT_EQ(ui.inputPrompts.back(), "MS Levels at field|Enter field (Gauss, Theta, Fi|1000 0 0");
+  EXPECT_EQ(ui.messages.size(), 1u);
   ASSERT_TRUE(listing.has_value());
   EXPECT_EQ(std::count(listing->begin(), listing->end(), '\n'), 9);  // heading and 8 levels
   EXPECT_EQ(listing->substr(0, listing->find('\n')), "Levels at B = 1000.00 G, Theta = 0.0, Fi = 0.0");

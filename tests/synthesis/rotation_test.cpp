@@ -163,6 +163,12 @@ TEST(AngularDependence, StudyUsesTheStickPathAndIsClearedByTheNextSimulation) {
   EXPECT_EQ(RotateAndShowCrystal(w), 1);
   EXPECT_FALSE(w.roadMap.shown);
   EXPECT_TRUE(w.roadMap.dots.empty());
+
+  // A load replaces it as well.
+  ASSERT_TRUE(DrawAngularDependence(w));
+  for (int i = 0; i < w.spin.points; ++i) w.blueValues()[i] = i % 7;
+  ASSERT_TRUE(w.InstallExperimentalTrace());
+  EXPECT_FALSE(w.roadMap.shown);
 }
 
 TEST(AngularDependence, BeforeParametersWereAppliedShowsOnlyAxesAndReferenceLines) {
