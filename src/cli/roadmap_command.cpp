@@ -2,6 +2,7 @@
 // turn about an axis, as a table or drawn as the main view draws it.
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "app/ceprwindow.h"
@@ -30,12 +31,18 @@ bool endsWithCsv(const std::string& path) {
   return tail == ".csv";
 }
 
+// v, with values that would print as a negative zero at the given number of
+// decimals printed as zero.
+double unsigned0(double v, double halfUnit) {
+  return std::fabs(v) < halfUnit ? 0.0 : v;
+}
+
 std::string roadMapCsv(const RoadMap& map) {
   std::string text = "angle,theta,phi,field,probability,upper,lower\n";
   char line[160];
   for (const RoadMapDot& d : map.dots) {
-    std::snprintf(line, sizeof line, "%.1f,%.6f,%.6f,%.4f,%.6E,%d,%d\n", d.angle, d.theta, d.phi, d.field,
-                  d.probability, d.upper, d.lower);
+    std::snprintf(line, sizeof line, "%.1f,%.6f,%.6f,%.4f,%.6E,%d,%d\n", unsigned0(d.angle, 0.05),
+                  unsigned0(d.theta, 5e-7), unsigned0(d.phi, 5e-7), d.field, d.probability, d.upper, d.lower);
     text += line;
   }
   return text;

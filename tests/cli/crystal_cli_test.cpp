@@ -95,6 +95,7 @@ TEST(RoadmapCli, TableHoldsEveryAngleAndImagesAreWritten) {
   ASSERT_EQ(angles.size(), 2011u);
   EXPECT_EQ(angles.front(), -10.0);
   EXPECT_EQ(angles.back(), 191.0);  // the last angle lies just below 191
+  EXPECT_EQ(readFile(folder + "/m.csv").find("-0.0,"), std::string::npos);  // no negative zero angle
 
   for (const char* image : {"m.png", "m.pdf"}) {
     const CliResult drawn =

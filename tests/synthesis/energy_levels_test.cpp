@@ -105,7 +105,7 @@ TEST(LevelDiagram, MarksResonantPairsOneQuantumApartAndDrawsEveryLevel) {
   EXPECT_NEAR(d.quantum, 9.6 * 714.468 / 2.0023, 1e-9);
   ASSERT_GE(d.marks.size(), 4u);
   for (const LevelDiagram::Mark& m : d.marks) {
-    EXPECT_NEAR(m.upperEnergy - m.lowerEnergy, d.quantum, 1e-3) << m.field;
+    EXPECT_NEAR(m.upperEnergy - m.lowerEnergy, d.quantum, 1e-4) << m.field;
     std::vector<double> levels;
     ASSERT_TRUE(computeLevelsAt(w, m.field, 30, 20, levels));
     EXPECT_NEAR(levels[m.upper - 1], m.upperEnergy, 1e-9);
