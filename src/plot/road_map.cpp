@@ -1,5 +1,7 @@
 #include "plot/road_map.h"
 
+#include <cmath>
+
 #include "plot/child_view.h"
 
 namespace quorra {
@@ -37,7 +39,7 @@ int roadMapRow(double angle, double heightFraction, int clientHeight) {
 int roadMapColumn(double field, const CChildView& view) {
   const double gaussPerColumn =
       (view.viewEnd - view.viewStart) / (view.clientWidth() * view.plotWidthFraction - 1);
-  if (!(gaussPerColumn != 0)) return 0;
+  if (!std::isfinite(gaussPerColumn) || gaussPerColumn == 0) return 0;  // no layout yet
   return static_cast<int>((field - view.viewStart) / gaussPerColumn);
 }
 
