@@ -211,15 +211,7 @@ TEST(RoadMapDrawing, EachDotAtItsRowAndColumnAgainAfterAResize) {
       const int y = int((d.angle + 10) * 0.82 * height / 200);
       const auto& fill = canvas.fills[k + 1];
       ASSERT_EQ(fill.rect, (Rect{x - 1, y - 1, x + 2, y + 2})) << k;
-      const double R = 0.25;
-      const Colour want = d.probability >= R        ? rgb(255, 0, 255)
-                          : d.probability >= R / 2  ? rgb(255, 0, 0)
-                          : d.probability >= R / 4  ? rgb(0, 0, 255)
-                          : d.probability >= R / 8  ? rgb(0, 255, 0)
-                          : d.probability >= R / 16 ? rgb(128, 128, 0)
-                          : d.probability >= R / 32 ? rgb(0, 255, 255)
-                                                    : rgb(200, 200, 200);
-      EXPECT_EQ(fill.colour, want) << k;
+      EXPECT_EQ(fill.colour, probabilityClassColour(probabilityClass(d.probability, 1))) << k;
     }
     // The first angle sits on the top row, 190° on the lowest reference line.
     EXPECT_EQ(canvas.fills[1].rect.top, -1);
