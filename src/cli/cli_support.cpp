@@ -8,6 +8,7 @@
 
 #include "app/ceprwindow.h"
 #include "app/parameter_names.h"
+#include "engine/resonance_solver.h"
 #include "cli/console_ui.h"
 
 namespace quorra::cli {
@@ -81,6 +82,30 @@ bool parseAngles(const std::string& text, double& theta, double& phi) {
 int fail(int code, const std::string& message) {
   std::fprintf(stderr, "quorra: %s\n", message.c_str());
   return code;
+}
+
+int readParametersAndAngles(CEprWindow& window, const ParameterOptions& parameters, const std::string& option,
+                            const std::string& angles, double& theta, double& phi) {
+  const std::string problem = applyParameterOptions(window, parameters);
+  if (!problem.empty()) return fail(kExitUsage, problem);
+  if (!parseAngles(angles, theta, phi))
+    return fail(kExitUsage, option + " expects THETA,PHI in degrees, got \"" + angles + "\".");
+  return kExitOk;
+}
+
+void printTransitions(const std::vector<Transition>& transitions, bool json) {
+  if (json) std::printf("[");
+  bool first = true;
+  for (const Transition& t : transitions) {
+    if (json) {
+      std::printf("%s\n  {\"field\": %.4f, \"probability\": %.10g, \"levels\": [%d, %d]}", first ? "" : ",",
+                  t.field, t.probability, t.upper, t.lower);
+    } else {
+      std::printf("%.4f %.6E %d %d\n", t.field, t.probability, t.upper, t.lower);
+    }
+    first = false;
+  }
+  if (json) std::printf("%s]\n", first ? "" : "\n");
 }
 
 }  // namespace quorra::cli

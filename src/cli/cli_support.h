@@ -8,6 +8,7 @@
 
 namespace quorra {
 class CEprWindow;
+struct Transition;
 }
 
 namespace quorra::cli {
@@ -32,5 +33,16 @@ bool parseAngles(const std::string& text, double& theta, double& phi);
 
 // Prints "quorra: message" on stderr and returns code.
 int fail(int code, const std::string& message);
+
+// Applies the parameter options to window and reads the angle pair given to
+// option (for example "--orientation"). Returns kExitOk, or reports the
+// problem and returns kExitUsage.
+int readParametersAndAngles(CEprWindow& window, const ParameterOptions& parameters, const std::string& option,
+                            const std::string& angles, double& theta, double& phi);
+
+// Transitions on stdout, one per line: field in gauss with 4 decimals, the
+// probability, the two level numbers; with json, a JSON array of
+// {field, probability, levels}.
+void printTransitions(const std::vector<Transition>& transitions, bool json);
 
 }  // namespace quorra::cli

@@ -2,8 +2,6 @@
 // same path as the desktop program's orientation dialog, with its
 // transitions on stdout.
 
-#include <cstdio>
-
 #include "app/ceprwindow.h"
 #include "app/crystal_commands.h"
 #include "cli/cli_support.h"
@@ -28,12 +26,10 @@ struct CrystalOptions {
 int runCrystal(const CrystalOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
-  const std::string problem = applyParameterOptions(window, options.parameters);
-  if (!problem.empty()) return fail(kExitUsage, problem);
   double theta = 0, phi = 0;
-  if (!parseAngles(options.orientation, theta, phi))
-    return fail(kExitUsage,
-                "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
+  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation", options.orientation,
+                                               theta, phi))
+    return code;
   if (!window.CheckParameters()) return kExitUsage;
   PlotOptions plot = options.plot;
   if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
@@ -58,17 +54,7 @@ int runCrystal(const CrystalOptions& options) {
   if (!plot.path.empty())
     if (const std::string bad = writePlotFile(window, plot); !bad.empty()) return fail(kExitUsage, bad);
 
-  if (options.json) std::printf("[");
-  bool first = true;
-  for (const Transition& t : sortedCrystalTransitions(window)) {
-    if (options.json)
-      std::printf("%s\n  {\"field\": %.4f, \"probability\": %.10g, \"levels\": [%d, %d]}", first ? "" : ",",
-                  t.field, t.probability, t.upper, t.lower);
-    else
-      std::printf("%.4f %.6E %d %d\n", t.field, t.probability, t.upper, t.lower);
-    first = false;
-  }
-  if (options.json) std::printf("%s]\n", first ? "" : "\n");
+  printTransitions(sortedCrystalTransitions(window), options.json);
   return kExitOk;
 }
 

@@ -1,8 +1,6 @@
 // quorra fields: the resonance fields of one orientation as the engine
 // records them, to check a spectrum against.
 
-#include <cstdio>
-
 #include "app/ceprwindow.h"
 #include "app/crystal_commands.h"
 #include "cli/cli_support.h"
@@ -22,26 +20,13 @@ struct FieldsOptions {
 int runFields(const FieldsOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
-  const std::string problem = applyParameterOptions(window, options.parameters);
-  if (!problem.empty()) return fail(kExitUsage, problem);
   double theta = 0, phi = 0;
-  if (!parseAngles(options.orientation, theta, phi))
-    return fail(kExitUsage, "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
+  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation", options.orientation,
+                                               theta, phi))
+    return code;
   if (!window.CheckParameters()) return kExitUsage;
-
   singleCrystal(window, theta, phi);
-  if (options.json) std::printf("[");
-  bool first = true;
-  for (const Transition& t : window.crystalTransitions) {
-    if (options.json) {
-      std::printf("%s\n  {\"field\": %.4f, \"probability\": %.10g, \"levels\": [%d, %d]}", first ? "" : ",",
-                  t.field, t.probability, t.upper, t.lower);
-    } else {
-      std::printf("%.4f %.6E %d %d\n", t.field, t.probability, t.upper, t.lower);
-    }
-    first = false;
-  }
-  if (options.json) std::printf("%s]\n", first ? "" : "\n");
+  printTransitions(window.crystalTransitions, options.json);
   return kExitOk;
 }
 

@@ -69,12 +69,10 @@ QByteArray diagramBytes(const LevelDiagram& diagram, const PlotOptions& plot) {
 int runLevels(const LevelsOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
-  const std::string problem = applyParameterOptions(window, options.parameters);
-  if (!problem.empty()) return fail(kExitUsage, problem);
   double theta = 0, phi = 0;
-  if (!parseAngles(options.orientation, theta, phi))
-    return fail(kExitUsage,
-                "--orientation expects THETA,PHI in degrees, got \"" + options.orientation + "\".");
+  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation", options.orientation,
+                                               theta, phi))
+    return code;
   if (options.field && !std::isfinite(*options.field))
     return fail(kExitUsage, "--field must be a finite number of gauss.");
   if (!options.field && options.plot.path.empty())

@@ -51,10 +51,9 @@ std::string roadMapCsv(const RoadMap& map) {
 int runRoadmap(const RoadmapOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
-  const std::string problem = applyParameterOptions(window, options.parameters);
-  if (!problem.empty()) return fail(kExitUsage, problem);
-  if (!parseAngles(options.axis, window.rotationAxisTheta, window.rotationAxisPhi))
-    return fail(kExitUsage, "--axis expects THETA,PHI in degrees, got \"" + options.axis + "\".");
+  if (const int code = readParametersAndAngles(window, options.parameters, "--axis", options.axis,
+                                               window.rotationAxisTheta, window.rotationAxisPhi))
+    return code;
   if (!window.CheckParameters()) return kExitUsage;
 
   const bool csv = endsWithCsv(options.plot.path);
