@@ -9,12 +9,14 @@
 #include "app/data_commands.h"
 #include "app/simulation_commands.h"
 #include "app/window_commands.h"
+#include "gui/crystal_dialogs.h"
 #include "gui/dialogs.h"
 #include "gui/line_shape_dialog.h"
 #include "gui/parameters_dialog.h"
 #include "gui/plot_widget.h"
 #include "gui/printing.h"
 #include "gui/tool_dialogs.h"
+#include "synthesis/energy_levels.h"
 
 namespace quorra::gui {
 
@@ -81,17 +83,17 @@ const std::vector<CommandEntry>& commandTable() {
       {kShfConstants, "SHF Constants", "", true},
       {kLinewidth, "Linewidth", "", true},
       {kSimulation, "Simulation", "", true},
-      {kCrystal, "Crystal EPR", "", false},
-      {kEnergy, "Energy", "", false},
+      {kCrystal, "Crystal EPR", "", true},
+      {kEnergy, "Energy", "", true},
       {kExpand, "Expand", "", true},
       {kReset, "Reset", "", true},
-      {kRotation, "Rotation", "", false},
+      {kRotation, "Rotation", "", true},
       {kCorrectSlope, "Correct slope", "Tools", true},
       {kHysteresis, "Hysteresis", "Tools", true},
       {kHilbert, "Hilbert Transform", "Tools", true},
       {kSmoothen, "Smoothen", "Tools", true},
       {kThreads, "Set number of threads", "Tools", true},
-      {kLevels, "Levels at field", "Tools", false},
+      {kLevels, "Levels at field", "Tools", true},
       {kAcquisition, "Acquisition", "", false},
   };
   return table;
@@ -148,6 +150,15 @@ QAction* EprMainWindow::action(int id) const {
 
 hamilt* EprMainWindow::parametersDialog() const {
   return parameters_;
+}
+Orientation* EprMainWindow::orientationDialog() const {
+  return orientation_;
+}
+OrientationE* EprMainWindow::energyDialog() const {
+  return energy_;
+}
+RotationDialog* EprMainWindow::rotationDialog() const {
+  return rotation_;
 }
 SmoothDialog* EprMainWindow::smoothDialog() const {
   return smooth_;
@@ -240,6 +251,18 @@ void EprMainWindow::runCommand(int id) {
     case kThreads:
       SetNumberOfThreads(w);
       break;
+    case kCrystal:
+      openOrientation();
+      break;
+    case kEnergy:
+      openEnergy();
+      break;
+    case kRotation:
+      openRotation();
+      break;
+    case kLevels:
+      levelsAtField();
+      break;
     default:
       break;  // commands not built are disabled in the menu
   }
@@ -288,7 +311,8 @@ void EprMainWindow::endSimulation() {
 void EprMainWindow::setRunning(bool running) {
   menuBar()->setEnabled(!running);
   for (QWidget* dialog : {static_cast<QWidget*>(parameters_.data()), static_cast<QWidget*>(smooth_.data()),
-                          static_cast<QWidget*>(hilbert_.data())})
+                          static_cast<QWidget*>(hilbert_.data()), static_cast<QWidget*>(orientation_.data()),
+                          static_cast<QWidget*>(energy_.data()), static_cast<QWidget*>(rotation_.data())})
     if (dialog != nullptr) dialog->setEnabled(!running);
   plot_->setFrozen(running);
 }
@@ -368,6 +392,45 @@ void EprMainWindow::openHilbert() {
   }
   hilbert_->showNormal();
   hilbert_->raise();
+}
+
+// --- Single crystals, rotation and energy levels ------------------------------------
+
+std::function<bool()> EprMainWindow::parametersReader() {
+  // What is typed in the open Parameters dialog counts, applied or not.
+  return [this] { return !parameters_ || parameters_->writeToState(); };
+}
+
+void EprMainWindow::openOrientation() {
+  if (!orientation_) {
+    orientation_ = new Orientation(*state_, parametersReader(), this);
+    connect(orientation_, &QDialog::rejected, this, [this] { orientation_ = nullptr; });
+  }
+  orientation_->showNormal();
+  orientation_->raise();
+}
+
+void EprMainWindow::openEnergy() {
+  if (!energy_) {
+    energy_ = new OrientationE(*state_, parametersReader(), this);
+    connect(energy_, &QDialog::rejected, this, [this] { energy_ = nullptr; });
+  }
+  energy_->showNormal();
+  energy_->raise();
+}
+
+void EprMainWindow::openRotation() {
+  if (!rotation_) {
+    rotation_ = new RotationDialog(*state_, parametersReader(), this);
+    connect(rotation_, &QDialog::rejected, this, [this] { rotation_ = nullptr; });
+  }
+  rotation_->showNormal();
+  rotation_->raise();
+}
+
+void EprMainWindow::levelsAtField() {
+  const std::optional<std::string> text = LevelsAtFieldCommand(*state_);
+  if (text) ExperParam(*text, this, "Levels at field").exec();
 }
 
 void EprMainWindow::print() {

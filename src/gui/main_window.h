@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <map>
 
 #include "app/ceprwindow.h"
@@ -21,6 +22,9 @@ class QThread;
 namespace quorra::gui {
 
 class HilbertDlg;
+class Orientation;
+class OrientationE;
+class RotationDialog;
 class PlotWidget;
 class SmoothDialog;
 class hamilt;
@@ -52,6 +56,9 @@ class EprMainWindow : public QMainWindow {
   hamilt* parametersDialog() const;
   SmoothDialog* smoothDialog() const;
   HilbertDlg* hilbertDialog() const;
+  Orientation* orientationDialog() const;
+  OrientationE* energyDialog() const;
+  RotationDialog* rotationDialog() const;
   bool simulationRunning() const { return simulation_ != nullptr; }
 
   // Carries out a menu command as its action would.
@@ -80,6 +87,12 @@ class EprMainWindow : public QMainWindow {
   void print();
   void openSmoothing();
   void openHilbert();
+  // Takes the open Parameters dialog's edits into the state; false when refused.
+  std::function<bool()> parametersReader();
+  void openOrientation();
+  void openEnergy();
+  void openRotation();
+  void levelsAtField();
 
   QtUserInterface ui_;
   std::unique_ptr<CEprWindow> state_;
@@ -89,6 +102,9 @@ class EprMainWindow : public QMainWindow {
   QPointer<hamilt> parameters_;
   QPointer<SmoothDialog> smooth_;
   QPointer<HilbertDlg> hilbert_;
+  QPointer<Orientation> orientation_;
+  QPointer<OrientationE> energy_;
+  QPointer<RotationDialog> rotation_;
   QThread* simulation_ = nullptr;
   bool closeWhenIdle_ = false;
 };
