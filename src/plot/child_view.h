@@ -185,10 +185,13 @@ class CChildView {
   int clientWidth() const { return client.right; }
   int clientHeight() const { return client.bottom; }
 
+ protected:
+  // The zoom box from bandAnchor to corner, as one closed XOR path.
+  void drawBand(Canvas& dc, Point corner);
+
  private:
   void openDrag(Canvas& dc, bool withFont);
   void resumeDrag(Canvas& dc);
-  void drawBand(Canvas& dc, Point corner);
   void arrowKeyRedraw(Canvas& dc, int key);
 };
 
