@@ -57,10 +57,7 @@ bool saveTraceAsText(CEprWindow& w, bool present, const double* values, const ch
   request.overwritePrompt = true;
   const std::optional<std::string> path = w.ui().saveFileDialog(request);
   if (!path) return false;
-  if (fileExists(*path) &&
-      w.ui().messageBox("Overwrite existing file?", "FILE EXISTS", MessageIcon::Stop, MessageButtons::YesNo) !=
-          MessageResult::Yes)
-    return false;
+  if (!ConfirmOverwrite(w.ui(), *path)) return false;
   const std::string error = writeFileAtomically(
       *path, formatTextSpectrum(values, w.spin.points, w.spin.fieldCentre, w.spin.fieldRange, w.spin.fieldStep));
   if (!error.empty()) {
@@ -72,6 +69,11 @@ bool saveTraceAsText(CEprWindow& w, bool present, const double* values, const ch
 }
 
 }  // namespace
+
+bool ConfirmOverwrite(UserInterface& ui, const std::string& path) {
+  return !fileExists(path) || ui.messageBox("Overwrite existing file?", "FILE EXISTS", MessageIcon::Stop,
+                                            MessageButtons::YesNo) == MessageResult::Yes;
+}
 
 LoadReport LoadBrukerSpectrum(CEprWindow& w) {
   const std::optional<std::string> path = openDialog(w, "Bruker Files dta, spc |*.dta; *.spc||", "dta");

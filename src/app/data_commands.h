@@ -53,6 +53,10 @@ LoadReport LoadHarrowPath(CEprWindow& w, const std::string& path);
 // extension: .dta and .spc as Bruker, .dat as Harrow, anything else as text.
 LoadReport LoadExperimentalFile(CEprWindow& w, const std::string& path);
 
+// Asks "Overwrite existing file?" (Yes/No) when path names an existing file;
+// true when it does not exist or may be replaced.
+bool ConfirmOverwrite(UserInterface& ui, const std::string& path);
+
 // Commands 1040 and 1050: write the red or the blue trace as a text spectrum
 // after the save dialog, asking before an existing file is replaced. The file
 // is written beside the target and renamed over it, so a failed save leaves

@@ -6,37 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <vector>
 
+#include "support/fake_plot_host.h"
 #include "support/recording_canvas.h"
 
 namespace quorra::testing {
 namespace {
 
-// Windows as a toolkit would keep them: each owns its model.
-struct FakeHost : PlotWindowHost {
-  std::vector<std::unique_ptr<DataPlot>> windows;
-  std::vector<std::string> titles;
-  int raises = 0;
-  DataPlot* createPlotWindow(const std::string& title) override {
-    windows.push_back(std::make_unique<DataPlot>());
-    titles.push_back(title);
-    return windows.back().get();
-  }
-  void raisePlotWindow(DataPlot&) override { ++raises; }
-  void setPlotWindowTitle(DataPlot&, const std::string& title) override { titles.back() = title; }
-  // The close box: the model hears of it, then the window goes.
-  void close(DataPlot* plot) {
-    plot->OnClose();
-    std::erase_if(windows, [plot](const auto& w) { return w.get() == plot; });
-  }
-};
-
 // A plot window of 800 × 600 showing a ramp of 1000 points, 0 … 999 over
 // 3000 … 3999 gauss, against the vertical range 0 … 999.
 struct WindowFixture {
-  FakeHost host;
+  FakePlotHost host;
   DataPlot* slot = nullptr;
   RecordingCanvas canvas;
   std::vector<double> axis, ramp;
