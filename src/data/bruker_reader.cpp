@@ -62,13 +62,17 @@ double decodeItem(const unsigned char* bytes, ItemType type, bool bigEndian) {
 enum class DataRead { Ok, Unreadable, NoMemory };
 
 // Reads `count` records of `recordSize` bytes from the start of the data file
-// and decodes the first item of each, a block of records at a time.
+// and decodes the first item of each, a block of records at a time; with
+// imaginary, also the item of imaginaryType that follows it.
 DataRead readFirstItems(const std::string& path, int count, int recordSize, ItemType type, bool bigEndian,
-                        std::vector<double>& values) {
+                        std::vector<double>& values, std::vector<double>* imaginary = nullptr,
+                        ItemType imaginaryType = ItemType::Float64) {
   try {
     values.resize(static_cast<size_t>(count));
+    if (imaginary != nullptr) imaginary->resize(static_cast<size_t>(count));
   } catch (const std::bad_alloc&) {
     values = {};
+    if (imaginary != nullptr) *imaginary = {};
     return DataRead::NoMemory;
   }
   std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -79,8 +83,12 @@ DataRead readFirstItems(const std::string& path, int count, int recordSize, Item
     const int records = std::min(recordsPerBlock, count - first);
     const size_t bytes = static_cast<size_t>(records) * static_cast<size_t>(recordSize);
     if (std::fread(block, 1, bytes, file.get()) != bytes) return DataRead::Unreadable;
-    for (int i = 0; i < records; ++i)
-      values[static_cast<size_t>(first + i)] = decodeItem(block + static_cast<size_t>(i) * recordSize, type, bigEndian);
+    for (int i = 0; i < records; ++i) {
+      const unsigned char* record = block + static_cast<size_t>(i) * recordSize;
+      values[static_cast<size_t>(first + i)] = decodeItem(record, type, bigEndian);
+      if (imaginary != nullptr)
+        (*imaginary)[static_cast<size_t>(first + i)] = decodeItem(record + itemSize(type), imaginaryType, bigEndian);
+    }
   }
   return DataRead::Ok;
 }
@@ -230,6 +238,7 @@ struct DescriptionKeys {
 struct Bes3tLayout {
   bool bigEndian = true;
   ItemType firstItem = ItemType::Float64;
+  ItemType firstImaginaryItem = ItemType::Float64;  // of a complex first channel
   int recordSize = 8;     // bytes per point over all channels and parts
   bool complex = false;   // the first channel is complex
   uint64_t xpts = 0, ypts = 1, zpts = 1;
@@ -276,6 +285,7 @@ bool readBes3tLayout(std::string_view text, const std::string& dscPath, int poin
     }
     if (c == 0) {
       layout.firstItem = real;
+      layout.firstImaginaryItem = imaginary;
       layout.complex = complex;
     }
     layout.recordSize += itemSize(real) + (complex ? itemSize(imaginary) : 0);
@@ -372,7 +382,8 @@ ReadOutcome readDescriptionPair(const std::string& path, const std::string& base
     return outcome;
   }
   if (dataReadRefused(readFirstItems(path, points, layout.recordSize, layout.firstItem, layout.bigEndian,
-                                     spectrum.values),
+                                     spectrum.values, layout.complex ? &spectrum.imaginary : nullptr,
+                                     layout.firstImaginaryItem),
                       path, outcome))
     return outcome;
   if (allEqual(spectrum.values)) {

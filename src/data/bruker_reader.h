@@ -5,7 +5,7 @@
 //   per line). Byte order (BSEQ BIG/LIT), item type (IRFMT D, F, I, S, C),
 //   real or complex channels (IKKF) and 2D sets (XPTS × YPTS × ZPTS) come from
 //   the description; the real part of the first channel of the first trace
-//   is loaded.
+//   is loaded, and its imaginary part beside it when the channel is complex.
 // - .spc: binary data with an ESP/WinEPR parameter file .par. Without "DOS"
 //   in the parameter text the samples are big-endian 32-bit integers, with it
 //   little-endian 32-bit floats or 64-bit doubles, decided by the file size.

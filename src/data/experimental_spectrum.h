@@ -20,6 +20,9 @@ struct ReadMessage {
 struct ExperimentalSpectrum {
   std::string format;          // "BES3T", "ESP", "text" or "Harrow"
   std::vector<double> values;  // intensities at fieldCentre − fieldRange/2 + i·fieldRange/(n − 1)
+  // The imaginary part of values when the file's trace is complex (the
+  // quadrature channel of the detector); empty otherwise.
+  std::vector<double> imaginary;
   // Grid as the file gives it: gauss, or tesla when the centre is below 50
   // (the state converts such a grid to gauss when it installs the trace).
   double fieldCentre = 0.0;

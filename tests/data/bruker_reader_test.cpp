@@ -92,6 +92,15 @@ TEST(BrukerReader, SharedFilesMatchTheirReferenceValues) {
       EXPECT_EQ(s.parameterText.rfind("JSD ", 0), 0u);
       const bool complex = ref["data_encoding"]["complex"].items[0].boolean;
       EXPECT_EQ(s.parameterText.find(complexDataNote()) != std::string::npos, complex);
+      // The quadrature channel of a complex trace comes with it.
+      ASSERT_EQ(s.imaginary.size(), complex ? s.values.size() : 0u);
+      if (complex) {
+        const JsonValue& imag = ref["intensity_imag"];
+        double imagSum = 0.0;
+        for (double v : s.imaginary) imagSum += v;
+        EXPECT_NEAR(imagSum, imag["sum"].number, 1e-10 * imag["sum_abs"].number);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(s.imaginary[i], imag["first5"].items[i].number) << "imaginary " << i;
+      }
     }
     EXPECT_EQ(s.parameterText.find(tracesNote(s.traces)) != std::string::npos, s.traces > 1);
   }
