@@ -14,5 +14,6 @@ void addCrystalCommand(CLI::App& app, int& exitCode);
 void addRotateCommand(CLI::App& app, int& exitCode);
 void addRoadmapCommand(CLI::App& app, int& exitCode);
 void addLevelsCommand(CLI::App& app, int& exitCode);
+void addRephaseCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quorra::cli

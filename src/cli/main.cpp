@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   addRotateCommand(app, exitCode);
   addRoadmapCommand(app, exitCode);
   addLevelsCommand(app, exitCode);
+  addRephaseCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);
