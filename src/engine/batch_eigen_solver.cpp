@@ -57,29 +57,30 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
   double* __restrict pi = w.pi;
   auto A = [n](int r, int c) { return (r * n + c) * L; };
   for (int i = 0; i + 2 < n; ++i) {
-    double sigma[L] = {};
-    for (int k = i + 2; k < n; ++k) {
-      const int ik = A(i, k);
-      LANES sigma[l] += ar[ik + l] * ar[ik + l] + ai[ik + l] * ai[ik + l];
-    }
-    double beta[L];
+    V4 beta[H];
     const int sub = A(i, i + 1);
-    LANES {
+    for (int h = 0; h < H; ++h) {
+      V4 sigma{};
+      for (int k = i + 2; k < n; ++k) {
+        const V4 xr = load4(ar + A(i, k) + 4 * h), xi = load4(ai + A(i, k) + 4 * h);
+        sigma += xr * xr + xi * xi;
+      }
       // α = H[i+1][i] = conj(H[i][i+1]); g carries α's phase and |g| = ‖x‖.
-      const double alphaR = ar[sub + l], alphaI = -ai[sub + l];
-      const double alphaAbs = __builtin_sqrt(alphaR * alphaR + alphaI * alphaI);
-      const double normX = __builtin_sqrt(sigma[l] + alphaAbs * alphaAbs);
-      const double scale = normX / (alphaAbs != 0.0 ? alphaAbs : 1.0);
-      const double gR = alphaAbs != 0.0 ? alphaR * scale : normX;
-      const double gI = alphaI * scale;
-      const bool skip = sigma[l] == 0.0;
-      ur[(i + 1) * L + l] = alphaR + gR;
-      ui[(i + 1) * L + l] = alphaI + gI;
-      const double h = sigma[l] + ur[(i + 1) * L + l] * ur[(i + 1) * L + l] + ui[(i + 1) * L + l] * ui[(i + 1) * L + l];
-      beta[l] = skip ? 0.0 : 2.0 / h;
+      const V4 alphaR = load4(ar + sub + 4 * h), alphaI = -load4(ai + sub + 4 * h);
+      const V4 alphaAbs = sqrt4(alphaR * alphaR + alphaI * alphaI);
+      const V4 normX = sqrt4(sigma + alphaAbs * alphaAbs);
+      const M4 alphaZero = alphaAbs == 0.0;
+      const V4 scale = normX / select4(alphaZero, V4{} + 1.0, alphaAbs);
+      const V4 gR = select4(alphaZero, normX, alphaR * scale);
+      const V4 gI = alphaI * scale;
+      const M4 skip = sigma == 0.0;
+      const V4 uR = alphaR + gR, uI = alphaI + gI;
+      store4(ur + (i + 1) * L + 4 * h, uR);
+      store4(ui + (i + 1) * L + 4 * h, uI);
+      beta[h] = select4(skip, V4{}, 2.0 / (sigma + uR * uR + uI * uI));
       // The new super-diagonal element is conj(−g).
-      ar[sub + l] = skip ? ar[sub + l] : -gR;
-      ai[sub + l] = skip ? ai[sub + l] : gI;
+      store4(ar + sub + 4 * h, select4(skip, load4(ar + sub + 4 * h), -gR));
+      store4(ai + sub + 4 * h, select4(skip, load4(ai + sub + 4 * h), gI));
     }
     for (int k = i + 2; k < n; ++k) {
       const int ik = A(i, k);
@@ -120,17 +121,20 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
         store4(pi + r * L + 4 * h, accI[h]);
       }
     }
-    double K[L] = {};
-    for (int r = i + 1; r < n; ++r) LANES {
-        pr[r * L + l] *= beta[l];
-        pi[r * L + l] *= beta[l];
-        K[l] += ur[r * L + l] * pr[r * L + l] + ui[r * L + l] * pi[r * L + l];
+    for (int h = 0; h < H; ++h) {
+      V4 K{};
+      for (int r = i + 1; r < n; ++r) {
+        const V4 p_r = load4(pr + r * L + 4 * h) * beta[h], p_i = load4(pi + r * L + 4 * h) * beta[h];
+        store4(pr + r * L + 4 * h, p_r);
+        store4(pi + r * L + 4 * h, p_i);
+        K += load4(ur + r * L + 4 * h) * p_r + load4(ui + r * L + 4 * h) * p_i;
       }
-    LANES K[l] *= 0.5 * beta[l];
-    for (int r = i + 1; r < n; ++r) LANES {
-        pr[r * L + l] -= K[l] * ur[r * L + l];
-        pi[r * L + l] -= K[l] * ui[r * L + l];
+      K *= 0.5 * beta[h];
+      for (int r = i + 1; r < n; ++r) {
+        store4(pr + r * L + 4 * h, load4(pr + r * L + 4 * h) - K * load4(ur + r * L + 4 * h));
+        store4(pi + r * L + 4 * h, load4(pi + r * L + 4 * h) - K * load4(ui + r * L + 4 * h));
       }
+    }
     // A −= u·wᴴ + w·uᴴ, upper triangle (w is held in p).
     for (int r = i + 1; r < n; ++r) {
       V4 urr[H], uir[H], prr[H], pir[H];
@@ -156,6 +160,8 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
       // Q := Q·(I − β·u·uᴴ)
       double* __restrict qr = w.qr;
       double* __restrict qi = w.qi;
+      double betaLanes[L];
+      for (int h = 0; h < H; ++h) store4(betaLanes + 4 * h, beta[h]);
       for (int k = 0; k < n; ++k) {
         double tr[L] = {}, ti[L] = {};
         for (int c = i + 1; c < n; ++c) {
@@ -166,8 +172,8 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
           }
         }
         LANES {
-          tr[l] *= beta[l];
-          ti[l] *= beta[l];
+          tr[l] *= betaLanes[l];
+          ti[l] *= betaLanes[l];
         }
         for (int c = i + 1; c < n; ++c) {
           const int kc = A(k, c);
@@ -308,41 +314,45 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   }
   householder(w, vectors);
 
-  // Tridiagonal matrix; with vectors, the phases that make it real are
-  // folded into the accumulated transformation as unit factors conj(h)/|h|.
-  double phR[L], phI[L];
-  LANES {
-    phR[l] = 1.0;
-    phI[l] = 0.0;
-  }
+  // Tridiagonal matrix: the diagonal, and the moduli of the super-diagonal.
   for (int i = 0; i < n; ++i) {
     LANES w.d[i * L + l] = w.ar[(i * n + i) * L + l];
-    if (vectors && i > 0) {
-      for (int k = 0; k < n; ++k) {
-        double* qr = w.qr + (k * n + i) * L;
-        double* qi = w.qi + (k * n + i) * L;
-        LANES {
-          const double re = qr[l], im = qi[l];
-          qr[l] = phR[l] * re - phI[l] * im;
-          qi[l] = phR[l] * im + phI[l] * re;
-        }
-      }
-    }
     if (i + 1 < n) {
-      const double* hr = w.ar + (i * n + i + 1) * L;
-      const double* hi = w.ai + (i * n + i + 1) * L;
-      LANES {
-        const double modulus = __builtin_sqrt(hr[l] * hr[l] + hi[l] * hi[l]);
-        w.e[i * L + l] = modulus;
-        const double divisor = modulus != 0.0 ? modulus : 1.0;
-        const double fr = modulus != 0.0 ? hr[l] / divisor : 1.0;
-        const double fi = -hi[l] / divisor;
-        const double nr = phR[l] * fr - phI[l] * fi;
-        phI[l] = phR[l] * fi + phI[l] * fr;
-        phR[l] = nr;
+      for (int h = 0; h < H; ++h) {
+        const V4 hr = load4(w.ar + (i * n + i + 1) * L + 4 * h), hi = load4(w.ai + (i * n + i + 1) * L + 4 * h);
+        store4(w.e + i * L + 4 * h, sqrt4(hr * hr + hi * hi));
       }
     } else {
       LANES w.e[i * L + l] = 0.0;
+    }
+  }
+  if (vectors) {
+    // The phases that make the tridiagonal matrix real, folded into the
+    // accumulated transformation as unit factors conj(h)/|h|.
+    V4 phR[H], phI[H];
+    for (int h = 0; h < H; ++h) {
+      phR[h] = V4{} + 1.0;
+      phI[h] = V4{};
+    }
+    for (int i = 1; i < n; ++i) {
+      for (int h = 0; h < H; ++h) {
+        const V4 hr = load4(w.ar + ((i - 1) * n + i) * L + 4 * h), hi = load4(w.ai + ((i - 1) * n + i) * L + 4 * h);
+        const V4 modulus = load4(w.e + (i - 1) * L + 4 * h);
+        const M4 zero = modulus == 0.0;
+        const V4 inverse = 1.0 / select4(zero, V4{} + 1.0, modulus);
+        const V4 fr = select4(zero, V4{} + 1.0, hr * inverse);
+        const V4 fi = -hi * inverse;
+        const V4 nr = phR[h] * fr - phI[h] * fi;
+        phI[h] = phR[h] * fi + phI[h] * fr;
+        phR[h] = nr;
+        for (int k = 0; k < n; ++k) {
+          double* qr = w.qr + (k * n + i) * L + 4 * h;
+          double* qi = w.qi + (k * n + i) * L + 4 * h;
+          const V4 re = load4(qr), im = load4(qi);
+          store4(qr, phR[h] * re - phI[h] * im);
+          store4(qi, phR[h] * im + phI[h] * re);
+        }
+      }
     }
   }
   if (vectors) {
@@ -352,30 +362,26 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
 
   const unsigned failed = tridiagonalQL(w, vectors, liveMask);
 
-  // Descending selection sort per lane; among equal values the lower index
-  // comes first. perm[j] is the tridiagonal index of the j-th value.
+  // Descending order per lane; among equal values the lower index comes
+  // first. The place of value k is the number of values before it in that
+  // order, counted for all lanes at once; perm[j] is the tridiagonal index
+  // of the j-th value.
+  // (A lane that failed with values that do not compare may leave a place
+  // twice taken and one empty; perm then still holds valid indices.)
   int perm[BatchEigenSolver::kMaxDimension * L];
-  bool taken[BatchEigenSolver::kMaxDimension * L];
-  for (int k = 0; k < n * L; ++k) taken[k] = false;
-  for (int j = 0; j < n; ++j) {
-    int best[L];
-    double bestValue[L];
-    LANES {
-      best[l] = -1;
-      bestValue[l] = 0.0;
-    }
+  if (vectors)
+    for (int j = 0; j < n; ++j) LANES perm[j * L + l] = j;
+  for (int h = 0; h < H; ++h) {
     for (int k = 0; k < n; ++k) {
-      LANES {
-        const double v = w.d[k * L + l];
-        const bool better = !taken[k * L + l] && (best[l] < 0 || v > bestValue[l]);
-        best[l] = better ? k : best[l];
-        bestValue[l] = better ? v : bestValue[l];
+      const V4 dk = load4(w.d + k * L + 4 * h);
+      M4 place{};
+      for (int j = 0; j < k; ++j) place -= load4(w.d + j * L + 4 * h) >= dk;
+      for (int j = k + 1; j < n; ++j) place -= load4(w.d + j * L + 4 * h) > dk;
+      for (int q = 0; q < 4; ++q) {
+        const int lane = 4 * h + q;
+        w.values[place[q] * L + lane] = dk[q];
+        perm[place[q] * L + lane] = k;
       }
-    }
-    LANES {
-      taken[best[l] * L + l] = true;
-      perm[j * L + l] = best[l];
-      w.values[j * L + l] = bestValue[l];
     }
   }
 
