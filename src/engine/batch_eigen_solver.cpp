@@ -187,119 +187,154 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
   }
 }
 
-// QL with implicit shifts on every lane's tridiagonal (d, e), masked per
-// lane: a lane whose eigenvalue has converged, or whose rotation index lies
-// beyond its own m, keeps its numbers. Returns a mask of the lanes that
-// failed to converge.
+// QL with implicit shifts on every lane's tridiagonal (d, e). Each lane
+// works on its own eigenvalue index l0: a lane whose eigenvalue has
+// converged moves on to the next one while the others go on iterating, so a
+// sweep keeps every unfinished lane busy. A rotation outside a lane's own
+// range l0 … m − 1 leaves that lane's numbers unchanged (masked). Returns a
+// mask of the lanes that failed to converge.
 inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w, bool vectors, unsigned liveMask) {
   const int n = w.n;
   double* __restrict d = w.d;
   double* __restrict e = w.e;
   double* __restrict z = w.z;
   unsigned failed = 0;
-  for (int l0 = 0; l0 < n; ++l0) {
-    int iterations[L] = {};
+  // Per lane: the eigenvalue being found (n when the lane is done) and the
+  // sweeps spent on it.
+  M4 l0[H];
+  for (int h = 0; h < H; ++h)
+    for (int k = 0; k < 4; ++k) l0[h][k] = (liveMask >> (4 * h + k)) & 1u ? 0 : n;
+  int iterations[L] = {};
+  for (;;) {
+    // m: the first index from l0 on whose off-diagonal element is
+    // negligible against its neighbours (n − 1 if there is none). A lane
+    // with m = l0 has its eigenvalue and moves on; repeat until every lane
+    // has a rotation to do or is done.
+    M4 m[H];
     for (;;) {
-      // m: the first index from l0 on whose off-diagonal element is
-      // negligible against its neighbours (n − 1 if there is none).
-      M4 m[H], found[H];
+      long lowest = n;
+      for (int h = 0; h < H; ++h)
+        for (int k = 0; k < 4; ++k) lowest = l0[h][k] < lowest ? l0[h][k] : lowest;
+      M4 found[H];
       for (int h = 0; h < H; ++h) {
         m[h] = M4{} + (n - 1);
         found[h] = M4{};
       }
-      for (int mm = l0; mm < n - 1; ++mm) {
+      for (int mm = static_cast<int>(lowest); mm < n - 1; ++mm) {
         for (int h = 0; h < H; ++h) {
           const V4 dd = abs4(load4(d + mm * L + 4 * h)) + abs4(load4(d + (mm + 1) * L + 4 * h));
-          const M4 small = (abs4(load4(e + mm * L + 4 * h)) + dd == dd);
+          const M4 small = (abs4(load4(e + mm * L + 4 * h)) + dd == dd) & (M4{} + mm >= l0[h]);
           m[h] = (~found[h] & small) ? (M4{} + mm) : m[h];
           found[h] |= small;
         }
       }
-      int mLane[L];
-      long activeLane[L];
-      bool any = false;
-      int mMax = l0;
-      for (int l = 0; l < L; ++l) {
-        mLane[l] = static_cast<int>(m[l / 4][l % 4]);
-        bool active = ((liveMask >> l) & 1u) && mLane[l] != l0;
-        if (active && iterations[l] == BatchEigenSolver::kMaxIterations) {
-          failed |= 1u << l;
-          liveMask &= ~(1u << l);
-          active = false;
-        }
-        activeLane[l] = active ? -1L : 0L;
-        if (active) {
-          ++iterations[l];
-          any = true;
-          if (mLane[l] > mMax) mMax = mLane[l];
-        }
-      }
-      if (!any) break;
-
-      V4 g[H], s[H], c[H], p[H];
-      M4 active[H];
+      bool moved = false;
       for (int h = 0; h < H; ++h) {
-        V4 dm;
-        for (int k = 0; k < 4; ++k) dm[k] = d[mLane[4 * h + k] * L + 4 * h + k];
-        M4 act;
-        for (int k = 0; k < 4; ++k) act[k] = activeLane[4 * h + k];
-        active[h] = act;
-        const V4 dl = load4(d + l0 * L + 4 * h), el = load4(e + l0 * L + 4 * h);
-        const V4 shift = (load4(d + (l0 + 1) * L + 4 * h) - dl) / (2.0 * el);
-        const V4 r = sqrt4(shift * shift + 1.0);
-        g[h] = select4(act, dm - dl + el / (shift + select4(shift < 0.0, -r, r)), V4{});
-        s[h] = c[h] = V4{} + 1.0;
-        p[h] = V4{};
+        const M4 converged = (m[h] == l0[h]) & (l0[h] < n);
+        l0[h] -= converged;  // the mask is −1 where true
+        for (int k = 0; k < 4; ++k)
+          if (converged[k]) {
+            iterations[4 * h + k] = 0;
+            moved = true;
+          }
       }
-      for (int i = mMax - 1; i >= l0; --i) {
-        V4 cs[H], sn[H];
-        for (int h = 0; h < H; ++h) {
-          const M4 on = active[h] & (M4{} + i < m[h]);
-          const V4 ei = load4(e + i * L + 4 * h);
-          const V4 f = s[h] * ei, b = c[h] * ei;
-          // The rotation that annihilates f against g: ρ = √(f² + g²) with
-          // the sign of the larger of f and g, c = g/ρ, s = f/ρ. This is the
-          // reference step's c and s (there t = g/f or f/g, r = √(t² + 1))
-          // with one square root and one division on the chain instead of
-          // two divisions around the square root.
-          const M4 big = abs4(f) >= abs4(g[h]);
-          const V4 larger = select4(big, f, g[h]);
-          const V4 rho = sqrt4(f * f + g[h] * g[h]);
-          const V4 eNew = select4(larger < 0.0, -rho, rho);
-          const V4 inv = 1.0 / eNew;
-          const V4 cc = g[h] * inv;
-          const V4 ss = f * inv;
-          const V4 dNext = load4(d + (i + 1) * L + 4 * h);
-          const V4 g2 = dNext - p[h];
-          const V4 r2 = (load4(d + i * L + 4 * h) - g2) * ss + 2.0 * cc * b;
-          const V4 p2 = ss * r2;
-          store4(e + (i + 1) * L + 4 * h, select4(on, eNew, load4(e + (i + 1) * L + 4 * h)));
-          store4(d + (i + 1) * L + 4 * h, select4(on, g2 + p2, dNext));
-          g[h] = select4(on, cc * r2 - b, g[h]);
-          p[h] = select4(on, p2, p[h]);
-          s[h] = select4(on, ss, s[h]);
-          c[h] = select4(on, cc, c[h]);
-          cs[h] = select4(on, cc, V4{} + 1.0);
-          sn[h] = select4(on, ss, V4{});
-        }
-        if (vectors) {
-          for (int k = 0; k < n; ++k) {
-            double* zi = z + (k * n + i) * L;
-            double* zi1 = zi + L;
-            for (int h = 0; h < H; ++h) {
-              const V4 a = load4(zi + 4 * h), f = load4(zi1 + 4 * h);
-              store4(zi1 + 4 * h, sn[h] * a + cs[h] * f);
-              store4(zi + 4 * h, cs[h] * a - sn[h] * f);
-            }
+      if (!moved) break;
+    }
+
+    // The lanes that sweep now; a lane out of iterations fails and stops.
+    int mLane[L], l0Lane[L];
+    long activeLane[L];
+    bool any = false;
+    int mMax = 0, l0Min = n;
+    for (int l = 0; l < L; ++l) {
+      mLane[l] = static_cast<int>(m[l / 4][l % 4]);
+      l0Lane[l] = static_cast<int>(l0[l / 4][l % 4]);
+      bool active = l0Lane[l] < n;
+      if (active && iterations[l] == BatchEigenSolver::kMaxIterations) {
+        failed |= 1u << l;
+        l0[l / 4][l % 4] = n;
+        active = false;
+      }
+      activeLane[l] = active ? -1L : 0L;
+      if (active) {
+        ++iterations[l];
+        any = true;
+        if (mLane[l] > mMax) mMax = mLane[l];
+        if (l0Lane[l] < l0Min) l0Min = l0Lane[l];
+      }
+    }
+    if (!any) break;
+
+    V4 g[H], s[H], c[H], p[H];
+    M4 active[H];
+    for (int h = 0; h < H; ++h) {
+      V4 dm, dl, el, dl1;
+      M4 act;
+      for (int k = 0; k < 4; ++k) {
+        const int lane = 4 * h + k;
+        act[k] = activeLane[lane];
+        // A lane that does not sweep reads a valid place and is masked.
+        const int at = activeLane[lane] ? l0Lane[lane] : 0;
+        dm[k] = d[(activeLane[lane] ? mLane[lane] : 0) * L + lane];
+        dl[k] = d[at * L + lane];
+        el[k] = e[at * L + lane];
+        dl1[k] = d[(at + 1 < n ? at + 1 : at) * L + lane];
+      }
+      active[h] = act;
+      const V4 shift = (dl1 - dl) / (2.0 * select4(act, el, V4{} + 1.0));
+      const V4 r = sqrt4(shift * shift + 1.0);
+      g[h] = select4(act, dm - dl + el / (shift + select4(shift < 0.0, -r, r)), V4{});
+      s[h] = c[h] = V4{} + 1.0;
+      p[h] = V4{};
+    }
+    for (int i = mMax - 1; i >= l0Min; --i) {
+      V4 cs[H], sn[H];
+      for (int h = 0; h < H; ++h) {
+        const M4 on = active[h] & (M4{} + i < m[h]) & (M4{} + i >= l0[h]);
+        const V4 ei = load4(e + i * L + 4 * h);
+        const V4 f = s[h] * ei, b = c[h] * ei;
+        // The rotation that annihilates f against g: ρ = √(f² + g²) with
+        // the sign of the larger of f and g, c = g/ρ, s = f/ρ. This is the
+        // reference step's c and s (there t = g/f or f/g, r = √(t² + 1))
+        // with one square root and one division on the chain instead of
+        // two divisions around the square root.
+        const M4 big = abs4(f) >= abs4(g[h]);
+        const V4 larger = select4(big, f, g[h]);
+        const V4 rho = sqrt4(f * f + g[h] * g[h]);
+        const V4 eNew = select4(larger < 0.0, -rho, rho);
+        const V4 inv = 1.0 / eNew;
+        const V4 cc = g[h] * inv;
+        const V4 ss = f * inv;
+        const V4 dNext = load4(d + (i + 1) * L + 4 * h);
+        const V4 g2 = dNext - p[h];
+        const V4 r2 = (load4(d + i * L + 4 * h) - g2) * ss + 2.0 * cc * b;
+        const V4 p2 = ss * r2;
+        store4(e + (i + 1) * L + 4 * h, select4(on, eNew, load4(e + (i + 1) * L + 4 * h)));
+        store4(d + (i + 1) * L + 4 * h, select4(on, g2 + p2, dNext));
+        g[h] = select4(on, cc * r2 - b, g[h]);
+        p[h] = select4(on, p2, p[h]);
+        s[h] = select4(on, ss, s[h]);
+        c[h] = select4(on, cc, c[h]);
+        cs[h] = select4(on, cc, V4{} + 1.0);
+        sn[h] = select4(on, ss, V4{});
+      }
+      if (vectors) {
+        for (int k = 0; k < n; ++k) {
+          double* zi = z + (k * n + i) * L;
+          double* zi1 = zi + L;
+          for (int h = 0; h < H; ++h) {
+            const V4 a = load4(zi + 4 * h), f = load4(zi1 + 4 * h);
+            store4(zi1 + 4 * h, sn[h] * a + cs[h] * f);
+            store4(zi + 4 * h, cs[h] * a - sn[h] * f);
           }
         }
       }
-      for (int l = 0; l < L; ++l) {
-        if (!activeLane[l]) continue;
-        d[l0 * L + l] -= p[l / 4][l % 4];
-        e[l0 * L + l] = g[l / 4][l % 4];
-        e[mLane[l] * L + l] = 0.0;
-      }
+    }
+    for (int l = 0; l < L; ++l) {
+      if (!activeLane[l]) continue;
+      d[l0Lane[l] * L + l] -= p[l / 4][l % 4];
+      e[l0Lane[l] * L + l] = g[l / 4][l % 4];
+      e[mLane[l] * L + l] = 0.0;
     }
   }
   return failed;
