@@ -12,6 +12,7 @@
 #include "gui/crystal_dialogs.h"
 #include "gui/dialogs.h"
 #include "gui/line_shape_dialog.h"
+#include "gui/magnet_control.h"
 #include "gui/parameters_dialog.h"
 #include "gui/plot_widget.h"
 #include "gui/printing.h"
@@ -94,7 +95,7 @@ const std::vector<CommandEntry>& commandTable() {
       {kSmoothen, "Smoothen", "Tools", true},
       {kThreads, "Set number of threads", "Tools", true},
       {kLevels, "Levels at field", "Tools", true},
-      {kAcquisition, "Acquisition", "", false},
+      {kAcquisition, "Acquisition", "", true},
   };
   return table;
 }
@@ -159,6 +160,9 @@ OrientationE* EprMainWindow::energyDialog() const {
 }
 RotationDialog* EprMainWindow::rotationDialog() const {
   return rotation_;
+}
+MagnetControl* EprMainWindow::acquisitionWindow() const {
+  return acquisition_;
 }
 SmoothDialog* EprMainWindow::smoothDialog() const {
   return smooth_;
@@ -263,6 +267,9 @@ void EprMainWindow::runCommand(int id) {
     case kLevels:
       levelsAtField();
       break;
+    case kAcquisition:
+      openAcquisition();
+      break;
     default:
       break;  // commands not built are disabled in the menu
   }
@@ -312,7 +319,8 @@ void EprMainWindow::setRunning(bool running) {
   menuBar()->setEnabled(!running);
   for (QWidget* dialog : {static_cast<QWidget*>(parameters_.data()), static_cast<QWidget*>(smooth_.data()),
                           static_cast<QWidget*>(hilbert_.data()), static_cast<QWidget*>(orientation_.data()),
-                          static_cast<QWidget*>(energy_.data()), static_cast<QWidget*>(rotation_.data())})
+                          static_cast<QWidget*>(energy_.data()), static_cast<QWidget*>(rotation_.data()),
+                          static_cast<QWidget*>(acquisition_.data())})
     if (dialog != nullptr) dialog->setEnabled(!running);
   plot_->setFrozen(running);
 }
@@ -431,6 +439,14 @@ void EprMainWindow::openRotation() {
 void EprMainWindow::levelsAtField() {
   const std::optional<std::string> text = LevelsAtFieldCommand(*state_);
   if (text) ExperParam(*text, this, "Levels at field").exec();
+}
+
+void EprMainWindow::openAcquisition() {
+  MagnetControl::open(acquisition_, *state_, plot_, this, [this] {
+    if (!parameters_) return;
+    parameters_->fillFromState();
+    parameters_->show();
+  });
 }
 
 void EprMainWindow::print() {

@@ -22,6 +22,7 @@ class QThread;
 namespace quorra::gui {
 
 class HilbertDlg;
+class MagnetControl;
 class Orientation;
 class OrientationE;
 class RotationDialog;
@@ -59,6 +60,7 @@ class EprMainWindow : public QMainWindow {
   Orientation* orientationDialog() const;
   OrientationE* energyDialog() const;
   RotationDialog* rotationDialog() const;
+  MagnetControl* acquisitionWindow() const;
   bool simulationRunning() const { return simulation_ != nullptr; }
 
   // Carries out a menu command as its action would.
@@ -93,6 +95,7 @@ class EprMainWindow : public QMainWindow {
   void openEnergy();
   void openRotation();
   void levelsAtField();
+  void openAcquisition();
 
   QtUserInterface ui_;
   std::unique_ptr<CEprWindow> state_;
@@ -105,6 +108,7 @@ class EprMainWindow : public QMainWindow {
   QPointer<Orientation> orientation_;
   QPointer<OrientationE> energy_;
   QPointer<RotationDialog> rotation_;
+  QPointer<MagnetControl> acquisition_;
   QThread* simulation_ = nullptr;
   bool closeWhenIdle_ = false;
 };

@@ -82,7 +82,7 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
   const std::vector<Item> top = {{"File", true},      {"Parameters", true}, {"SHF Constants", true},
                                  {"Linewidth", true}, {"Simulation", true}, {"Crystal EPR", true},
                                  {"Energy", true},    {"Expand", true},     {"Reset", true},
-                                 {"Rotation", true},  {"Tools", true},      {"Acquisition", false}};
+                                 {"Rotation", true},  {"Tools", true},      {"Acquisition", true}};
   const std::vector<Item> tools = {{"Correct slope", true},         {"Hysteresis", true},
                                    {"Hilbert Transform", true},     {"Smoothen", true},
                                    {"Set number of threads", true}, {"Levels at field", true}};
