@@ -31,7 +31,9 @@ void ReportMagnetNotFound(UserInterface& ui) {
 
 bool ImportFromQuorra(CEprWindow& w, AcquisitionState& a, PlotWindowHost& host) {
   if (!w.flags.bluePresent && !w.flags.redPresent) return false;
-  const int n = w.spin.points;
+  // Never more than the trace arrays hold, whatever an unapplied point
+  // count says.
+  const int n = std::min(w.spin.points, w.spin.capacity);
   if (n < 2) return false;
   const int capacity = a.copies.capacity();
   if (!a.copies.reserve(n)) {
@@ -57,6 +59,7 @@ bool ImportFromQuorra(CEprWindow& w, AcquisitionState& a, PlotWindowHost& host) 
     first = false;
   }
 
+  // Both arrays are copied, present or not: Save writes both columns.
   double* axis = a.copies.fieldAxis();
   for (int i = 0; i < n; ++i) axis[i] = a.fieldStart + i * step;
   std::copy(w.redValues(), w.redValues() + n, a.copies.redCopy());
