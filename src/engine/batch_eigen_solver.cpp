@@ -18,7 +18,15 @@ struct Workspace {
   double *ur, *ui, *pr, *pi;
   double *d, *e;    // tridiagonal, [index·L + lane]
   double* values;
+  int* perm;        // tridiagonal index of the j-th value, [j·L + lane]
+  // What deferred vectors are built from besides z: the reflector u and β
+  // of each Householder step and the phase of each tridiagonal index.
+  double *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
 };
+
+// What a call computes besides the values: every eigenvector at once, or
+// what is needed to build chosen ones afterwards.
+enum class Vectors { None, All, Deferred };
 
 // Everything below is written as loops over the eight lanes with no
 // cross-lane data flow, so that the compiler turns each into vector
@@ -47,7 +55,8 @@ inline __attribute__((always_inline)) V4 sqrt4(V4 x) {
 }
 inline __attribute__((always_inline)) V4 select4(M4 mask, V4 yes, V4 no) { return mask ? yes : no; }
 
-inline __attribute__((always_inline)) void householder(const Workspace& w, bool vectors) {
+inline __attribute__((always_inline)) void householder(const Workspace& w, Vectors mode) {
+  const bool vectors = mode == Vectors::All;
   const int n = w.n;
   double* __restrict ar = w.ar;
   double* __restrict ai = w.ai;
@@ -88,6 +97,15 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
         ur[k * L + l] = ar[ik + l];
         ui[k * L + l] = -ai[ik + l];
       }
+    }
+    if (mode == Vectors::Deferred) {
+      // Lane by lane, so that building one lane's vector reads them in order.
+      for (int l = 0; l < L; ++l)
+        for (int k = i + 1; k < n; ++k) {
+          w.reflectorR[(l * n + i) * n + k] = ur[k * L + l];
+          w.reflectorI[(l * n + i) * n + k] = ui[k * L + l];
+        }
+      for (int h = 0; h < H; ++h) store4(w.beta + i * L + 4 * h, beta[h]);
     }
     // p = β·A·u over the trailing block, from its upper triangle: each
     // element H[r][c] serves p[r] (kept in registers) and p[c].
@@ -193,7 +211,8 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, bool 
 // sweep keeps every unfinished lane busy. A rotation outside a lane's own
 // range l0 … m − 1 leaves that lane's numbers unchanged (masked). Returns a
 // mask of the lanes that failed to converge.
-inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w, bool vectors, unsigned liveMask) {
+inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w, Vectors mode, unsigned liveMask) {
+  const bool vectors = mode != Vectors::None;  // the rotations accumulate in z
   const int n = w.n;
   double* __restrict d = w.d;
   double* __restrict e = w.e;
@@ -341,13 +360,14 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
 }
 
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) unsigned diagonalizeKernel(
-    const Workspace& w, bool vectors, unsigned liveMask) {
+    const Workspace& w, Vectors mode, unsigned liveMask) {
   const int n = w.n;
+  const bool vectors = mode == Vectors::All;
   if (vectors) {
     for (int k = 0; k < n * n * L; ++k) w.qr[k] = w.qi[k] = 0.0;
     for (int k = 0; k < n; ++k) LANES w.qr[(k * n + k) * L + l] = 1.0;
   }
-  householder(w, vectors);
+  householder(w, mode);
 
   // Tridiagonal matrix: the diagonal, and the moduli of the super-diagonal.
   for (int i = 0; i < n; ++i) {
@@ -361,13 +381,18 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
       LANES w.e[i * L + l] = 0.0;
     }
   }
-  if (vectors) {
-    // The phases that make the tridiagonal matrix real, folded into the
-    // accumulated transformation as unit factors conj(h)/|h|.
+  if (mode != Vectors::None) {
+    // The phases that make the tridiagonal matrix real: unit factors
+    // conj(h)/|h| that multiply the columns of the accumulated
+    // transformation, or are kept for the deferred vectors.
     V4 phR[H], phI[H];
     for (int h = 0; h < H; ++h) {
       phR[h] = V4{} + 1.0;
       phI[h] = V4{};
+      if (mode == Vectors::Deferred) {
+        store4(w.phaseR + 4 * h, phR[h]);
+        store4(w.phaseI + 4 * h, phI[h]);
+      }
     }
     for (int i = 1; i < n; ++i) {
       for (int h = 0; h < H; ++h) {
@@ -380,6 +405,11 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
         const V4 nr = phR[h] * fr - phI[h] * fi;
         phI[h] = phR[h] * fi + phI[h] * fr;
         phR[h] = nr;
+        if (mode == Vectors::Deferred) {
+          store4(w.phaseR + i * L + 4 * h, phR[h]);
+          store4(w.phaseI + i * L + 4 * h, phI[h]);
+          continue;
+        }
         for (int k = 0; k < n; ++k) {
           double* qr = w.qr + (k * n + i) * L + 4 * h;
           double* qi = w.qi + (k * n + i) * L + 4 * h;
@@ -390,12 +420,12 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
       }
     }
   }
-  if (vectors) {
+  if (mode != Vectors::None) {
     for (int k = 0; k < n * n * L; ++k) w.z[k] = 0.0;
     for (int k = 0; k < n; ++k) LANES w.z[(k * n + k) * L + l] = 1.0;
   }
 
-  const unsigned failed = tridiagonalQL(w, vectors, liveMask);
+  const unsigned failed = tridiagonalQL(w, mode, liveMask);
 
   // Descending order per lane; among equal values the lower index comes
   // first. The place of value k is the number of values before it in that
@@ -403,8 +433,8 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   // of the j-th value.
   // (A lane that failed with values that do not compare may leave a place
   // twice taken and one empty; perm then still holds valid indices.)
-  int perm[BatchEigenSolver::kMaxDimension * L];
-  if (vectors)
+  int* perm = w.perm;
+  if (mode != Vectors::None)
     for (int j = 0; j < n; ++j) LANES perm[j * L + l] = j;
   for (int h = 0; h < H; ++h) {
     for (int k = 0; k < n; ++k) {
@@ -455,15 +485,21 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       z_(ar_.size()),
       vr_(ar_.size()),
       vi_(ar_.size()),
+      reflectorR_(ar_.size()),
+      reflectorI_(ar_.size()),
       ur_(static_cast<size_t>(n) * kLanes),
       ui_(ur_.size()),
       pr_(ur_.size()),
       pi_(ur_.size()),
       d_(ur_.size()),
       e_(ur_.size()),
-      values_(ur_.size()) {}
+      values_(ur_.size()),
+      beta_(ur_.size()),
+      phaseR_(ur_.size()),
+      phaseI_(ur_.size()),
+      perm_(ur_.size()) {}
 
-int BatchEigenSolver::diagonalize(int lanes, bool wantVectors) {
+int BatchEigenSolver::run(int lanes, int mode) {
   const int n = n_;
   // Unused lanes hold a zero matrix, which converges at once.
   if (lanes < kLanes) {
@@ -471,15 +507,79 @@ int BatchEigenSolver::diagonalize(int lanes, bool wantVectors) {
       for (int c = r; c < n; ++c)
         for (int l = lanes; l < kLanes; ++l) ar_[BatchEigenSolver::at(n, r, c, l)] = ai_[BatchEigenSolver::at(n, r, c, l)] = 0.0;
   }
-  const Workspace w{n,          ar_.data(), ai_.data(), qr_.data(), qi_.data(), z_.data(),
-                    vr_.data(), vi_.data(), ur_.data(), ui_.data(), pr_.data(), pi_.data(),
-                    d_.data(),  e_.data(),  values_.data()};
+  const Workspace w{n,
+                    ar_.data(),
+                    ai_.data(),
+                    qr_.data(),
+                    qi_.data(),
+                    z_.data(),
+                    vr_.data(),
+                    vi_.data(),
+                    ur_.data(),
+                    ui_.data(),
+                    pr_.data(),
+                    pi_.data(),
+                    d_.data(),
+                    e_.data(),
+                    values_.data(),
+                    perm_.data(),
+                    reflectorR_.data(),
+                    reflectorI_.data(),
+                    beta_.data(),
+                    phaseR_.data(),
+                    phaseI_.data()};
   const unsigned live = lanes >= kLanes ? ~0u >> (32 - kLanes) : (1u << lanes) - 1u;
-  const unsigned failed = diagonalizeKernel(w, wantVectors, live);
+  const unsigned failed = diagonalizeKernel(w, static_cast<Vectors>(mode), live);
   const int failures = __builtin_popcount(failed);
   for (int k = 0; k < failures && failureSink_ != nullptr; ++k)
     failureSink_->messageBox("Diagonalization failed", "ERROR", MessageIcon::Stop);
   return failures;
+}
+
+int BatchEigenSolver::diagonalize(int lanes, bool wantVectors) {
+  return run(lanes, static_cast<int>(wantVectors ? Vectors::All : Vectors::None));
+}
+
+int BatchEigenSolver::diagonalizeDeferred(int lanes) {
+  return run(lanes, static_cast<int>(Vectors::Deferred));
+}
+
+void BatchEigenSolver::computeVector(int lane, int j) {
+  const int n = n_;
+  auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
+  // The eigenvector of the real tridiagonal matrix, from the rotations
+  // accumulated in z.
+  const int column = perm_[at(j)];
+  double y[kMaxDimension];
+  for (int k = 0; k < n; ++k) y[k] = z_[(static_cast<size_t>(k) * n + column) * kLanes + lane];
+  // Back to the Hermitian matrix: the phases, then the Householder
+  // reflectors I − β·u·uᴴ, last step first.
+  double xr[kMaxDimension], xi[kMaxDimension];
+  for (int k = 0; k < n; ++k) {
+    xr[k] = phaseR_[at(k)] * y[k];
+    xi[k] = phaseI_[at(k)] * y[k];
+  }
+  for (int i = n - 3; i >= 0; --i) {
+    const double beta = beta_[at(i)];
+    if (beta == 0.0) continue;
+    const double* uR = reflectorR_.data() + (static_cast<size_t>(lane) * n + i) * n;
+    const double* uI = reflectorI_.data() + (static_cast<size_t>(lane) * n + i) * n;
+    double dotR = 0, dotI = 0;  // uᴴ·x
+    for (int k = i + 1; k < n; ++k) {
+      dotR += uR[k] * xr[k] + uI[k] * xi[k];
+      dotI += uR[k] * xi[k] - uI[k] * xr[k];
+    }
+    dotR *= beta;
+    dotI *= beta;
+    for (int k = i + 1; k < n; ++k) {
+      xr[k] -= uR[k] * dotR - uI[k] * dotI;
+      xi[k] -= uR[k] * dotI + uI[k] * dotR;
+    }
+  }
+  for (int k = 0; k < n; ++k) {
+    vr_[(static_cast<size_t>(k) * n + j) * kLanes + lane] = xr[k];
+    vi_[(static_cast<size_t>(k) * n + j) * kLanes + lane] = xi[k];
+  }
 }
 
 const char* BatchEigenSolver::instructionSet() {

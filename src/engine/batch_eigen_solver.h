@@ -47,6 +47,17 @@ class BatchEigenSolver {
   // the reference solver reports it).
   int diagonalize(int lanes, bool wantVectors);
 
+  // The values as diagonalize(lanes, false) gives them, with the
+  // eigenvectors of the real tridiagonal matrix and what leads back from it
+  // to the Hermitian one (the Householder reflectors and the phases) kept,
+  // so that computeVector() can then build just the eigenvectors that are
+  // needed: the same vectors as with diagonalize(lanes, true), without
+  // accumulating the whole transformation.
+  int diagonalizeDeferred(int lanes);
+  // Eigenvector j (descending order) of one lane of the last
+  // diagonalizeDeferred() call, into its column of vectorsReal/Imag.
+  void computeVector(int lane, int j);
+
   const double* values() const { return values_.data(); }
   const double* vectorsReal() const { return vr_.data(); }
   const double* vectorsImag() const { return vi_.data(); }
@@ -55,10 +66,14 @@ class BatchEigenSolver {
   static const char* instructionSet();
 
  private:
+  int run(int lanes, int mode);
+
   int n_;
   MessageSink* failureSink_;
-  std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_;
-  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_;
+  std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
+  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_;
+  std::vector<int> perm_;
+
 };
 
 }  // namespace quorra

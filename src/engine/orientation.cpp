@@ -143,6 +143,16 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, 
     }
   }
 
+  if (levels.deferred != nullptr) {
+    bool built[BatchEigenSolver::kMaxDimension] = {};
+    for (int t = 0; t < pairCount; ++t)
+      for (int j : {pairP_[t], pairQ_[t]})
+        if (!built[j]) {
+          levels.deferred->computeVector(lane, j);
+          built[j] = true;
+        }
+  }
+
   const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
   const double cuY = p_.gy * cosTheta_ * sinPhi_;
   const double cuZ = 0.5 * p_.gz * sinTheta_;

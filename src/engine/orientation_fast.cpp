@@ -8,7 +8,8 @@
 // batched solver together, all brackets of the scan are refined side by side
 // (each lane takes the next bracket when its own is done), and the fields
 // with vectors are diagonalised together before the transitions are added in
-// the order the reference records them.
+// the order the reference records them, each building only the eigenvectors
+// of its resonant levels.
 
 #include <cmath>
 
@@ -149,10 +150,10 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
   for (int a0 = 0; a0 < accepted; a0 += L) {
     const int used = accepted - a0 < L ? accepted - a0 : L;
     for (int l = 0; l < used; ++l) fillLane(l, acceptedFields_[a0 + l]);
-    batch_->diagonalize(used, true);
+    batch_->diagonalizeDeferred(used);
     for (int l = 0; l < used; ++l)
-      addTransitionsAt(acceptedFields_[a0 + l], {values, batch_->vectorsReal(), batch_->vectorsImag(), L, l}, weight,
-                       target);
+      addTransitionsAt(acceptedFields_[a0 + l],
+                       {values, batch_->vectorsReal(), batch_->vectorsImag(), L, l, batch_.get()}, weight, target);
   }
 }
 

@@ -72,20 +72,34 @@ TEST(BatchEigenSolver, AgreesWithTheReferenceSolverOnEveryLane) {
           EXPECT_NEAR(norm, 1.0, 1e-13 * n);
         }
       }
-      // Values alone are the same numbers as with vectors.
-      BatchEigenSolver valuesOnly(n);
-      for (int l = 0; l < lanes; ++l)
-        for (int r = 0; r < n; ++r)
-          for (int c = r; c < n; ++c) {
-            valuesOnly.matrixReal()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].re[r * n + c];
-            valuesOnly.matrixImag()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].im[r * n + c];
-          }
+      // Values alone, and values with deferred vectors, are the same numbers
+      // as with vectors; a deferred vector is the one computed with all of
+      // them, to rounding.
+      BatchEigenSolver valuesOnly(n), deferred(n);
+      for (BatchEigenSolver* solver : {&valuesOnly, &deferred})
+        for (int l = 0; l < lanes; ++l)
+          for (int r = 0; r < n; ++r)
+            for (int c = r; c < n; ++c) {
+              solver->matrixReal()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].re[r * n + c];
+              solver->matrixImag()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].im[r * n + c];
+            }
       valuesOnly.diagonalize(lanes, false);
+      deferred.diagonalizeDeferred(lanes);
       for (int k = 0; k < n * L; ++k) {
         if (k % L < lanes) {
           EXPECT_EQ(valuesOnly.values()[k], batch.values()[k]);
+          EXPECT_EQ(deferred.values()[k], batch.values()[k]);
         }
       }
+      for (int l = 0; l < lanes; ++l)
+        for (int j = n - 1; j >= 0; j -= 2) {  // every other column, from the last
+          deferred.computeVector(l, j);
+          for (int k = 0; k < n; ++k) {
+            const size_t at = (static_cast<size_t>(k) * n + j) * L + l;
+            EXPECT_NEAR(deferred.vectorsReal()[at], batch.vectorsReal()[at], 1e-13 * n) << "n=" << n << " j " << j;
+            EXPECT_NEAR(deferred.vectorsImag()[at], batch.vectorsImag()[at], 1e-13 * n) << "n=" << n << " j " << j;
+          }
+        }
     }
   }
 }
