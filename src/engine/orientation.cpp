@@ -126,15 +126,11 @@ bool ResonanceSolver::acceptField(double field) {
   return true;
 }
 
-void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target) {
-  const int D = D_, NI = NI_;
-  const int stride = levels.stride, lane = levels.lane;
-  auto energy = [&](int j) { return levels.values[j * stride + lane]; };
-  auto vr = [&](int k, int j) { return levels.vectorsReal[(k * D + j) * stride + lane]; };
-  auto vi = [&](int k, int j) { return levels.vectorsImag[(k * D + j) * stride + lane]; };
+int ResonanceSolver::collectResonantPairs(const double* values, int stride, int lane) {
+  auto energy = [&](int j) { return values[j * stride + lane]; };
   int pairCount = 0;
-  for (int p = 0; p + 1 < D && pairCount < kMaxTransitions; ++p) {
-    for (int q = p + 1; q < D && pairCount < kMaxTransitions; ++q) {
+  for (int p = 0; p + 1 < D_ && pairCount < kMaxTransitions; ++p) {
+    for (int q = p + 1; q < D_ && pairCount < kMaxTransitions; ++q) {
       if (std::fabs(std::fabs(energy(p) - energy(q)) - quantum_) < kFieldTolerance) {
         pairP_[pairCount] = p;
         pairQ_[pairCount] = q;
@@ -142,6 +138,15 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, 
       }
     }
   }
+  return pairCount;
+}
+
+void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target) {
+  const int D = D_, NI = NI_;
+  const int stride = levels.stride, lane = levels.lane;
+  auto vr = [&](int k, int j) { return levels.vectorsReal[(k * D + j) * stride + lane]; };
+  auto vi = [&](int k, int j) { return levels.vectorsImag[(k * D + j) * stride + lane]; };
+  const int pairCount = collectResonantPairs(levels.values, stride, lane);
 
   if (levels.deferred != nullptr) {
     bool built[BatchEigenSolver::kMaxDimension] = {};

@@ -5,11 +5,12 @@
 // fields, the same level following and pair scan, the same regula falsi for
 // each bracket, the same duplicate rule and the same probabilities. Only the
 // order of the work differs: the 101 fields of the level table go through the
-// batched solver together, all brackets of the scan are refined side by side
-// (each lane takes the next bracket when its own is done), and the fields
-// with vectors are diagonalised together before the transitions are added in
-// the order the reference records them, each building only the eigenvectors
-// of its resonant levels.
+// batched solver together, and all brackets of the scan are refined side by
+// side (each lane takes the next bracket when its own is done). The
+// refinement ends at a field it has just diagonalised, so that
+// diagonalisation also gives the transitions: the values, and the
+// eigenvectors of the resonant levels only, are kept per bracket, and the
+// transitions are added in the order the reference records them.
 
 #include <cmath>
 
@@ -92,6 +93,7 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
     }
     const Bracket& b = brackets_[next];
     lane = {next, b.lo, b.flo, b.hi, b.fhi, b.lo, 1e30, 0};
+    bracketKept_[next] = 0;
     ++next;
   };
   for (Lane& lane : lanes) take(lane);
@@ -127,7 +129,7 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
       }
     }
     if (!evaluate) break;
-    batch_->diagonalize(L, false);
+    batch_->diagonalizeDeferred(L);
     for (int l = 0; l < L; ++l) {
       Lane& s = lanes[l];
       if (s.bracket < 0) continue;
@@ -139,22 +141,56 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
         s.hi = s.x;
         s.fhi = s.fx;
       }
+      // When this evaluation ends the refinement, its field is the
+      // resonance field and its eigensystem the one the transitions need.
+      if (std::fabs(s.fx) < kGapTolerance || s.hi - s.lo < kFieldTolerance || s.steps == kMaxRefinementSteps)
+        keepBracketEigensystem(s.bracket, l);
     }
   }
 
   // The fields in the order the scan found them; duplicates are dropped as
-  // the reference drops them, then the remaining fields get their vectors.
-  int accepted = 0;
-  for (int b = 0; b < count; ++b)
-    if (acceptField(bracketFields_[b])) acceptedFields_[accepted++] = bracketFields_[b];
-  for (int a0 = 0; a0 < accepted; a0 += L) {
-    const int used = accepted - a0 < L ? accepted - a0 : L;
-    for (int l = 0; l < used; ++l) fillLane(l, acceptedFields_[a0 + l]);
-    batch_->diagonalizeDeferred(used);
-    for (int l = 0; l < used; ++l)
-      addTransitionsAt(acceptedFields_[a0 + l],
-                       {values, batch_->vectorsReal(), batch_->vectorsImag(), L, l, batch_.get()}, weight, target);
+  // the reference drops them. A field the refinement never evaluated (a
+  // bracket narrower than the tolerance from the start) is diagonalised on
+  // its own.
+  for (int b = 0; b < count; ++b) {
+    const double field = bracketFields_[b];
+    if (!acceptField(field)) continue;
+    if (bracketKept_[b]) {
+      const size_t block = static_cast<size_t>(b) * D_ * D_;
+      addTransitionsAt(field,
+                       {bracketValues_.data() + static_cast<size_t>(b) * D_, bracketVectorsR_.data() + block,
+                        bracketVectorsI_.data() + block, 1, 0},
+                       weight, target);
+    } else {
+      fillLane(0, field);
+      batch_->diagonalizeDeferred(1);
+      addTransitionsAt(field, {values, batch_->vectorsReal(), batch_->vectorsImag(), L, 0, batch_.get()}, weight,
+                       target);
+    }
   }
+}
+
+void ResonanceSolver::keepBracketEigensystem(int b, int lane) {
+  const int D = D_;
+  const double* values = batch_->values();
+  double* keptValues = bracketValues_.data() + static_cast<size_t>(b) * D;
+  double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D * D;
+  double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D * D;
+  for (int j = 0; j < D; ++j) keptValues[j] = values[j * L + lane];
+  bool built[BatchEigenSolver::kMaxDimension] = {};
+  const int pairCount = collectResonantPairs(values, L, lane);
+  for (int t = 0; t < pairCount; ++t)
+    for (int j : {pairP_[t], pairQ_[t]}) {
+      if (built[j]) continue;
+      built[j] = true;
+      batch_->computeVector(lane, j);
+      for (int k = 0; k < D; ++k) {
+        const size_t at = BatchEigenSolver::at(D, k, j, lane);
+        keptR[k * D + j] = batch_->vectorsReal()[at];
+        keptI[k * D + j] = batch_->vectorsImag()[at];
+      }
+    }
+  bracketKept_[b] = 1;
 }
 
 }  // namespace quorra

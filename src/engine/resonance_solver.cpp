@@ -81,6 +81,10 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     unitI_.assign(dd, 0.0);
     brackets_.resize(kBracketChunk);
     bracketFields_.resize(kBracketChunk);
+    bracketValues_.resize(static_cast<size_t>(kBracketChunk) * D_);
+    bracketVectorsR_.resize(static_cast<size_t>(kBracketChunk) * dd);
+    bracketVectorsI_.resize(bracketVectorsR_.size());
+    bracketKept_.resize(kBracketChunk);
     acceptedFields_.resize(kMaxResonances);
   }
 

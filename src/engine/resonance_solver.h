@@ -38,7 +38,7 @@ class ResonanceSolver {
   static constexpr int kScanSteps = 100;       // level table rows 0 … 100
   static constexpr int kMaxResonances = 300;   // distinct fields per orientation
   static constexpr int kMaxTransitions = 300;  // records per orientation
-  static constexpr int kBracketChunk = 512;    // brackets refined together by the fast path
+  static constexpr int kBracketChunk = 128;    // brackets refined together by the fast path
 
   // shfText must already have been accepted by parseShfTable; parameters by
   // validateSolverParameters. failureSink receives eigen-solver failures.
@@ -131,6 +131,12 @@ class ResonanceSolver {
   bool acceptField(double field);
   // Collects the pairs resonant at field, adds their lines and records them.
   void addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target);
+  // The pairs (p < q, p outer, q inner, ascending) whose gap lies within
+  // 0.01 of the quantum, into pairP_/pairQ_ (at most 300); their number.
+  int collectResonantPairs(const double* values, int stride, int lane);
+  // Fast path: keeps the values of one lane and the eigenvectors of its
+  // resonant levels as the eigensystem of bracket b's refined field.
+  void keepBracketEigensystem(int b, int lane);
   void followLevels();
   double refineBracket(double lo, double flo, double hi, double fhi);
   void addLine(int index, double amount, double* target);
@@ -176,6 +182,11 @@ class ResonanceSolver {
   std::vector<double> unitR_, unitI_;  // field-dependent part per gauss, upper triangle
   std::vector<Bracket> brackets_;
   std::vector<double> bracketFields_;
+  // Per bracket of a chunk: the eigensystem at its refined field, taken from
+  // the refinement's last evaluation there (values, then the vectors of the
+  // resonant levels in a D × D block), and whether there is one.
+  std::vector<double> bracketValues_, bracketVectorsR_, bracketVectorsI_;
+  std::vector<char> bracketKept_;
   std::vector<double> acceptedFields_;
   int touchedLow_ = 0, touchedHigh_ = -1;
 };

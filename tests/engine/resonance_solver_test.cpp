@@ -64,6 +64,38 @@ TEST(ResonanceSolver, FreeElectronResonatesAtTheMicrowaveQuantumInEveryDirection
   }
 }
 
+// A field range under a gauss: the brackets of the scan are already narrower
+// than the refinement's 0.01 G, so no field is evaluated and the bracket's
+// lower end is taken; the fast path then diagonalises that field on its own.
+TEST(ResonanceSolver, BothEnginesTakeTheLowerEndOfABracketNarrowerThanTheTolerance) {
+  SolverParameters p = freeElectron();
+  p.Ax = 30, p.Ay = 40, p.Az = 60;  // no degenerate levels
+  p.engine = Engine::Reference;
+  const Grid grid;
+  ResonanceSolver wide(kNoShf, p, grid.centre, grid.range, grid.points);
+  const double resonance = transitionsAt(wide, 30.0, 40.0, grid.points).at(0).field;
+
+  std::vector<Transition> found[2];
+  for (Engine engine : {Engine::Reference, Engine::Fast}) {
+    p.engine = engine;
+    ResonanceSolver solver(kNoShf, p, resonance + 0.1, 0.5, 1000);
+    found[engine == Engine::Fast] = transitionsAt(solver, 30.0, 40.0, 1000);
+  }
+  ASSERT_FALSE(found[0].empty());
+  ASSERT_EQ(found[1].size(), found[0].size());
+  for (size_t k = 0; k < found[0].size(); ++k) {
+    EXPECT_EQ(found[1][k].field, found[0][k].field);
+    EXPECT_NEAR(found[1][k].probability, found[0][k].probability, 1e-12);
+    EXPECT_EQ(found[1][k].upper, found[0][k].upper);
+    EXPECT_EQ(found[1][k].lower, found[0][k].lower);
+  }
+  // A point of the scan's 0.005 G grid, within a step below the resonance.
+  const double start = resonance + 0.1 - 0.25;
+  EXPECT_NEAR(std::remainder(found[0][0].field - start, 0.005), 0.0, 1e-9);
+  EXPECT_LE(found[0][0].field, resonance);
+  EXPECT_GT(found[0][0].field, resonance - 0.005);
+}
+
 TEST(ResonanceSolver, IsotropicHyperfineOfSpinHalfFollowsBreitRabi) {
   // H = b·Sz + a·S·I with b = g·B/ge and a = g·A/ge (energy unit: gauss at
   // ge). The allowed transitions |+½,+½⟩ ↔ lower mixed level and upper mixed
