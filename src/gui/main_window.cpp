@@ -115,6 +115,9 @@ EprMainWindow::~EprMainWindow() {
     ui_.requestBreak();
     simulation_->wait();
   }
+  // The plot, the dialogs and the other windows refer to the state and the
+  // seam, which go with this object's members: they go first.
+  qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
 void EprMainWindow::buildMenus() {
