@@ -22,15 +22,19 @@ namespace {
 constexpr int L = BatchEigenSolver::kLanes;
 }
 
-void ResonanceSolver::fillLane(int lane, double B) {
+void ResonanceSolver::fillLanes(const double* fields) {
   const int D = D_;
   double* ar = batch_->matrixReal();
   double* ai = batch_->matrixImag();
   for (int r = 0; r < D; ++r) {
     for (int c = r; c < D; ++c) {
-      const size_t at = BatchEigenSolver::at(D, r, c, lane);
-      ar[at] = H0_[r * D + c] + B * unitR_[r * D + c];
-      ai[at] = B * unitI_[r * D + c];
+      const double h0 = H0_[r * D + c], mr = unitR_[r * D + c], mi = unitI_[r * D + c];
+      double* outR = ar + BatchEigenSolver::at(D, r, c, 0);
+      double* outI = ai + BatchEigenSolver::at(D, r, c, 0);
+      for (int l = 0; l < L; ++l) {
+        outR[l] = h0 + fields[l] * mr;
+        outI[l] = fields[l] * mi;
+      }
     }
   }
 }
@@ -60,7 +64,9 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   const double* values = batch_->values();
   for (int k0 = 0; k0 <= kScanSteps; k0 += L) {
     const int lanes = kScanSteps + 1 - k0 < L ? kScanSteps + 1 - k0 : L;
-    for (int l = 0; l < lanes; ++l) fillLane(l, fieldStart_ + (k0 + l) * step);
+    double fields[L];
+    for (int l = 0; l < L; ++l) fields[l] = fieldStart_ + (k0 + l) * step;  // lanes beyond are not used
+    fillLanes(fields);
     batch_->diagonalize(lanes, false);
     for (int l = 0; l < lanes; ++l)
       for (int j = 0; j < D; ++j) level(k0 + l, j) = values[j * L + l];
@@ -101,6 +107,7 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
   const double* values = batch_->values();
   for (;;) {
     bool evaluate = false;
+    double fields[L];
     for (int l = 0; l < L; ++l) {
       Lane& s = lanes[l];
       // The reference refinement up to its next evaluation; a finished
@@ -122,13 +129,14 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
         break;
       }
       if (s.bracket >= 0) {
-        fillLane(l, s.x);
+        fields[l] = s.x;
         evaluate = true;
       } else {
-        fillLane(l, 0.0);  // an idle lane: any valid matrix will do
+        fields[l] = 0.0;  // an idle lane: any valid matrix will do
       }
     }
     if (!evaluate) break;
+    fillLanes(fields);
     batch_->diagonalizeDeferred(L);
     for (int l = 0; l < L; ++l) {
       Lane& s = lanes[l];
@@ -162,7 +170,8 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
                         bracketVectorsI_.data() + block, 1, 0},
                        weight, target);
     } else {
-      fillLane(0, field);
+      double fields[L] = {field};
+      fillLanes(fields);
       batch_->diagonalizeDeferred(1);
       addTransitionsAt(field, {values, batch_->vectorsReal(), batch_->vectorsImag(), L, 0, batch_.get()}, weight,
                        target);

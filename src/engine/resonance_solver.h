@@ -109,8 +109,9 @@ class ResonanceSolver {
   // the order found, to onBracket.
   template <typename OnBracket>
   void scanPairs(OnBracket&& onBracket);
-  // Writes H0 + B·M of the current orientation into lane of the batch.
-  void fillLane(int lane, double B);
+  // Writes H0 + B·M of the current orientation into every lane of the
+  // batch, B = fields[lane].
+  void fillLanes(const double* fields);
   double pairExcessClosestToZero(const double* values, int stride, int lane) const;
 
   // Eigenvalues and vectors as one of the solvers leaves them: value j at
