@@ -12,8 +12,8 @@ constexpr int H = L / 4;  // four-lane vectors per batch
 struct Workspace {
   int n;
   double *ar, *ai;  // matrix, upper triangle, lane-innermost
-  double *qr, *qi;  // accumulated unitary transformation (vectors only)
-  double* z;        // eigenvectors of the real tridiagonal matrix (vectors only)
+  double *qr, *qi;  // accumulated unitary transformation (all vectors only)
+  double* z;        // eigenvectors of the real tridiagonal matrix (with vectors)
   double *vr, *vi;  // output vectors
   double *ur, *ui, *pr, *pi;
   double *d, *e;    // tridiagonal, [index·L + lane]
@@ -33,8 +33,6 @@ enum class Vectors { None, All, Deferred };
 // instructions of the target the kernel is cloned for.
 
 #define LANES _Pragma("omp simd") for (int l = 0; l < L; ++l)
-
-inline __attribute__((always_inline)) double absd(double x) { return __builtin_fabs(x); }
 
 // Four lanes as one vector value; a batch is L/4 of them, which also gives
 // the processor independent chains to overlap.

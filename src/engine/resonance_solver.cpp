@@ -85,7 +85,6 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     bracketVectorsR_.resize(static_cast<size_t>(kBracketChunk) * dd);
     bracketVectorsI_.resize(bracketVectorsR_.size());
     bracketKept_.resize(kBracketChunk);
-    acceptedFields_.resize(kMaxResonances);
   }
 
   // Nuclear tables, radicands in integers (doubled quantum numbers).

@@ -188,7 +188,6 @@ class ResonanceSolver {
   // resonant levels in a D × D block), and whether there is one.
   std::vector<double> bracketValues_, bracketVectorsR_, bracketVectorsI_;
   std::vector<char> bracketKept_;
-  std::vector<double> acceptedFields_;
   int touchedLow_ = 0, touchedHigh_ = -1;
 };
 
