@@ -186,22 +186,9 @@ bool ExportToQuorra(CEprWindow& w, AcquisitionState& a) {
   spin.fieldStart = spin.fullStart = spin.fieldCentre - spin.fieldRange / 2;
   spin.fieldEnd = spin.fullEnd = spin.fieldCentre + spin.fieldRange / 2;
 
-  CChildView& view = w.view;
   w.showTrace(CChildView::kRed, true);
   w.showTrace(CChildView::kBlue, true);
-  view.pointCount = n;
-  view.firstIndex = 0;
-  view.lastIndex = n - 1;
-  view.dataStart = view.viewStart = view.cursorField1 = spin.fieldStart;
-  view.dataEnd = view.viewEnd = view.cursorField2 = spin.fieldEnd;
-  view.fieldCentre = spin.fieldCentre;
-  view.fieldRange = spin.fieldRange;
-  view.dataStep = spin.fieldStep;
-  view.frequency = spin.frequency;
-  view.red.scale = view.blue.scale = 1.0;
-  view.red.offset = view.blue.offset = 0.0;
-  view.activeTrace = CChildView::kBlue;
-  view.cursorsEnabled = true;
+  w.ShowWholeGrid();
 
   w.ApplyParameters();
   w.SetCommonScale();

@@ -94,6 +94,22 @@ bool CEprWindow::ApplyParameters() {
   return arraysReady;
 }
 
+void CEprWindow::ShowWholeGrid() {
+  view.pointCount = spin.points;
+  view.firstIndex = 0;
+  view.lastIndex = spin.points - 1;
+  view.dataStart = view.viewStart = view.cursorField1 = spin.fieldStart;
+  view.dataEnd = view.viewEnd = view.cursorField2 = spin.fieldEnd;
+  view.fieldCentre = spin.fieldCentre;
+  view.fieldRange = spin.fieldRange;
+  view.dataStep = spin.fieldStep;
+  view.frequency = spin.frequency;
+  view.red.scale = view.blue.scale = 1.0;
+  view.red.offset = view.blue.offset = 0.0;
+  view.activeTrace = CChildView::kBlue;
+  view.cursorsEnabled = true;
+}
+
 bool CEprWindow::InstallExperimentalTrace() {
   roadMap.clear();
   const RangeResult range = RangeMinMax(blueValues(), 0, spin.points - 1);
@@ -114,19 +130,7 @@ bool CEprWindow::InstallExperimentalTrace() {
   view.blue.values = blueValues();
   view.blue.max = blue.max;
   view.blue.min = blue.min;
-  view.pointCount = spin.points;
-  view.firstIndex = 0;
-  view.lastIndex = spin.points - 1;
-  view.dataStart = view.viewStart = view.cursorField1 = spin.fieldStart;
-  view.dataEnd = view.viewEnd = view.cursorField2 = spin.fieldEnd;
-  view.fieldCentre = spin.fieldCentre;
-  view.fieldRange = spin.fieldRange;
-  view.dataStep = spin.fieldStep;
-  view.frequency = spin.frequency;
-  view.red.scale = view.blue.scale = 1.0;
-  view.red.offset = view.blue.offset = 0.0;
-  view.activeTrace = CChildView::kBlue;
-  view.cursorsEnabled = true;
+  ShowWholeGrid();
   ui_.redrawView();
   return true;
 }

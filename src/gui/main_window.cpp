@@ -412,31 +412,30 @@ std::function<bool()> EprMainWindow::parametersReader() {
   return [this] { return !parameters_ || parameters_->writeToState(); };
 }
 
-void EprMainWindow::openOrientation() {
-  if (!orientation_) {
-    orientation_ = new Orientation(*state_, parametersReader(), this);
-    connect(orientation_, &QDialog::rejected, this, [this] { orientation_ = nullptr; });
+namespace {
+// Brings the window in slot to the front, made first when there is none;
+// closing it empties the slot.
+template <typename Dialog, typename Make>
+void showSingleInstance(QPointer<Dialog>& slot, QObject* owner, Make make) {
+  if (!slot) {
+    slot = make();
+    QObject::connect(slot, &QDialog::rejected, owner, [&slot] { slot = nullptr; });
   }
-  orientation_->showNormal();
-  orientation_->raise();
+  slot->showNormal();
+  slot->raise();
+}
+}  // namespace
+
+void EprMainWindow::openOrientation() {
+  showSingleInstance(orientation_, this, [this] { return new Orientation(*state_, parametersReader(), this); });
 }
 
 void EprMainWindow::openEnergy() {
-  if (!energy_) {
-    energy_ = new OrientationE(*state_, parametersReader(), this);
-    connect(energy_, &QDialog::rejected, this, [this] { energy_ = nullptr; });
-  }
-  energy_->showNormal();
-  energy_->raise();
+  showSingleInstance(energy_, this, [this] { return new OrientationE(*state_, parametersReader(), this); });
 }
 
 void EprMainWindow::openRotation() {
-  if (!rotation_) {
-    rotation_ = new RotationDialog(*state_, parametersReader(), this);
-    connect(rotation_, &QDialog::rejected, this, [this] { rotation_ = nullptr; });
-  }
-  rotation_->showNormal();
-  rotation_->raise();
+  showSingleInstance(rotation_, this, [this] { return new RotationDialog(*state_, parametersReader(), this); });
 }
 
 void EprMainWindow::levelsAtField() {
