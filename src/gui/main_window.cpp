@@ -116,8 +116,9 @@ EprMainWindow::~EprMainWindow() {
     simulation_->wait();
   }
   // The plot, the dialogs and the other windows refer to the state and the
-  // seam, which go with this object's members: they go first.
-  qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+  // seam, which go with this object's members: they go first, one at a time,
+  // since a window may take others with it (the acquisition window its plot).
+  while (QWidget* child = findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
 }
 
 void EprMainWindow::buildMenus() {

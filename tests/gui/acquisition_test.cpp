@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -142,6 +144,25 @@ TEST(AcquisitionWindow, ImportRephaseSaveAndExport) {
   window->button("Close")->click();
   EXPECT_TRUE(
       QTest::qWaitFor([&] { return plotAlive.isNull() && f.window.acquisitionWindow() == nullptr; }, 2000));
+}
+
+// Quitting with the acquisition window, its plot window and the rephase
+// dialog open: every window goes before the state it shows.
+TEST(AcquisitionWindow, QuittingWithEverythingOpenTakesTheWindowsAlong) {
+  auto f = std::make_unique<GuiFixture>();
+  TempFolder folder;
+  loadTwoChannels(*f, folder);
+  f->choose(kAcquisition);
+  gui::MagnetControl* window = f->window.acquisitionWindow();
+  ASSERT_NE(window, nullptr);
+  window->button("Import from Quorra")->click();
+  window->button("Rephase")->click();
+  const QPointer<QWidget> plot = window->plotWindow(), rephase = window->rephaseDialog();
+  ASSERT_FALSE(plot.isNull());
+  ASSERT_FALSE(rephase.isNull());
+  f.reset();
+  EXPECT_TRUE(plot.isNull());
+  EXPECT_TRUE(rephase.isNull());
 }
 
 }  // namespace
