@@ -15,6 +15,7 @@
 #include "cli/console_ui.h"
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
+#include "plot/level_plot.h"
 #include "render/plot_export.h"
 #include "render/qt_canvas.h"
 #include "synthesis/energy_levels.h"
@@ -32,11 +33,16 @@ struct LevelsOptions {
   PlotOptions plot;
 };
 
-// The diagram drawn onto a device of width × height pixels.
+// The diagram drawn onto a device of width × height pixels, as the
+// desktop program's "Energy Levels" window shows it.
 void paintDiagram(QPaintDevice& device, const LevelDiagram& diagram, int width, int height) {
   QPainter painter(&device);
   render::QtCanvas canvas(painter);
-  drawLevelDiagram(canvas, diagram, Rect{0, 0, width, height});
+  LevelPlot plot;
+  plot.CreateDrawingObjects(canvas);
+  plot.OnSize(canvas, width, height);
+  plot.setDiagram(diagram);
+  plot.OnPaint(canvas);
 }
 
 // The diagram as PNG, SVG or PDF bytes by the path's extension.

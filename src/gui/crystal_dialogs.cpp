@@ -4,14 +4,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/crystal_commands.h"
 #include "gui/dialogs.h"
-#include "plot/level_diagram.h"
-#include "render/qt_canvas.h"
+#include "plot/level_plot.h"
 #include "synthesis/energy_levels.h"
 #include "synthesis/rotation.h"
 
@@ -98,22 +96,9 @@ void Orientation::reject() {
 
 // --- Energy levels ---------------------------------------------------------------
 
-LevelDiagramWindow::LevelDiagramWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-  setWindowTitle("Energy Levels");
-  setAttribute(Qt::WA_DeleteOnClose);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  label_ = new QLabel(this);
-  layout->addWidget(label_);
-}
-
-void LevelDiagramWindow::setImage(const QImage& image) {
-  image_ = image;
-  label_->setPixmap(QPixmap::fromImage(image_));
-}
-
-OrientationE::OrientationE(CEprWindow& state, ParametersReader readParameters, QWidget* parent)
-    : Orientation(state, std::move(readParameters), parent) {
+OrientationE::OrientationE(CEprWindow& state, ParametersReader readParameters, DataPlot*& levelPlot,
+                           QWidget* mainView, QWidget* parent)
+    : Orientation(state, std::move(readParameters), parent), levelPlot_(levelPlot), host_(mainView) {
   setWindowTitle("ENERGY LEVELS");
   listButton()->hide();
 }
@@ -122,17 +107,7 @@ void OrientationE::calculate() {
   if (!takeInput()) return;
   LevelDiagram diagram;
   if (!computeLevelDiagram(state_, state_.crystalTheta, state_.crystalPhi, kSamples, diagram)) return;
-  QImage image(kWidth, kHeight, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    render::QtCanvas canvas(painter);
-    drawLevelDiagram(canvas, diagram, Rect{0, 0, kWidth, kHeight});
-  }
-  if (!diagram_) diagram_ = new LevelDiagramWindow(parentWidget());
-  diagram_->setImage(image);
-  diagram_->show();
-  diagram_->raise();
+  OpenLevelPlotWindow(diagram, levelPlot_, host_);
 }
 
 // --- Rotation --------------------------------------------------------------------

@@ -7,15 +7,14 @@
 // any; a bad entry is refused with a message and nothing reaches the state.
 
 #include <QDialog>
-#include <QImage>
 #include <QPointer>
 #include <functional>
 #include <vector>
 
 #include "app/ceprwindow.h"
 #include "gui/number_field.h"
+#include "gui/plot_window.h"
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -60,38 +59,27 @@ class Orientation : public QDialog {
   QPushButton* axes_[3];
 };
 
-// The free-standing window of the energy-level diagram ("Energy Levels").
-class LevelDiagramWindow : public QWidget {
-  Q_OBJECT
- public:
-  explicit LevelDiagramWindow(QWidget* parent = nullptr);
-  void setImage(const QImage& image);
-  const QImage& image() const { return image_; }
-
- private:
-  QLabel* label_;
-  QImage image_;
-};
-
 // The Energy dialog ("ENERGY LEVELS"): the Orientation dialog without List,
-// whose Calculate draws the level diagram of the direction into the
-// "Energy Levels" window.
+// whose Calculate draws the level diagram of the direction in the
+// free-standing plot window "Energy Levels".
 class OrientationE : public Orientation {
   Q_OBJECT
  public:
-  OrientationE(CEprWindow& state, ParametersReader readParameters, QWidget* parent = nullptr);
-  // The diagram window once Calculate has drawn, or none.
-  LevelDiagramWindow* diagramWindow() const { return diagram_; }
+  // levelPlot is the slot of the diagram's plot window, kept by the main
+  // window so that the window outlives this dialog; new windows start over
+  // mainView.
+  OrientationE(CEprWindow& state, ParametersReader readParameters, DataPlot*& levelPlot, QWidget* mainView,
+               QWidget* parent = nullptr);
 
-  // Field samples across the range and the size of the drawing.
+  // Field samples across the range.
   static constexpr int kSamples = 400;
-  static constexpr int kWidth = 640, kHeight = 480;
 
  protected:
   void calculate() override;
 
  private:
-  QPointer<LevelDiagramWindow> diagram_;
+  DataPlot*& levelPlot_;
+  QtPlotWindowHost host_;
 };
 
 // The rotation dialog: axis θ, φ, the rotation angle, and the field

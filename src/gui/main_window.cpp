@@ -432,7 +432,8 @@ void EprMainWindow::openOrientation() {
 }
 
 void EprMainWindow::openEnergy() {
-  showSingleInstance(energy_, this, [this] { return new OrientationE(*state_, parametersReader(), this); });
+  showSingleInstance(energy_, this,
+                     [this] { return new OrientationE(*state_, parametersReader(), levelPlot_, plot_, this); });
 }
 
 void EprMainWindow::openRotation() {

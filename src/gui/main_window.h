@@ -19,6 +19,10 @@
 
 class QThread;
 
+namespace quorra {
+class DataPlot;
+}
+
 namespace quorra::gui {
 
 class HilbertDlg;
@@ -60,6 +64,8 @@ class EprMainWindow : public QMainWindow {
   Orientation* orientationDialog() const;
   OrientationE* energyDialog() const;
   RotationDialog* rotationDialog() const;
+  // The model of the energy-level plot window, while it is open.
+  DataPlot* levelPlot() const { return levelPlot_; }
   MagnetControl* acquisitionWindow() const;
   bool simulationRunning() const { return simulation_ != nullptr; }
 
@@ -108,6 +114,7 @@ class EprMainWindow : public QMainWindow {
   QPointer<Orientation> orientation_;
   QPointer<OrientationE> energy_;
   QPointer<RotationDialog> rotation_;
+  DataPlot* levelPlot_ = nullptr;  // the "Energy Levels" plot window's model, while it is open
   QPointer<MagnetControl> acquisition_;
   QThread* simulation_ = nullptr;
   bool closeWhenIdle_ = false;

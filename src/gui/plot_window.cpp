@@ -8,11 +8,12 @@
 
 namespace quorra::gui {
 
-PlotWindow::PlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+PlotWindow::PlotWindow(std::unique_ptr<DataPlot> model, QWidget* parent)
+    : QWidget(parent, Qt::Window), plot_(std::move(model)) {
   setAttribute(Qt::WA_DeleteOnClose);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  widget_ = new PlotWidget(plot_, this);
+  widget_ = new PlotWidget(*plot_, this);
   layout->addWidget(widget_);
 }
 
@@ -22,12 +23,12 @@ PlotWindow::~PlotWindow() {
 }
 
 void PlotWindow::closeEvent(QCloseEvent* event) {
-  plot_.OnClose();
+  plot_->OnClose();
   QWidget::closeEvent(event);
 }
 
-DataPlot* QtPlotWindowHost::createPlotWindow(const std::string& title) {
-  auto* window = new PlotWindow(mainView_ != nullptr ? mainView_->window() : nullptr);
+DataPlot* QtPlotWindowHost::createPlotWindow(const std::string& title, std::unique_ptr<DataPlot> model) {
+  auto* window = new PlotWindow(std::move(model), mainView_ != nullptr ? mainView_->window() : nullptr);
   window->setWindowTitle(QString::fromStdString(title));
   if (mainView_ != nullptr) {
     window->move(mainView_->mapToGlobal(QPoint(0, 0)));

@@ -6,6 +6,7 @@
 // OpenPlotWindow.
 
 #include <QWidget>
+#include <memory>
 
 #include "plot/data_plot.h"
 
@@ -16,18 +17,19 @@ class PlotWidget;
 class PlotWindow : public QWidget {
   Q_OBJECT
  public:
-  // A window of its own (Qt::Window) that goes with parent, if given.
-  explicit PlotWindow(QWidget* parent = nullptr);
+  // A window of its own (Qt::Window) showing model, that goes with parent,
+  // if given.
+  explicit PlotWindow(std::unique_ptr<DataPlot> model, QWidget* parent = nullptr);
   ~PlotWindow() override;
 
-  DataPlot& plot() { return plot_; }
+  DataPlot& plot() { return *plot_; }
   PlotWidget* plotWidget() const { return widget_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  DataPlot plot_;
+  std::unique_ptr<DataPlot> plot_;
   PlotWidget* widget_;
 };
 
@@ -37,7 +39,7 @@ class QtPlotWindowHost : public PlotWindowHost {
   // mainView's size, and close with that window.
   explicit QtPlotWindowHost(QWidget* mainView) : mainView_(mainView) {}
 
-  DataPlot* createPlotWindow(const std::string& title) override;
+  DataPlot* createPlotWindow(const std::string& title, std::unique_ptr<DataPlot> model) override;
   void raisePlotWindow(DataPlot& plot) override;
   void setPlotWindowTitle(DataPlot& plot, const std::string& title) override;
 

@@ -11,6 +11,8 @@
 // new window, raises and resets the window a filled slot holds, and the
 // model empties the slot when it is destroyed with its window.
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "plot/child_view.h"
@@ -23,10 +25,10 @@ class DataPlot;
 class PlotWindowHost {
  public:
   virtual ~PlotWindowHost() = default;
-  // Makes a top-level window showing a new DataPlot, titled title, at the
-  // main window's client origin with the main view's size. The model belongs
-  // to the window and goes with it. Nothing when no window could be made.
-  virtual DataPlot* createPlotWindow(const std::string& title) = 0;
+  // Makes a top-level window showing model, titled title, at the main
+  // window's client origin with the main view's size. The model belongs to
+  // the window and goes with it. Nothing when no window could be made.
+  virtual DataPlot* createPlotWindow(const std::string& title, std::unique_ptr<DataPlot> model) = 0;
   // Brings the plot's window to the top of the z-order, shown normally.
   virtual void raisePlotWindow(DataPlot& plot) = 0;
   virtual void setPlotWindowTitle(DataPlot& plot, const std::string& title) = 0;
@@ -64,9 +66,10 @@ class DataPlot : public CChildView {
 
 // Opens the plot window of slot, or raises the one it holds, and shows the
 // range xmin … xmax over n points (n counts only for a new window) and the
-// vertical range yBottom … yTop. A new window is titled "Energy Levels".
-// Returns the window's model, or nothing when no window could be made.
+// vertical range yBottom … yTop. A new window is titled "Energy Levels" and
+// shows the model makeModel gives (a plain DataPlot without one). Returns the
+// window's model, or nothing when no window could be made.
 DataPlot* OpenPlotWindow(double xmin, double xmax, double yBottom, double yTop, int n, DataPlot*& slot,
-                         PlotWindowHost& host);
+                         PlotWindowHost& host, const std::function<std::unique_ptr<DataPlot>()>& makeModel = {});
 
 }  // namespace quorra

@@ -1,12 +1,10 @@
 #pragma once
-// The energy-level diagram of one field direction as data, and its drawing:
-// every level against the field across the field range, with the resonant
-// pairs of that direction marked at their fields by a line joining the two
-// levels.
+// The energy-level diagram of one field direction as data: every level
+// against the field across the field range, and the resonant pairs of that
+// direction at their fields. LevelPlot draws it.
 
 #include <vector>
 
-#include "plot/canvas.h"
 
 namespace quorra {
 
@@ -29,10 +27,5 @@ struct LevelDiagram {
     return energies[fieldIndex * static_cast<size_t>(dimension) + static_cast<size_t>(level)];
   }
 };
-
-// Draws the diagram into area: a frame, the field axis labelled with its
-// ends, one black polyline per level, and each mark as a red line joining
-// its two levels at its field.
-void drawLevelDiagram(Canvas& dc, const LevelDiagram& diagram, const Rect& area);
 
 }  // namespace quorra

@@ -16,7 +16,10 @@
 #include "app/crystal_commands.h"
 #include "gui/dialogs.h"
 #include "gui/parameters_dialog.h"
+#include "gui/plot_widget.h"
+#include "gui/plot_window.h"
 #include "gui_fixture.h"
+#include "plot/level_plot.h"
 #include "support/scripted_ui.h"
 
 namespace quorra::testing {
@@ -137,12 +140,15 @@ TEST(CrystalDialogs, EnergyDrawsTheLevelDiagramOfTheDirection) {
   EXPECT_EQ(w.crystalTheta, 90.0);
   EXPECT_EQ(w.crystalPhi, 0.0);
   EXPECT_FALSE(w.flags.redPresent);  // no spectrum, only the diagram
-  gui::LevelDiagramWindow* diagram = dialog->diagramWindow();
+  auto* levels = dynamic_cast<LevelPlot*>(f.window.levelPlot());
+  ASSERT_NE(levels, nullptr);
+  EXPECT_EQ(levels->diagram().dimension, 8);
+  EXPECT_EQ(levels->diagram().theta, 90.0);
+  gui::PlotWindow* diagram = gui::QtPlotWindowHost::windowOf(levels);
   ASSERT_NE(diagram, nullptr);
   EXPECT_TRUE(diagram->isVisible());
   EXPECT_EQ(diagram->windowTitle(), "Energy Levels");
-  const QImage& image = diagram->image();
-  ASSERT_EQ(image.size(), QSize(gui::OrientationE::kWidth, gui::OrientationE::kHeight));
+  const QImage image = diagram->plotWidget()->image();
   int black = 0, red = 0;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x) {
@@ -152,10 +158,11 @@ TEST(CrystalDialogs, EnergyDrawsTheLevelDiagramOfTheDirection) {
   EXPECT_GT(black, image.width());  // the level lines
   EXPECT_GT(red, 0);                // the resonant pairs of the default system
 
-  // Calculate again redraws into the same window.
-  dialog->calculateButton()->click();
-  EXPECT_EQ(dialog->diagramWindow(), diagram);
-  EXPECT_EQ(f.window.findChildren<gui::LevelDiagramWindow*>().size(), 1);
+  // Calculate again shows the new direction in the same window.
+  dialog->axisButton('Z')->click();
+  EXPECT_EQ(f.window.levelPlot(), levels);
+  EXPECT_EQ(levels->diagram().theta, 0.0);
+  EXPECT_EQ(f.window.findChildren<gui::PlotWindow*>().size(), 1);
 
   // Closing the Energy dialog leaves an open crystal dialog reachable.
   f.choose(kCrystal);
@@ -165,6 +172,10 @@ TEST(CrystalDialogs, EnergyDrawsTheLevelDiagramOfTheDirection) {
   EXPECT_EQ(f.window.energyDialog(), nullptr);
   f.choose(kCrystal);
   EXPECT_EQ(f.window.orientationDialog(), crystal);
+  // The diagram's window stays until it is closed itself.
+  ASSERT_EQ(f.window.levelPlot(), levels);
+  diagram->close();
+  EXPECT_EQ(f.window.levelPlot(), nullptr);
 }
 
 TEST(CrystalDialogs, RotationTurnsTheFieldAndDrawsTheRoadMap) {
@@ -221,7 +232,7 @@ TEST(CrystalDialogs, BadNumbersAreRefusedAndChangeNothing) {
   f.window.energyDialog()->thetaEdit()->setText("nan");
   f.window.energyDialog()->calculateButton()->click();
   EXPECT_EQ(f.answerer.messages.size(), 2u);
-  EXPECT_EQ(f.window.energyDialog()->diagramWindow(), nullptr);
+  EXPECT_EQ(f.window.levelPlot(), nullptr);
 
   f.choose(kRotation);
   gui::RotationDialog* rotation = f.window.rotationDialog();

@@ -16,8 +16,8 @@ struct FakePlotHost : PlotWindowHost {
   std::vector<std::string> titles;  // of every window made, as last set
   int raises = 0;
 
-  DataPlot* createPlotWindow(const std::string& title) override {
-    windows.push_back(std::make_unique<DataPlot>());
+  DataPlot* createPlotWindow(const std::string& title, std::unique_ptr<DataPlot> model) override {
+    windows.push_back(std::move(model));
     titles.push_back(title);
     return windows.back().get();
   }
