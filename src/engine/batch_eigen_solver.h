@@ -72,8 +72,7 @@ class BatchEigenSolver {
   MessageSink* failureSink_;
   std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
   std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_;
-  std::vector<int> perm_;
-
+  std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
 };
 
 }  // namespace quorra
