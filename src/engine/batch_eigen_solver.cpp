@@ -1,5 +1,7 @@
 #include "engine/batch_eigen_solver.h"
 
+#include <cmath>
+
 #include "engine/message_sink.h"
 
 namespace quorra {
@@ -19,9 +21,10 @@ struct Workspace {
   double *d, *e;    // tridiagonal, [index·L + lane]
   double* values;
   int* perm;        // tridiagonal index of the j-th value, [j·L + lane]
-  // What deferred vectors are built from besides z: the reflector u and β
-  // of each Householder step and the phase of each tridiagonal index.
-  double *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
+  // What deferred vectors are built from: the real tridiagonal matrix as the
+  // QL got it, the reflector u and β of each Householder step and the phase
+  // of each tridiagonal index.
+  double *tridiagonalD, *tridiagonalE, *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
 };
 
 // What a call computes besides the values: every eigenvector at once, or
@@ -210,7 +213,7 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, Vecto
 // range l0 … m − 1 leaves that lane's numbers unchanged (masked). Returns a
 // mask of the lanes that failed to converge.
 inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w, Vectors mode, unsigned liveMask) {
-  const bool vectors = mode != Vectors::None;  // the rotations accumulate in z
+  const bool vectors = mode == Vectors::All;  // the rotations accumulate in z
   const int n = w.n;
   double* __restrict d = w.d;
   double* __restrict e = w.e;
@@ -418,9 +421,15 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
       }
     }
   }
-  if (mode != Vectors::None) {
+  if (vectors) {
     for (int k = 0; k < n * n * L; ++k) w.z[k] = 0.0;
     for (int k = 0; k < n; ++k) LANES w.z[(k * n + k) * L + l] = 1.0;
+  }
+  if (mode == Vectors::Deferred) {
+    for (int k = 0; k < n * L; ++k) {
+      w.tridiagonalD[k] = w.d[k];
+      w.tridiagonalE[k] = w.e[k];
+    }
   }
 
   const unsigned failed = tridiagonalQL(w, mode, liveMask);
@@ -495,7 +504,15 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       beta_(ur_.size()),
       phaseR_(ur_.size()),
       phaseI_(ur_.size()),
-      perm_(ur_.size()) {}
+      tridiagonalD_(ur_.size()),
+      tridiagonalE_(ur_.size()),
+      perm_(ur_.size()),
+      fallback_(n),
+      denseR_(static_cast<size_t>(n) * n),
+      denseI_(denseR_.size()),
+      denseVectorsR_(denseR_.size()),
+      denseVectorsI_(denseR_.size()),
+      denseValues_(static_cast<size_t>(n)) {}
 
 int BatchEigenSolver::run(int lanes, int mode) {
   const int n = n_;
@@ -521,6 +538,8 @@ int BatchEigenSolver::run(int lanes, int mode) {
                     e_.data(),
                     values_.data(),
                     perm_.data(),
+                    tridiagonalD_.data(),
+                    tridiagonalE_.data(),
                     reflectorR_.data(),
                     reflectorI_.data(),
                     beta_.data(),
@@ -542,20 +561,113 @@ int BatchEigenSolver::diagonalizeDeferred(int lanes) {
   return run(lanes, static_cast<int>(Vectors::Deferred));
 }
 
-void BatchEigenSolver::computeVector(int lane, int j) {
+void BatchEigenSolver::computeVectors(int lane, const int* levels, int count) {
   const int n = n_;
   auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
-  // The eigenvector of the real tridiagonal matrix, from the rotations
-  // accumulated in z.
-  const int column = perm_[at(j)];
-  double y[kMaxDimension];
-  for (int k = 0; k < n; ++k) y[k] = z_[(static_cast<size_t>(k) * n + column) * kLanes + lane];
-  // Back to the Hermitian matrix: the phases, then the Householder
-  // reflectors I − β·u·uᴴ, last step first.
+  const double* d = tridiagonalD_.data();
+  const double* e = tridiagonalE_.data();
+  double norm = 0.0;  // of the tridiagonal matrix, largest row sum
+  for (int i = 0; i < n; ++i) {
+    const double row = std::fabs(d[at(i)]) + (i + 1 < n ? std::fabs(e[at(i)]) : 0.0) +
+                       (i > 0 ? std::fabs(e[at(i - 1)]) : 0.0);
+    norm = row > norm ? row : norm;
+  }
+
+  // Inverse iteration gives a vector to about ε·‖T‖/gap; a value closer than
+  // a millionth of the norm to another (a degenerate set, above all) is left
+  // to the reference solver on the tridiagonal matrix, which keeps the
+  // vectors of a degenerate set orthogonal.
+  bool separated = true;
+  for (int t = 0; t < count && separated; ++t)
+    for (int k = 0; k < n; ++k)
+      if (k != levels[t] && std::fabs(values_[at(k)] - values_[at(levels[t])]) < 1e-6 * norm) separated = false;
+  if (!separated) {
+    double* tr = denseR_.data();
+    double* ti = denseI_.data();
+    for (int r = 0; r < n; ++r)
+      for (int c = 0; c < n; ++c) {
+        tr[r * n + c] = r == c ? d[at(r)] : (c == r + 1 ? e[at(r)] : (r == c + 1 ? e[at(c)] : 0.0));
+        ti[r * n + c] = 0.0;
+      }
+    fallback_.diagonalize(tr, ti, denseValues_.data(), denseVectorsR_.data(), denseVectorsI_.data(), true);
+    for (int t = 0; t < count; ++t) {
+      double yr[kMaxDimension], yi[kMaxDimension];
+      for (int k = 0; k < n; ++k) {
+        yr[k] = denseVectorsR_[k * n + levels[t]];
+        yi[k] = denseVectorsI_[k * n + levels[t]];
+      }
+      backTransform(lane, levels[t], yr, yi);
+    }
+    return;
+  }
+
+  const double tiny = norm > 0.0 ? 0x1p-52 * norm : 0x1p-1022;  // stands in for a zero pivot
+  for (int t = 0; t < count; ++t) {
+    const double lambda = values_[at(levels[t])];
+    // T − λ·I = P·L·U with partial pivoting: U has the pivot, the first and
+    // the second super-diagonal per row; the multipliers and interchanges
+    // are applied to each right-hand side.
+    double pivot[kMaxDimension], upper1[kMaxDimension], upper2[kMaxDimension], multiplier[kMaxDimension];
+    bool swapped[kMaxDimension];
+    double pd = d[at(0)] - lambda, pu = n > 1 ? e[at(0)] : 0.0;
+    for (int i = 0; i + 1 < n; ++i) {
+      const double sub = e[at(i)];
+      const double nd = d[at(i + 1)] - lambda, nu = i + 2 < n ? e[at(i + 1)] : 0.0;
+      if (std::fabs(pd) >= std::fabs(sub)) {
+        if (pd == 0.0) pd = tiny;
+        multiplier[i] = sub / pd;
+        swapped[i] = false;
+        pivot[i] = pd, upper1[i] = pu, upper2[i] = 0.0;
+        pd = nd - multiplier[i] * pu;
+        pu = nu;
+      } else {
+        multiplier[i] = pd / sub;
+        swapped[i] = true;
+        pivot[i] = sub, upper1[i] = nd, upper2[i] = nu;
+        pd = pu - multiplier[i] * nd;
+        pu = -multiplier[i] * nu;
+      }
+    }
+    pivot[n - 1] = pd != 0.0 ? pd : tiny;
+
+    // From a fixed start without symmetry, each solve multiplies the
+    // eigenvector's share by about 1/ε against its neighbours' gap; two
+    // steps reach it to rounding.
+    double y[kMaxDimension], zero[kMaxDimension] = {};
+    for (int k = 0; k < n; ++k) y[k] = 1.0 + 0.618033988749895 * k - static_cast<int>(0.618033988749895 * k);
+    for (int step = 0; step < 2; ++step) {
+      for (int i = 0; i + 1 < n; ++i) {
+        if (swapped[i]) {
+          const double upperRow = y[i];
+          y[i] = y[i + 1];
+          y[i + 1] = upperRow - multiplier[i] * y[i];
+        } else {
+          y[i + 1] -= multiplier[i] * y[i];
+        }
+      }
+      double length = 0.0;
+      for (int i = n - 1; i >= 0; --i) {
+        double sum = y[i];
+        if (i + 1 < n) sum -= upper1[i] * y[i + 1];
+        if (i + 2 < n) sum -= upper2[i] * y[i + 2];
+        y[i] = sum / pivot[i];
+        length += y[i] * y[i];
+      }
+      length = std::sqrt(length);
+      for (int k = 0; k < n; ++k) y[k] /= length;
+    }
+    backTransform(lane, levels[t], y, zero);
+  }
+}
+
+void BatchEigenSolver::backTransform(int lane, int j, const double* yr, const double* yi) {
+  const int n = n_;
+  auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
+  // The phases, then the Householder reflectors I − β·u·uᴴ, last step first.
   double xr[kMaxDimension], xi[kMaxDimension];
   for (int k = 0; k < n; ++k) {
-    xr[k] = phaseR_[at(k)] * y[k];
-    xi[k] = phaseI_[at(k)] * y[k];
+    xr[k] = phaseR_[at(k)] * yr[k] - phaseI_[at(k)] * yi[k];
+    xi[k] = phaseR_[at(k)] * yi[k] + phaseI_[at(k)] * yr[k];
   }
   for (int i = n - 3; i >= 0; --i) {
     const double beta = beta_[at(i)];

@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/hermitian_eigen_solver.h"
+
 namespace quorra {
 
 class MessageSink;
@@ -47,16 +49,21 @@ class BatchEigenSolver {
   // the reference solver reports it).
   int diagonalize(int lanes, bool wantVectors);
 
-  // The values as diagonalize(lanes, false) gives them, with the
-  // eigenvectors of the real tridiagonal matrix and what leads back from it
-  // to the Hermitian one (the Householder reflectors and the phases) kept,
-  // so that computeVector() can then build just the eigenvectors that are
-  // needed: the same vectors as with diagonalize(lanes, true), without
-  // accumulating the whole transformation.
+  // The values as diagonalize(lanes, false) gives them, with the real
+  // tridiagonal matrix and what leads back from it to the Hermitian one (the
+  // Householder reflectors and the phases) kept, so that computeVectors()
+  // can then build just the eigenvectors that are needed.
   int diagonalizeDeferred(int lanes);
-  // Eigenvector j (descending order) of one lane of the last
-  // diagonalizeDeferred() call, into its column of vectorsReal/Imag.
-  void computeVector(int lane, int j);
+  // Eigenvectors levels[0 … count − 1] (descending order, distinct) of one
+  // lane of the last diagonalizeDeferred() call, into their columns of
+  // vectorsReal/Imag: inverse iteration on the tridiagonal matrix with the
+  // computed value, then back through the phases and reflectors. When a
+  // value lies within a millionth of the matrix norm of another, where
+  // inverse iteration loses accuracy and a degenerate set needs vectors kept
+  // orthogonal, the tridiagonal matrix goes to the reference solver instead.
+  // Each vector is the diagonalize(lanes, true) one up to a unit factor (in
+  // a degenerate set, a vector of the same space).
+  void computeVectors(int lane, const int* levels, int count);
 
   const double* values() const { return values_.data(); }
   const double* vectorsReal() const { return vr_.data(); }
@@ -67,12 +74,16 @@ class BatchEigenSolver {
 
  private:
   int run(int lanes, int mode);
+  // Vector y of the tridiagonal matrix of lane to column j of vectorsReal/Imag.
+  void backTransform(int lane, int j, const double* yr, const double* yi);
 
   int n_;
   MessageSink* failureSink_;
   std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
-  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_;
+  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_, tridiagonalD_, tridiagonalE_;
   std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
+  HermitianEigenSolver fallback_;  // for values too close for inverse iteration
+  std::vector<double> denseR_, denseI_, denseVectorsR_, denseVectorsI_, denseValues_;
 };
 
 }  // namespace quorra

@@ -126,6 +126,15 @@ bool ResonanceSolver::acceptField(double field) {
   return true;
 }
 
+int ResonanceSolver::levelsOfPairs(int pairCount, int* levels) const {
+  bool used[BatchEigenSolver::kMaxDimension] = {};
+  for (int t = 0; t < pairCount; ++t) used[pairP_[t]] = used[pairQ_[t]] = true;
+  int count = 0;
+  for (int j = 0; j < D_; ++j)
+    if (used[j]) levels[count++] = j;
+  return count;
+}
+
 int ResonanceSolver::collectResonantPairs(const double* values, int stride, int lane) {
   auto energy = [&](int j) { return values[j * stride + lane]; };
   int pairCount = 0;
@@ -149,13 +158,8 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, 
   const int pairCount = collectResonantPairs(levels.values, stride, lane);
 
   if (levels.deferred != nullptr) {
-    bool built[BatchEigenSolver::kMaxDimension] = {};
-    for (int t = 0; t < pairCount; ++t)
-      for (int j : {pairP_[t], pairQ_[t]})
-        if (!built[j]) {
-          levels.deferred->computeVector(lane, j);
-          built[j] = true;
-        }
+    int needed[BatchEigenSolver::kMaxDimension];
+    levels.deferred->computeVectors(lane, needed, levelsOfPairs(pairCount, needed));
   }
 
   const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz

@@ -186,19 +186,17 @@ void ResonanceSolver::keepBracketEigensystem(int b, int lane) {
   double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D * D;
   double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D * D;
   for (int j = 0; j < D; ++j) keptValues[j] = values[j * L + lane];
-  bool built[BatchEigenSolver::kMaxDimension] = {};
-  const int pairCount = collectResonantPairs(values, L, lane);
-  for (int t = 0; t < pairCount; ++t)
-    for (int j : {pairP_[t], pairQ_[t]}) {
-      if (built[j]) continue;
-      built[j] = true;
-      batch_->computeVector(lane, j);
-      for (int k = 0; k < D; ++k) {
-        const size_t at = BatchEigenSolver::at(D, k, j, lane);
-        keptR[k * D + j] = batch_->vectorsReal()[at];
-        keptI[k * D + j] = batch_->vectorsImag()[at];
-      }
+  int needed[BatchEigenSolver::kMaxDimension];
+  const int count = levelsOfPairs(collectResonantPairs(values, L, lane), needed);
+  batch_->computeVectors(lane, needed, count);
+  for (int t = 0; t < count; ++t) {
+    const int j = needed[t];
+    for (int k = 0; k < D; ++k) {
+      const size_t at = BatchEigenSolver::at(D, k, j, lane);
+      keptR[k * D + j] = batch_->vectorsReal()[at];
+      keptI[k * D + j] = batch_->vectorsImag()[at];
     }
+  }
   bracketKept_[b] = 1;
 }
 

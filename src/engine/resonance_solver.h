@@ -135,6 +135,9 @@ class ResonanceSolver {
   // The pairs (p < q, p outer, q inner, ascending) whose gap lies within
   // 0.01 of the quantum, into pairP_/pairQ_ (at most 300); their number.
   int collectResonantPairs(const double* values, int stride, int lane);
+  // The levels of the first pairCount collected pairs, each once, ascending,
+  // into levels; their number.
+  int levelsOfPairs(int pairCount, int* levels) const;
   // Fast path: keeps the values of one lane and the eigenvectors of its
   // resonant levels as the eigensystem of bracket b's refined field.
   void keepBracketEigensystem(int b, int lane);

@@ -74,7 +74,7 @@ TEST(BatchEigenSolver, AgreesWithTheReferenceSolverOnEveryLane) {
       }
       // Values alone, and values with deferred vectors, are the same numbers
       // as with vectors; a deferred vector is the one computed with all of
-      // them, to rounding.
+      // them, to rounding and a unit factor.
       BatchEigenSolver valuesOnly(n), deferred(n);
       for (BatchEigenSolver* solver : {&valuesOnly, &deferred})
         for (int l = 0; l < lanes; ++l)
@@ -91,15 +91,69 @@ TEST(BatchEigenSolver, AgreesWithTheReferenceSolverOnEveryLane) {
           EXPECT_EQ(deferred.values()[k], batch.values()[k]);
         }
       }
-      for (int l = 0; l < lanes; ++l)
-        for (int j = n - 1; j >= 0; j -= 2) {  // every other column, from the last
-          deferred.computeVector(l, j);
+      for (int l = 0; l < lanes; ++l) {
+        std::vector<int> columns;  // every other column, from the last
+        for (int j = n - 1; j >= 0; j -= 2) columns.push_back(j);
+        deferred.computeVectors(l, columns.data(), static_cast<int>(columns.size()));
+        for (int j : columns) {
+          // The same vector up to a unit factor: |⟨v, w⟩| = 1.
+          cd overlap = 0;
           for (int k = 0; k < n; ++k) {
             const size_t at = (static_cast<size_t>(k) * n + j) * L + l;
-            EXPECT_NEAR(deferred.vectorsReal()[at], batch.vectorsReal()[at], 1e-13 * n) << "n=" << n << " j " << j;
-            EXPECT_NEAR(deferred.vectorsImag()[at], batch.vectorsImag()[at], 1e-13 * n) << "n=" << n << " j " << j;
+            overlap += std::conj(cd(batch.vectorsReal()[at], batch.vectorsImag()[at])) *
+                       cd(deferred.vectorsReal()[at], deferred.vectorsImag()[at]);
           }
+          EXPECT_NEAR(std::abs(overlap), 1.0, 1e-12 * n) << "n=" << n << " j " << j;
         }
+      }
+    }
+  }
+}
+
+// A degenerate pair asked for together gets two orthonormal vectors of its
+// space; a lone value, its own vector.
+TEST(BatchEigenSolver, DeferredVectorsOfADegeneratePairSpanItsSpace) {
+  const int n = 6;
+  std::mt19937 rng(5);
+  // U·diag(λ)·Uᴴ with λ = 4, 1, 1, 0.5, −2, −3: a random unitary U from the
+  // eigenvectors of a random Hermitian matrix.
+  const Dense h = randomHermitian(n, rng);
+  HermitianEigenSolver reference(n);
+  Dense copy = h;
+  std::vector<double> e(n), ur(n * n), ui(n * n);
+  reference.diagonalize(copy.re.data(), copy.im.data(), e.data(), ur.data(), ui.data(), true);
+  const double lambda[n] = {4, 1, 1, 0.5, -2, -3};
+  BatchEigenSolver batch(n);
+  for (int r = 0; r < n; ++r)
+    for (int c = r; c < n; ++c) {
+      cd sum = 0;
+      for (int k = 0; k < n; ++k)
+        sum += cd(ur[r * n + k], ui[r * n + k]) * lambda[k] * std::conj(cd(ur[c * n + k], ui[c * n + k]));
+      for (int l = 0; l < L; ++l) {
+        batch.matrixReal()[BatchEigenSolver::at(n, r, c, l)] = sum.real();
+        batch.matrixImag()[BatchEigenSolver::at(n, r, c, l)] = r == c ? 0.0 : sum.imag();
+      }
+    }
+  batch.diagonalizeDeferred(L);
+  const int levels[] = {0, 1, 2};
+  batch.computeVectors(3, levels, 3);
+  auto vector = [&](int j, int k) {
+    const size_t at = (static_cast<size_t>(k) * n + j) * L + 3;
+    return cd(batch.vectorsReal()[at], batch.vectorsImag()[at]);
+  };
+  for (int a = 0; a < 3; ++a) {
+    for (int b = 0; b < 3; ++b) {
+      cd dot = 0;
+      for (int k = 0; k < n; ++k) dot += std::conj(vector(a, k)) * vector(b, k);
+      EXPECT_NEAR(std::abs(dot), a == b ? 1.0 : 0.0, 1e-12) << a << "," << b;
+    }
+    // Each is an eigenvector of its value: its share in the eigenvectors of
+    // the other values is nil.
+    for (int k = 0; k < n; ++k) {
+      if (std::abs(lambda[k] - batch.values()[a * L + 3]) < 1e-9) continue;
+      cd share = 0;
+      for (int r = 0; r < n; ++r) share += std::conj(cd(ur[r * n + k], ui[r * n + k])) * vector(a, r);
+      EXPECT_NEAR(std::abs(share), 0.0, 1e-12) << a << " against " << k;
     }
   }
 }
