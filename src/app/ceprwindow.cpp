@@ -69,15 +69,7 @@ bool CEprWindow::ApplyParameters() {
     spin.fullStart = spin.fieldStart;
     spin.fullEnd = spin.fieldEnd;
     spin.fieldStep = spin.fieldRange / (spin.points - 1);
-    view.pointCount = spin.points;
-    view.firstIndex = 0;
-    view.lastIndex = spin.points - 1;
-    view.dataStart = view.viewStart = view.cursorField1 = spin.fieldStart;
-    view.dataEnd = view.viewEnd = view.cursorField2 = spin.fieldEnd;
-    view.fieldCentre = spin.fieldCentre;
-    view.fieldRange = spin.fieldRange;
-    view.dataStep = spin.fieldStep;
-    view.frequency = spin.frequency;
+    SetViewToGrid();
   }
 
   bool arraysReady = true;
@@ -94,7 +86,7 @@ bool CEprWindow::ApplyParameters() {
   return arraysReady;
 }
 
-void CEprWindow::ShowWholeGrid() {
+void CEprWindow::SetViewToGrid() {
   view.pointCount = spin.points;
   view.firstIndex = 0;
   view.lastIndex = spin.points - 1;
@@ -104,6 +96,10 @@ void CEprWindow::ShowWholeGrid() {
   view.fieldRange = spin.fieldRange;
   view.dataStep = spin.fieldStep;
   view.frequency = spin.frequency;
+}
+
+void CEprWindow::ShowWholeGrid() {
+  SetViewToGrid();
   view.red.scale = view.blue.scale = 1.0;
   view.red.offset = view.blue.offset = 0.0;
   view.activeTrace = CChildView::kBlue;

@@ -42,8 +42,10 @@ class CEprWindow {
   // After a loader wrote the blue values, points, fieldCentre, fieldRange and
   // experimentalFrequency: shows the blue trace. False for a flat spectrum.
   bool InstallExperimentalTrace();
-  // The view over the whole current grid: all points, the field axis and
-  // cursors at the grid's ends, unit scales, blue the active trace.
+  // The view's grid and range become the current grid's, all points, the
+  // cursors at its ends.
+  void SetViewToGrid();
+  // SetViewToGrid, with unit scales, blue the active trace and the cursors on.
   void ShowWholeGrid();
   static RangeResult RangeMinMax(const double* values, int first, int last);
 

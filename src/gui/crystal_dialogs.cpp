@@ -64,11 +64,19 @@ QPushButton* Orientation::axisButton(char axis) const {
   return axis == 'X' ? axes_[0] : axis == 'Y' ? axes_[1] : axes_[2];
 }
 
-bool Orientation::takeInput() {
-  if (readParameters_ && !readParameters_()) return false;
-  if (!checkFields(this, fields_)) return false;
-  writeFields(fields_);
+namespace {
+// The open Parameters dialog's edits, then the dialog's own numbers, into
+// the state; false, with nothing of the dialog written, when one is refused.
+bool takeDialogInput(QWidget* dialog, const ParametersReader& readParameters, std::vector<NumberField>& fields) {
+  if (readParameters && !readParameters()) return false;
+  if (!checkFields(dialog, fields)) return false;
+  writeFields(fields);
   return true;
+}
+}  // namespace
+
+bool Orientation::takeInput() {
+  return takeDialogInput(this, readParameters_, fields_);
 }
 
 void Orientation::calculate() {
@@ -162,10 +170,7 @@ QLineEdit* RotationDialog::edit(const QString& label) const {
 }
 
 bool RotationDialog::takeInput() {
-  if (readParameters_ && !readParameters_()) return false;
-  if (!checkFields(this, fields_)) return false;
-  writeFields(fields_);
-  return true;
+  return takeDialogInput(this, readParameters_, fields_);
 }
 
 void RotationDialog::rotate() {
