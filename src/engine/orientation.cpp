@@ -157,11 +157,6 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, 
   auto vi = [&](int k, int j) { return levels.vectorsImag[(k * D + j) * stride + lane]; };
   const int pairCount = collectResonantPairs(levels.values, stride, lane);
 
-  if (levels.deferred != nullptr) {
-    int needed[BatchEigenSolver::kMaxDimension];
-    levels.deferred->computeVectors(lane, needed, levelsOfPairs(pairCount, needed));
-  }
-
   const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
   const double cuY = p_.gy * cosTheta_ * sinPhi_;
   const double cuZ = 0.5 * p_.gz * sinTheta_;

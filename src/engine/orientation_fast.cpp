@@ -163,19 +163,17 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
   for (int b = 0; b < count; ++b) {
     const double field = bracketFields_[b];
     if (!acceptField(field)) continue;
-    if (bracketKept_[b]) {
-      const size_t block = static_cast<size_t>(b) * D_ * D_;
-      addTransitionsAt(field,
-                       {bracketValues_.data() + static_cast<size_t>(b) * D_, bracketVectorsR_.data() + block,
-                        bracketVectorsI_.data() + block, 1, 0},
-                       weight, target);
-    } else {
+    if (!bracketKept_[b]) {
       double fields[L] = {field};
       fillLanes(fields);
       batch_->diagonalizeDeferred(1);
-      addTransitionsAt(field, {values, batch_->vectorsReal(), batch_->vectorsImag(), L, 0, batch_.get()}, weight,
-                       target);
+      keepBracketEigensystem(b, 0);
     }
+    const size_t block = static_cast<size_t>(b) * D_ * D_;
+    addTransitionsAt(field,
+                     {bracketValues_.data() + static_cast<size_t>(b) * D_, bracketVectorsR_.data() + block,
+                      bracketVectorsI_.data() + block, 1, 0},
+                     weight, target);
   }
 }
 

@@ -122,9 +122,6 @@ class ResonanceSolver {
     const double* vectorsImag;
     int stride;
     int lane;
-    // When set, the vectors are built on demand by this solver's
-    // computeVector(), only for the levels of resonant pairs.
-    BatchEigenSolver* deferred = nullptr;
   };
   void recordTransitions(double field, double weight, double* target);
   // Appends field to the resonance fields unless one lies within 0.01 G or
