@@ -2,11 +2,23 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <utility>
 
 #include "plot/pixel.h"
 
 namespace quorra {
+
+namespace {
+// The vertical range of a diagram: its energies with a twentieth of their
+// span as margin.
+std::pair<double, double> energyRange(const LevelDiagram& d) {
+  if (d.energies.empty()) return {0.0, 0.0};
+  const auto [lowest, highest] = std::minmax_element(d.energies.begin(), d.energies.end());
+  const double margin = (*highest - *lowest) / 20;
+  return {*lowest - margin, *highest + margin};
+}
+}  // namespace
 
 LevelPlot::LevelPlot() {
   // The levels start at the left edge: the window shows the whole diagram.
@@ -32,12 +44,7 @@ void LevelPlot::setDiagram(LevelDiagram diagram) {
   fieldRange = viewEnd - viewStart;
   fieldCentre = (viewStart + viewEnd) / 2;
   dataStep = n > 1 ? fieldRange / (n - 1) : 0.0;
-  if (!levels_.empty()) {
-    const auto [lowest, highest] = std::minmax_element(levels_.begin(), levels_.end());
-    const double margin = (*highest - *lowest) / 20;
-    valueBottom = *lowest - margin;
-    valueTop = *highest + margin;
-  }
+  if (!levels_.empty()) std::tie(valueBottom, valueTop) = energyRange(diagram_);
   UpdatePixelScales();
 }
 
@@ -66,10 +73,10 @@ int LevelPlot::DrawTraces(Canvas& dc) {
 }
 
 LevelPlot* OpenLevelPlotWindow(const LevelDiagram& diagram, DataPlot*& slot, PlotWindowHost& host) {
-  LevelPlot model;
-  model.setDiagram(diagram);  // the ranges, as OpenPlotWindow takes them
-  DataPlot* shown = OpenPlotWindow(model.viewStart, model.viewEnd, model.valueBottom, model.valueTop,
-                                   model.pointCount, slot, host, [] { return std::make_unique<LevelPlot>(); });
+  const int n = static_cast<int>(diagram.fields.size());
+  const auto [bottom, top] = energyRange(diagram);
+  DataPlot* shown = OpenPlotWindow(n > 0 ? diagram.fields.front() : 0.0, n > 0 ? diagram.fields.back() : 0.0, bottom,
+                                   top, n, slot, host, [] { return std::make_unique<LevelPlot>(); });
   auto* plot = dynamic_cast<LevelPlot*>(shown);
   if (plot == nullptr) return nullptr;  // the slot held a plot of another kind
   plot->setDiagram(diagram);
