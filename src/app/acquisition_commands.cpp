@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 #include "app/data_commands.h"
 #include "data/atomic_file.h"
@@ -21,6 +23,21 @@ void attachCurves(AcquisitionState& a, const double* red, const double* blue) {
   plot->red = TraceBinding{red, redRange.max, redRange.min};
   plot->blue = TraceBinding{blue, blueRange.max, blueRange.min};
   plot->Invalidate();
+}
+
+// The smallest and largest value over points first … last of the traces
+// whose flag is set; min = max = 0 when none is.
+RangeResult rangeOfTraces(std::initializer_list<std::pair<bool, const double*>> traces, int first, int last) {
+  RangeResult range;
+  bool any = false;
+  for (const auto& [use, values] : traces) {
+    if (!use) continue;
+    const RangeResult r = CEprWindow::RangeMinMax(values, first, last);
+    range.max = any ? std::max(range.max, r.max) : r.max;
+    range.min = any ? std::min(range.min, r.min) : r.min;
+    any = true;
+  }
+  return range;
 }
 
 }  // namespace
@@ -48,16 +65,8 @@ bool ImportFromQuorra(CEprWindow& w, AcquisitionState& a, PlotWindowHost& host) 
   a.fieldEnd = a.fieldStart + w.spin.fieldRange;
   const double step = w.spin.fieldRange / (n - 1);
 
-  RangeResult range;
-  bool first = true;
-  for (const auto& [present, values] :
-       {std::pair{w.flags.redPresent, w.redValues()}, std::pair{w.flags.bluePresent, w.blueValues()}}) {
-    if (!present) continue;
-    const RangeResult r = CEprWindow::RangeMinMax(values, 0, n - 1);
-    range.max = first ? r.max : std::max(range.max, r.max);
-    range.min = first ? r.min : std::min(range.min, r.min);
-    first = false;
-  }
+  const RangeResult range =
+      rangeOfTraces({{w.flags.redPresent, w.redValues()}, {w.flags.bluePresent, w.blueValues()}}, 0, n - 1);
 
   // Both arrays are copied, present or not: Save writes both columns.
   double* axis = a.copies.fieldAxis();
@@ -100,16 +109,8 @@ void FitY(AcquisitionState& a) {
   DataPlot& plot = *a.plot;
   const int first = std::clamp(plot.firstIndex, 0, a.copies.count - 1);
   const int last = std::clamp(plot.lastIndex, first, a.copies.count - 1);
-  RangeResult range;
-  bool any = false;
-  for (const auto& [shown, values] :
-       {std::pair{a.showRed, a.copies.redCopy()}, std::pair{a.showBlue, a.copies.blueCopy()}}) {
-    if (!shown) continue;
-    const RangeResult r = CEprWindow::RangeMinMax(values, first, last);
-    range.max = any ? std::max(range.max, r.max) : r.max;
-    range.min = any ? std::min(range.min, r.min) : r.min;
-    any = true;
-  }
+  const RangeResult range =
+      rangeOfTraces({{a.showRed, a.copies.redCopy()}, {a.showBlue, a.copies.blueCopy()}}, first, last);
   plot.valueBottom = range.min;
   plot.valueTop = range.max;
   plot.UpdatePixelScales();
