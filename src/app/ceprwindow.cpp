@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/experimental_spectrum.h"
 #include "engine/shf_table.h"
 
 namespace quorra {
@@ -115,10 +116,7 @@ bool CEprWindow::InstallExperimentalTrace() {
   flags.histogramReady = false;
   flags.bluePresent = true;
   spin.frequency = spin.experimentalFrequency;
-  if (spin.fieldCentre < 50) {  // a grid centred below 50 is in tesla
-    spin.fieldCentre *= 10000;
-    spin.fieldRange *= 10000;
-  }
+  convertTeslaGridToGauss(spin.fieldCentre, spin.fieldRange);
   spin.fieldStart = spin.fullStart = spin.fieldCentre - spin.fieldRange / 2;
   spin.fieldEnd = spin.fullEnd = spin.fieldCentre + spin.fieldRange / 2;
   spin.fieldStep = spin.fieldRange / (spin.points - 1);

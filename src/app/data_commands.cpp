@@ -5,6 +5,7 @@
 
 #include "data/atomic_file.h"
 #include "data/bruker_reader.h"
+#include "data/file_access.h"
 #include "data/harrow_reader.h"
 #include "data/text_lines.h"
 #include "data/text_spectrum.h"
@@ -161,11 +162,7 @@ LoadReport LoadHarrowPath(CEprWindow& w, const std::string& path) {
 }
 
 LoadReport LoadExperimentalFile(CEprWindow& w, const std::string& path) {
-  const size_t dot = path.find_last_of('.');
-  const size_t slash = path.find_last_of('/');
-  const std::string_view extension =
-      dot == std::string::npos || (slash != std::string::npos && dot < slash) ? std::string_view()
-                                                                               : std::string_view(path).substr(dot + 1);
+  const std::string_view extension = fileExtension(path);
   if (equalsIgnoringCase(extension, "dta") || equalsIgnoringCase(extension, "spc")) return LoadBrukerPath(w, path);
   if (equalsIgnoringCase(extension, "dat")) return LoadHarrowPath(w, path);
   return LoadTextPath(w, path);

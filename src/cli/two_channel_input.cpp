@@ -3,6 +3,7 @@
 #include "cli/cli_support.h"
 #include "cli/console_ui.h"
 #include "data/bruker_reader.h"
+#include "data/file_access.h"
 #include "data/harrow_reader.h"
 #include "data/text_lines.h"
 #include "data/text_spectrum.h"
@@ -10,13 +11,6 @@
 namespace quorra::cli {
 
 namespace {
-
-std::string_view extensionOf(const std::string& path) {
-  const size_t dot = path.find_last_of('.');
-  const size_t slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return std::string_view(path).substr(dot + 1);
-}
 
 int refuse(const std::string& path, const std::vector<ReadMessage>& messages) {
   if (messages.empty()) return fail(kExitUsage, "no spectrum could be loaded from " + path + ".");
@@ -30,10 +24,7 @@ int refuse(const std::string& path, const std::vector<ReadMessage>& messages) {
 // tesla, as the state takes it.
 void fillGrid(const ExperimentalSpectrum& s, TwoChannelSpectrum& out) {
   double centre = s.fieldCentre, range = s.fieldRange;
-  if (centre < 50) {
-    centre *= 10000;
-    range *= 10000;
-  }
+  convertTeslaGridToGauss(centre, range);
   const size_t n = s.values.size();
   out.fields.resize(n);
   for (size_t i = 0; i < n; ++i)
@@ -44,7 +35,7 @@ void fillGrid(const ExperimentalSpectrum& s, TwoChannelSpectrum& out) {
 }  // namespace
 
 bool hasDatExtension(const std::string& path) {
-  return equalsIgnoringCase(extensionOf(path), "dat");
+  return equalsIgnoringCase(fileExtension(path), "dat");
 }
 
 std::string singleLine(std::string text) {
@@ -54,7 +45,7 @@ std::string singleLine(std::string text) {
 }
 
 int readTwoChannels(const std::string& path, TwoChannelSpectrum& out) {
-  const std::string_view extension = extensionOf(path);
+  const std::string_view extension = fileExtension(path);
   if (equalsIgnoringCase(extension, "dat")) {
     HarrowOutcome outcome = ReadHarrowFile(path);
     if (!outcome.ok) return refuse(path, outcome.messages);

@@ -38,6 +38,14 @@ struct ExperimentalSpectrum {
   std::string descriptionPath;  // the description or parameter file that was read
 };
 
+// A grid centred below 50 is in tesla: centre and range become gauss.
+inline void convertTeslaGridToGauss(double& centre, double& range) {
+  if (centre < 50) {
+    centre *= 10000;
+    range *= 10000;
+  }
+}
+
 struct ReadOutcome {
   bool ok = false;
   ExperimentalSpectrum spectrum;

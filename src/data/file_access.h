@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quorra {
 
@@ -21,5 +22,9 @@ bool regularFileSize(const std::string& path, uint64_t& size, std::string& error
 // the extension in any case (the first in name order). When there is none,
 // the path with the given extension, so that the caller reports that one.
 std::string findCompanionFile(const std::string& base, const std::string& extension);
+
+// What follows the last dot of the file name in path, or nothing when the
+// name has no dot. A view into path.
+std::string_view fileExtension(const std::string& path);
 
 }  // namespace quorra
