@@ -63,6 +63,38 @@ void BM_BatchDiagonalize(benchmark::State& state) {
 }
 BENCHMARK(BM_BatchDiagonalize)->ArgsProduct({{8, 16, 30}, {0, 1}})->ArgNames({"n", "vectors"});
 
+// Values only, found by Newton's method from estimates: the exact values
+// moved by range(1)·1e-6 of the matrix scale, as neighbouring fields of an
+// orientation give them; the time is per matrix.
+void BM_BatchValuesFromEstimates(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const double offset = static_cast<double>(state.range(1)) * 1e-6;
+  constexpr int L = BatchEigenSolver::kLanes;
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<double> u(-1, 1);
+  std::vector<double> re(n * n * L), im(n * n * L), estimates(n * L);
+  for (int l = 0; l < L; ++l)
+    for (int r = 0; r < n; ++r)
+      for (int c = r; c < n; ++c) {
+        re[BatchEigenSolver::at(n, r, c, l)] = u(rng);
+        im[BatchEigenSolver::at(n, r, c, l)] = r == c ? 0 : u(rng);
+      }
+  BatchEigenSolver solver(n);
+  std::copy(re.begin(), re.end(), solver.matrixReal());
+  std::copy(im.begin(), im.end(), solver.matrixImag());
+  solver.diagonalize(L, false);
+  for (int k = 0; k < n * L; ++k) estimates[k] = solver.values()[k] + offset * u(rng);
+  for (auto _ : state) {
+    std::copy(re.begin(), re.end(), solver.matrixReal());
+    std::copy(im.begin(), im.end(), solver.matrixImag());
+    std::copy(estimates.begin(), estimates.end(), solver.estimates());
+    benchmark::DoNotOptimize(solver.diagonalize(L, false, true));
+  }
+  state.counters["per_matrix_ns"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BatchValuesFromEstimates)->ArgsProduct({{8, 16, 30}, {1, 1000}})->ArgNames({"n", "offset_ppm"});
+
 SolverParameters nonAxialCopper(int twoI) {
   SolverParameters p;
   p.gx = 2.02;

@@ -25,6 +25,11 @@ struct Workspace {
   // QL got it, the reflector u and β of each Householder step and the phase
   // of each tridiagonal index.
   double *tridiagonalD, *tridiagonalE, *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
+  // Eigenvalue estimates (descending, [j·L + lane]) and the Newton iteration's
+  // state per estimate: the trial value, its last pivot's reciprocal, the
+  // pivot's derivative and the sum of derivative over pivot.
+  const double* estimates;
+  double *sigma, *reciprocal, *derivative, *logDerivative, *squaredE;
 };
 
 // What a call computes besides the values: every eigenvector at once, or
@@ -360,8 +365,105 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
   return failed;
 }
 
+
+// The eigenvalues of every lane's tridiagonal matrix by Newton's method on
+// det(T − σ·I), one iteration per estimate, all estimates and lanes side by
+// side. The determinant's pivots q_i = d_i − σ − e²_{i−1}/q_{i−1} give its
+// logarithmic derivative Σ q_i′/q_i, and the step is σ −= 1/Σ q_i′/q_i: a
+// chain of one division per row, independent between estimates, so the
+// processor overlaps many of them where the QL waits on each rotation.
+//
+// A lane is accepted only when every estimate has converged (a step below
+// 2⁻³⁸ of the norm) and the n results are at least a millionth of the norm
+// apart. A real-rooted polynomial has a root within n·|step| of σ, so n such
+// results are n distinct eigenvalues, that is all of them, and the last step
+// from that close has left each at rounding. A lane that is not accepted
+// (estimates too poor, close or equal eigenvalues) is left for the QL.
+// Returns the mask of accepted lanes; their values are in d, in any order.
+inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, unsigned liveMask) {
+  constexpr int kMaxSteps = 8;
+  const int n = w.n;
+  const double* __restrict d = w.d;
+  const double* __restrict e = w.e;
+  double* __restrict e2 = w.squaredE;
+  double* __restrict sigma = w.sigma;
+  double* __restrict rec = w.reciprocal;
+  double* __restrict der = w.derivative;
+  double* __restrict acc = w.logDerivative;
+  double norm[L], tolerance[L], pivotMin[L];
+  LANES norm[l] = 0.0;
+  for (int i = 0; i < n; ++i) {
+    LANES {
+      const double row = std::fabs(d[i * L + l]) + std::fabs(e[i * L + l]) + (i > 0 ? std::fabs(e[(i - 1) * L + l]) : 0.0);
+      norm[l] = row > norm[l] ? row : norm[l];
+      e2[i * L + l] = e[i * L + l] * e[i * L + l];
+    }
+  }
+  LANES {
+    tolerance[l] = 0x1p-38 * norm[l];
+    pivotMin[l] = 0x1p-60 * norm[l] + 0x1p-1000;
+  }
+  for (int k = 0; k < n * L; ++k) sigma[k] = w.estimates[k];
+  long pending[L];  // −1 while some estimate of the lane has not converged
+  unsigned char converged[BatchEigenSolver::kMaxDimension * L] = {};
+  for (int step = 0; step < kMaxSteps; ++step) {
+    for (int j = 0; j < n; ++j) {
+      LANES {
+        double q = d[l] - sigma[j * L + l];
+        q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
+        const double r = 1.0 / q;
+        rec[j * L + l] = r;
+        der[j * L + l] = -1.0;
+        acc[j * L + l] = -r;
+      }
+    }
+    for (int i = 1; i < n; ++i) {
+      for (int j = 0; j < n; ++j) {
+        LANES {
+          const double rPrev = rec[j * L + l], coupling = e2[(i - 1) * L + l];
+          double q = d[i * L + l] - sigma[j * L + l] - coupling * rPrev;
+          q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
+          const double dq = coupling * der[j * L + l] * rPrev * rPrev - 1.0;
+          const double r = 1.0 / q;
+          rec[j * L + l] = r;
+          der[j * L + l] = dq;
+          acc[j * L + l] += dq * r;
+        }
+      }
+    }
+    LANES pending[l] = 0;
+    for (int j = 0; j < n; ++j) {
+      LANES {
+        const int at = j * L + l;
+        if (!converged[at]) {
+          const double delta = -1.0 / acc[at];
+          sigma[at] += delta;
+          converged[at] = std::fabs(delta) <= tolerance[l];
+          pending[l] |= converged[at] ? 0 : -1L;
+        }
+      }
+    }
+    bool more = false;
+    for (int l = 0; l < L; ++l) more |= ((liveMask >> l) & 1u) && pending[l];
+    if (!more) break;
+  }
+  unsigned accepted = 0;
+  for (int l = 0; l < L; ++l) {
+    if (!((liveMask >> l) & 1u) || pending[l]) continue;
+    bool apart = true;
+    for (int j = 0; j < n && apart; ++j)
+      for (int k = j + 1; k < n; ++k)
+        if (!(std::fabs(sigma[j * L + l] - sigma[k * L + l]) >= 1e-6 * norm[l])) {
+          apart = false;
+          break;
+        }
+    if (apart) accepted |= 1u << l;
+  }
+  return accepted;
+}
+
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) unsigned diagonalizeKernel(
-    const Workspace& w, Vectors mode, unsigned liveMask) {
+    const Workspace& w, Vectors mode, unsigned liveMask, bool fromEstimates) {
   const int n = w.n;
   const bool vectors = mode == Vectors::All;
   if (vectors) {
@@ -432,7 +534,16 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
     }
   }
 
-  const unsigned failed = tridiagonalQL(w, mode, liveMask);
+  // With estimates of the values, Newton's method finds them; the QL takes
+  // the lanes where it does not succeed, and every lane when vectors are
+  // accumulated.
+  unsigned byNewton = 0;
+  if (fromEstimates && mode != Vectors::All) byNewton = newtonValues(w, liveMask);
+  const unsigned failed = tridiagonalQL(w, mode, liveMask & ~byNewton);
+  if (byNewton != 0)
+    for (int i = 0; i < n; ++i)
+      for (int l = 0; l < L; ++l)
+        if ((byNewton >> l) & 1u) w.d[i * L + l] = w.sigma[i * L + l];
 
   // Descending order per lane; among equal values the lower index comes
   // first. The place of value k is the number of values before it in that
@@ -506,6 +617,12 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       phaseI_(ur_.size()),
       tridiagonalD_(ur_.size()),
       tridiagonalE_(ur_.size()),
+      estimates_(ur_.size()),
+      sigma_(ur_.size()),
+      reciprocal_(ur_.size()),
+      derivative_(ur_.size()),
+      logDerivative_(ur_.size()),
+      squaredE_(ur_.size()),
       perm_(ur_.size()),
       fallback_(n),
       denseR_(static_cast<size_t>(n) * n),
@@ -514,7 +631,7 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       denseVectorsI_(denseR_.size()),
       denseValues_(static_cast<size_t>(n)) {}
 
-int BatchEigenSolver::run(int lanes, int mode) {
+int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
   const int n = n_;
   // Unused lanes hold a zero matrix, which converges at once.
   if (lanes < kLanes) {
@@ -544,21 +661,27 @@ int BatchEigenSolver::run(int lanes, int mode) {
                     reflectorI_.data(),
                     beta_.data(),
                     phaseR_.data(),
-                    phaseI_.data()};
+                    phaseI_.data(),
+                    estimates_.data(),
+                    sigma_.data(),
+                    reciprocal_.data(),
+                    derivative_.data(),
+                    logDerivative_.data(),
+                    squaredE_.data()};
   const unsigned live = lanes >= kLanes ? ~0u >> (32 - kLanes) : (1u << lanes) - 1u;
-  const unsigned failed = diagonalizeKernel(w, static_cast<Vectors>(mode), live);
+  const unsigned failed = diagonalizeKernel(w, static_cast<Vectors>(mode), live, fromEstimates);
   const int failures = __builtin_popcount(failed);
   for (int k = 0; k < failures && failureSink_ != nullptr; ++k)
     failureSink_->messageBox("Diagonalization failed", "ERROR", MessageIcon::Stop);
   return failures;
 }
 
-int BatchEigenSolver::diagonalize(int lanes, bool wantVectors) {
-  return run(lanes, static_cast<int>(wantVectors ? Vectors::All : Vectors::None));
+int BatchEigenSolver::diagonalize(int lanes, bool wantVectors, bool fromEstimates) {
+  return run(lanes, static_cast<int>(wantVectors ? Vectors::All : Vectors::None), fromEstimates && !wantVectors);
 }
 
-int BatchEigenSolver::diagonalizeDeferred(int lanes) {
-  return run(lanes, static_cast<int>(Vectors::Deferred));
+int BatchEigenSolver::diagonalizeDeferred(int lanes, bool fromEstimates) {
+  return run(lanes, static_cast<int>(Vectors::Deferred), fromEstimates);
 }
 
 void BatchEigenSolver::computeVectors(int lane, const int* levels, int count) {

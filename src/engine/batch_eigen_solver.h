@@ -42,18 +42,29 @@ class BatchEigenSolver {
     return (static_cast<size_t>(row) * n + col) * kLanes + lane;
   }
 
+  // Estimates of the eigenvalues the caller may give before diagonalising
+  // without vectors: estimate j of lane l (descending) at [j·kLanes + l].
+  double* estimates() { return estimates_.data(); }
+
   // Diagonalises lanes 0 … lanes−1. Eigenvalue j of lane l, descending, is
   // at values()[j·kLanes + l]; with vectors, component k of eigenvector j at
   // vectorsReal()/vectorsImag()[(k·n + j)·kLanes + l]. Returns the number
   // of lanes that did not converge (each is reported to the failure sink as
   // the reference solver reports it).
-  int diagonalize(int lanes, bool wantVectors);
+  //
+  // fromEstimates (without vectors only): the values are found by Newton's
+  // method from estimates(), which takes a few sweeps of independent work
+  // where the QL's rotations wait on one another. A lane whose estimates do
+  // not lead to n well separated values (too far off, or eigenvalues closer
+  // than a millionth of the norm) goes to the QL, so the values are those of
+  // the QL to rounding whatever the estimates.
+  int diagonalize(int lanes, bool wantVectors, bool fromEstimates = false);
 
   // The values as diagonalize(lanes, false) gives them, with the real
   // tridiagonal matrix and what leads back from it to the Hermitian one (the
   // Householder reflectors and the phases) kept, so that computeVectors()
   // can then build just the eigenvectors that are needed.
-  int diagonalizeDeferred(int lanes);
+  int diagonalizeDeferred(int lanes, bool fromEstimates = false);
   // Eigenvectors levels[0 … count − 1] (descending order, distinct) of one
   // lane of the last diagonalizeDeferred() call, into their columns of
   // vectorsReal/Imag: inverse iteration on the tridiagonal matrix with the
@@ -73,7 +84,7 @@ class BatchEigenSolver {
   static const char* instructionSet();
 
  private:
-  int run(int lanes, int mode);
+  int run(int lanes, int mode, bool fromEstimates);
   // Vector y of the tridiagonal matrix of lane to column j of vectorsReal/Imag.
   void backTransform(int lane, int j, const double* yr, const double* yi);
 
@@ -81,6 +92,7 @@ class BatchEigenSolver {
   MessageSink* failureSink_;
   std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
   std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_, tridiagonalD_, tridiagonalE_;
+  std::vector<double> estimates_, sigma_, reciprocal_, derivative_, logDerivative_, squaredE_;
   std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
   HermitianEigenSolver fallback_;  // for values too close for inverse iteration
   std::vector<double> denseR_, denseI_, denseVectorsR_, denseVectorsI_, denseValues_;

@@ -51,6 +51,20 @@ double ResonanceSolver::pairExcessClosestToZero(const double* values, int stride
   return fx;
 }
 
+void ResonanceSolver::estimateLevelsAt(double field, int lane) {
+  // Cubic interpolation through the four rows around the field.
+  const double t = (field - fieldStart_) / (fieldRange_ / kScanSteps);
+  int first = static_cast<int>(std::floor(t)) - 1;
+  first = first < 0 ? 0 : (first > kScanSteps - 3 ? kScanSteps - 3 : first);
+  const double s = t - first;
+  const double w0 = -(s - 1) * (s - 2) * (s - 3) / 6, w1 = s * (s - 2) * (s - 3) / 2;
+  const double w2 = -s * (s - 1) * (s - 3) / 2, w3 = s * (s - 1) * (s - 2) / 6;
+  const double* y = sortedLevels_.data() + static_cast<size_t>(first) * D_;
+  double* estimates = batch_->estimates();
+  for (int j = 0; j < D_; ++j)
+    estimates[j * L + lane] = w0 * y[j] + w1 * y[j + D_] + w2 * y[j + 2 * D_] + w3 * y[j + 3 * D_];
+}
+
 void ResonanceSolver::processOrientationFast(double weight, double* target) {
   // H(B) = H0 + B·M: M once per orientation.
   fieldMatrix(1.0, lx_, ly_, lz_);
@@ -60,17 +74,38 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
     unitI_[k] = Hi_[k];
   }
 
+  // The 101 fields go through the batch as eight runs of consecutive rows,
+  // batch b taking row b of each run. From the third batch on, a lane's
+  // values are extrapolated from the rows before it in its run (from two,
+  // then from three) and Newton's method finds them from there; the first
+  // two batches use the QL.
+  constexpr int kRun = (kScanSteps + L) / L;  // rows per run: 13
   const double step = fieldRange_ / kScanSteps;
   const double* values = batch_->values();
-  for (int k0 = 0; k0 <= kScanSteps; k0 += L) {
-    const int lanes = kScanSteps + 1 - k0 < L ? kScanSteps + 1 - k0 : L;
+  double* estimates = batch_->estimates();
+  double* sorted = sortedLevels_.data();
+  for (int b = 0; b < kRun; ++b) {
+    int lanes = 0;
     double fields[L];
-    for (int l = 0; l < L; ++l) fields[l] = fieldStart_ + (k0 + l) * step;  // lanes beyond are not used
+    for (int l = 0; l < L; ++l) {
+      const int row = b + l * kRun;
+      fields[l] = fieldStart_ + row * step;  // lanes beyond the table are not used
+      if (row <= kScanSteps) lanes = l + 1;
+    }
+    const bool fromEstimates = b >= 2;
+    if (fromEstimates) {
+      for (int l = 0; l < lanes; ++l) {
+        const double* y1 = sorted + static_cast<size_t>(b - 1 + l * kRun) * D;
+        for (int j = 0; j < D; ++j)
+          estimates[j * L + l] = b >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
+      }
+    }
     fillLanes(fields);
-    batch_->diagonalize(lanes, false);
+    batch_->diagonalize(lanes, false, fromEstimates);
     for (int l = 0; l < lanes; ++l)
-      for (int j = 0; j < D; ++j) level(k0 + l, j) = values[j * L + l];
+      for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(b + l * kRun) * D + j] = values[j * L + l];
   }
+  for (size_t k = 0; k < sortedLevels_.size(); ++k) levelTable_[k] = sorted[k];
   followLevels();
 
   int count = 0;
@@ -128,16 +163,20 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
         ++s.steps;
         break;
       }
-      if (s.bracket >= 0) {
-        fields[l] = s.x;
-        evaluate = true;
-      } else {
-        fields[l] = 0.0;  // an idle lane: any valid matrix will do
-      }
+      fields[l] = s.bracket >= 0 ? s.x : 0.0;
+      if (s.bracket >= 0) evaluate = true;
     }
     if (!evaluate) break;
+    // An idle lane repeats a working lane's field, so that it costs the
+    // batch nothing extra.
+    int working = 0;
+    while (lanes[working].bracket < 0) ++working;
+    for (int l = 0; l < L; ++l) {
+      if (lanes[l].bracket < 0) fields[l] = fields[working];
+      estimateLevelsAt(fields[l], l);
+    }
     fillLanes(fields);
-    batch_->diagonalizeDeferred(L);
+    batch_->diagonalizeDeferred(L, true);
     for (int l = 0; l < L; ++l) {
       Lane& s = lanes[l];
       if (s.bracket < 0) continue;
@@ -166,7 +205,8 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
     if (!bracketKept_[b]) {
       double fields[L] = {field};
       fillLanes(fields);
-      batch_->diagonalizeDeferred(1);
+      estimateLevelsAt(field, 0);
+      batch_->diagonalizeDeferred(1, true);
       keepBracketEigensystem(b, 0);
     }
     const size_t block = static_cast<size_t>(b) * D_ * D_;

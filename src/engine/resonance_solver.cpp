@@ -85,6 +85,7 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     bracketVectorsR_.resize(static_cast<size_t>(kBracketChunk) * dd);
     bracketVectorsI_.resize(bracketVectorsR_.size());
     bracketKept_.resize(kBracketChunk);
+    sortedLevels_.resize(static_cast<size_t>(kScanSteps + 1) * D_);
   }
 
   // Nuclear tables, radicands in integers (doubled quantum numbers).

@@ -113,6 +113,9 @@ class ResonanceSolver {
   // batch, B = fields[lane].
   void fillLanes(const double* fields);
   double pairExcessClosestToZero(const double* values, int stride, int lane) const;
+  // Fast path: estimates of the values at field for one lane of the batch,
+  // interpolated in the level table's sorted rows.
+  void estimateLevelsAt(double field, int lane);
 
   // Eigenvalues and vectors as one of the solvers leaves them: value j at
   // values[j·stride + lane], component k of vector j at [(k·D + j)·stride + lane].
@@ -188,6 +191,9 @@ class ResonanceSolver {
   // resonant levels in a D × D block), and whether there is one.
   std::vector<double> bracketValues_, bracketVectorsR_, bracketVectorsI_;
   std::vector<char> bracketKept_;
+  // The level table's rows as diagonalised (descending, before the levels
+  // are followed), where the estimates of the values come from.
+  std::vector<double> sortedLevels_;
   int touchedLow_ = 0, touchedHigh_ = -1;
 };
 

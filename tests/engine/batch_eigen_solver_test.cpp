@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -156,6 +158,54 @@ TEST(BatchEigenSolver, DeferredVectorsOfADegeneratePairSpanItsSpace) {
       EXPECT_NEAR(std::abs(share), 0.0, 1e-12) << a << " against " << k;
     }
   }
+}
+
+// Values found by Newton's method from estimates are the QL's to rounding,
+// whether the estimates are close, far off or in the wrong order, and when
+// eigenvalues are equal (the QL takes such lanes).
+TEST(BatchEigenSolver, ValuesFromEstimatesAreTheQLValuesWhateverTheEstimates) {
+  testing::ScriptedUserInterface ui;
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(-1, 1);
+  double worst = 0;
+  for (int n : {1, 2, 3, 8, 16, 30}) {
+    std::vector<Dense> inputs;
+    for (int l = 0; l < L; ++l) inputs.push_back(randomHermitian(n, rng, l == 2));
+    // Lane 6: eigenvalue 0.25 twice (a repeated diagonal with no couplings);
+    // lane 7: a NaN, which no method can diagonalise.
+    for (int k = 0; k < n * n; ++k) inputs[6].re[k] = inputs[6].im[k] = 0.0;
+    for (int k = 0; k < n; ++k) inputs[6].re[k * n + k] = k < 2 ? 0.25 : 0.5 + k;
+    inputs[7].re[0] = std::nan("");
+    BatchEigenSolver qlSolver(n, &ui), newtonSolver(n, &ui);
+    auto load = [&](BatchEigenSolver& solver) {
+      for (int l = 0; l < L; ++l)
+        for (int r = 0; r < n; ++r)
+          for (int c = r; c < n; ++c) {
+            solver.matrixReal()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].re[r * n + c];
+            solver.matrixImag()[BatchEigenSolver::at(n, r, c, l)] = inputs[l].im[r * n + c];
+          }
+    };
+    load(qlSolver);
+    EXPECT_EQ(qlSolver.diagonalize(L, false), n > 1 ? 1 : 0);
+    for (int kind = 0; kind < 4; ++kind) {
+      for (int j = 0; j < n; ++j)
+        for (int l = 0; l < L; ++l) {
+          const double exact = qlSolver.values()[j * L + l];
+          const double estimate[] = {exact + 1e-5 * u(rng), 0.0, qlSolver.values()[(n - 1 - j) * L + l], 3 * u(rng)};
+          newtonSolver.estimates()[j * L + l] = estimate[kind];
+        }
+      load(newtonSolver);
+      const int failures = kind % 2 ? newtonSolver.diagonalizeDeferred(L, true) : newtonSolver.diagonalize(L, false, true);
+      EXPECT_EQ(failures, n > 1 ? 1 : 0) << n << " " << kind;
+      for (int l = 0; l < 7; ++l)
+        for (int j = 0; j < n; ++j) {
+          const double difference = std::fabs(newtonSolver.values()[j * L + l] - qlSolver.values()[j * L + l]);
+          worst = std::max(worst, difference);
+          EXPECT_LE(difference, 1e-13 * n) << "n " << n << " kind " << kind << " lane " << l << " value " << j;
+        }
+    }
+  }
+  std::printf("values from estimates: worst difference from the QL %.2g\n", worst);
 }
 
 TEST(BatchEigenSolver, DiagonalInputsAndAFailingLane) {
