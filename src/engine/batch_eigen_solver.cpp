@@ -28,6 +28,12 @@ struct Workspace {
   // Eigenvalue estimates (descending, [j·L + lane]) and the Newton iteration's
   // state per estimate: the trial value, its last pivot's reciprocal, the
   // pivot's derivative and the sum of derivative over pivot.
+  // Band reduction: the bandwidth (0: dense, Householder), the rotations'
+  // planes in order and, per rotation, c and s of each lane (deferred only).
+  int bandwidth;
+  const int* rotationPlanes;
+  int rotationCount;
+  double *rotationCR, *rotationCI, *rotationSR, *rotationSI;
   const double* estimates;
   double *sigma, *reciprocal, *derivative, *logDerivative, *squaredE;
 };
@@ -206,6 +212,95 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, Vecto
             qi[kc + l] -= ti[l] * ur[c * L + l] - tr[l] * ui[c * L + l];
           }
         }
+      }
+    }
+  }
+}
+
+
+// One rotation of the band reduction: the unitary G of the plane (p, p+1)
+// that annihilates a(row, p+1) against a(row, p), applied as A := Gᴴ·A·G to
+// the entries of the band and its one bulge. With c = x/ρ and s = y/ρ,
+// x = a(row, p), y = a(row, p+1), ρ = √(|x|² + |y|²), the 2 × 2 block of G
+// is [[c̄, −s], [s̄, c]]: a(row, p) becomes ρ and a(row, p+1) zero. Row p
+// gains an element at column p + 1 + b, the bulge the next rotation removes.
+inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int row, int p, int rotation,
+                                                        bool keep) {
+  const int n = w.n, b = w.bandwidth;
+  double* __restrict ar = w.ar;
+  double* __restrict ai = w.ai;
+  auto A = [n](int r, int c) { return (r * n + c) * L; };
+  const int last = p + 1 + b < n ? p + 1 + b : n - 1;
+  for (int h = 0; h < H; ++h) {
+    const int o = 4 * h;
+    const V4 xr = load4(ar + A(row, p) + o), xi = load4(ai + A(row, p) + o);
+    const V4 yr = load4(ar + A(row, p + 1) + o), yi = load4(ai + A(row, p + 1) + o);
+    const V4 rho = sqrt4(xr * xr + xi * xi + yr * yr + yi * yi);
+    const M4 zero = rho == 0.0;
+    const V4 inv = 1.0 / select4(zero, V4{} + 1.0, rho);
+    const V4 cr = select4(zero, V4{} + 1.0, xr * inv), ci = xi * inv;
+    const V4 sr = yr * inv, si = yi * inv;
+    if (keep) {
+      store4(w.rotationCR + rotation * L + o, cr);
+      store4(w.rotationCI + rotation * L + o, ci);
+      store4(w.rotationSR + rotation * L + o, sr);
+      store4(w.rotationSI + rotation * L + o, si);
+    }
+    store4(ar + A(row, p) + o, rho);
+    store4(ai + A(row, p) + o, V4{});
+    store4(ar + A(row, p + 1) + o, V4{});
+    store4(ai + A(row, p + 1) + o, V4{});
+    // Columns p and p+1 of the rows between: (u, v) := (u·c̄ + v·s̄, −u·s + v·c).
+    for (int r = row + 1; r < p; ++r) {
+      double *upr = ar + A(r, p) + o, *upi = ai + A(r, p) + o;
+      double *vpr = ar + A(r, p + 1) + o, *vpi = ai + A(r, p + 1) + o;
+      const V4 ur = load4(upr), ui = load4(upi), vr = load4(vpr), vi = load4(vpi);
+      store4(upr, ur * cr + ui * ci + vr * sr + vi * si);
+      store4(upi, ui * cr - ur * ci + vi * sr - vr * si);
+      store4(vpr, vr * cr - vi * ci - ur * sr + ui * si);
+      store4(vpi, vi * cr + vr * ci - ui * sr - ur * si);
+    }
+    // The 2 × 2 block [[α, β], [β̄, γ]] := Gᴴ·block·G.
+    const V4 alpha = load4(ar + A(p, p) + o), gamma = load4(ar + A(p + 1, p + 1) + o);
+    const V4 br = load4(ar + A(p, p + 1) + o), bi = load4(ai + A(p, p + 1) + o);
+    // T = block·G: T00 = α·c̄ + β·s̄, T01 = −α·s + β·c, T10 = β̄·c̄ + γ·s̄, T11 = −β̄·s + γ·c.
+    const V4 t00r = alpha * cr + br * sr + bi * si, t00i = -alpha * ci + bi * sr - br * si;
+    const V4 t01r = -alpha * sr + br * cr - bi * ci, t01i = -alpha * si + br * ci + bi * cr;
+    const V4 t10r = br * cr - bi * ci + gamma * sr, t10i = -br * ci - bi * cr - gamma * si;
+    const V4 t11r = -br * sr - bi * si + gamma * cr, t11i = -br * si + bi * sr + gamma * ci;
+    // Gᴴ·T: row 0 is (c, s), row 1 is (−s̄, c̄).
+    store4(ar + A(p, p) + o, cr * t00r - ci * t00i + sr * t10r - si * t10i);
+    store4(ar + A(p, p + 1) + o, cr * t01r - ci * t01i + sr * t11r - si * t11i);
+    store4(ai + A(p, p + 1) + o, cr * t01i + ci * t01r + sr * t11i + si * t11r);
+    store4(ar + A(p + 1, p + 1) + o, -sr * t01r - si * t01i + cr * t11r + ci * t11i);
+    // Rows p and p+1 to the right: (u, v) := (c·u + s·v, −s̄·u + c̄·v).
+    for (int c = p + 2; c <= last; ++c) {
+      double *upr = ar + A(p, c) + o, *upi = ai + A(p, c) + o;
+      double *vpr = ar + A(p + 1, c) + o, *vpi = ai + A(p + 1, c) + o;
+      const V4 ur = load4(upr), ui = load4(upi), vr = load4(vpr), vi = load4(vpi);
+      store4(upr, cr * ur - ci * ui + sr * vr - si * vi);
+      store4(upi, cr * ui + ci * ur + sr * vi + si * vr);
+      store4(vpr, -sr * ur - si * ui + cr * vr + ci * vi);
+      store4(vpi, -sr * ui + si * ur + cr * vi - ci * vr);
+    }
+  }
+}
+
+// The rotations that reduce a banded matrix (nothing beyond b
+// super-diagonals) to tridiagonal form, in order: the elements of row j
+// beyond the first super-diagonal are annihilated from the outside in, and
+// each bulge a rotation leaves b + 1 out is chased down the band. O(n²·b)
+// work instead of the Householder reduction's O(n³).
+template <typename OnRotation>
+inline __attribute__((always_inline)) void forEachBandRotation(int n, int b, OnRotation&& onRotation) {
+  for (int j = 0; j + 2 < n; ++j) {
+    for (int k = (b < n - 1 - j ? b : n - 1 - j); k >= 2; --k) {
+      int row = j, p = j + k - 1;
+      onRotation(row, p);
+      while (p + b + 1 < n) {
+        row = p;
+        p += b;
+        onRotation(row, p);
       }
     }
   }
@@ -470,7 +565,15 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
     for (int k = 0; k < n * n * L; ++k) w.qr[k] = w.qi[k] = 0.0;
     for (int k = 0; k < n; ++k) LANES w.qr[(k * n + k) * L + l] = 1.0;
   }
-  householder(w, mode);
+  if (w.bandwidth > 0 && mode != Vectors::All) {
+    int rotation = 0;
+    // (Inlined, so that it is compiled for this clone's instruction set.)
+    forEachBandRotation(n, w.bandwidth, [&](int row, int p) __attribute__((always_inline)) {
+      bandRotation(w, row, p, rotation++, mode == Vectors::Deferred);
+    });
+  } else {
+    householder(w, mode);
+  }
 
   // Tridiagonal matrix: the diagonal, and the moduli of the super-diagonal.
   for (int i = 0; i < n; ++i) {
@@ -662,6 +765,13 @@ int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
                     beta_.data(),
                     phaseR_.data(),
                     phaseI_.data(),
+                    bandwidth_,
+                    rotationPlanes_.data(),
+                    static_cast<int>(rotationPlanes_.size()),
+                    rotationCR_.data(),
+                    rotationCI_.data(),
+                    rotationSR_.data(),
+                    rotationSI_.data(),
                     estimates_.data(),
                     sigma_.data(),
                     reciprocal_.data(),
@@ -674,6 +784,17 @@ int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
   for (int k = 0; k < failures && failureSink_ != nullptr; ++k)
     failureSink_->messageBox("Diagonalization failed", "ERROR", MessageIcon::Stop);
   return failures;
+}
+
+void BatchEigenSolver::setBandwidth(int b) {
+  bandwidth_ = b;
+  rotationPlanes_.clear();
+  if (b > 0) forEachBandRotation(n_, b, [this](int, int p) { rotationPlanes_.push_back(p); });
+  const size_t size = rotationPlanes_.size() * kLanes;
+  rotationCR_.assign(size, 0.0);
+  rotationCI_.assign(size, 0.0);
+  rotationSR_.assign(size, 0.0);
+  rotationSI_.assign(size, 0.0);
 }
 
 int BatchEigenSolver::diagonalize(int lanes, bool wantVectors, bool fromEstimates) {
@@ -786,27 +907,41 @@ void BatchEigenSolver::computeVectors(int lane, const int* levels, int count) {
 void BatchEigenSolver::backTransform(int lane, int j, const double* yr, const double* yi) {
   const int n = n_;
   auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
-  // The phases, then the Householder reflectors I − β·u·uᴴ, last step first.
+  // The phases, then the band reduction's rotations or the Householder
+  // reflectors I − β·u·uᴴ, last first.
   double xr[kMaxDimension], xi[kMaxDimension];
   for (int k = 0; k < n; ++k) {
     xr[k] = phaseR_[at(k)] * yr[k] - phaseI_[at(k)] * yi[k];
     xi[k] = phaseR_[at(k)] * yi[k] + phaseI_[at(k)] * yr[k];
   }
-  for (int i = n - 3; i >= 0; --i) {
-    const double beta = beta_[at(i)];
-    if (beta == 0.0) continue;
-    const double* uR = reflectorR_.data() + (static_cast<size_t>(lane) * n + i) * n;
-    const double* uI = reflectorI_.data() + (static_cast<size_t>(lane) * n + i) * n;
-    double dotR = 0, dotI = 0;  // uᴴ·x
-    for (int k = i + 1; k < n; ++k) {
-      dotR += uR[k] * xr[k] + uI[k] * xi[k];
-      dotI += uR[k] * xi[k] - uI[k] * xr[k];
+  if (bandwidth_ > 0) {
+    // The rotations, last first: (x_p, x_p+1) := (c̄·x_p − s·x_p+1, s̄·x_p + c·x_p+1).
+    for (int t = static_cast<int>(rotationPlanes_.size()) - 1; t >= 0; --t) {
+      const int p = rotationPlanes_[t];
+      const double cr = rotationCR_[at(t)], ci = rotationCI_[at(t)], sr = rotationSR_[at(t)], si = rotationSI_[at(t)];
+      const double ur = xr[p], ui = xi[p], vr = xr[p + 1], vi = xi[p + 1];
+      xr[p] = cr * ur + ci * ui - sr * vr + si * vi;
+      xi[p] = cr * ui - ci * ur - sr * vi - si * vr;
+      xr[p + 1] = sr * ur + si * ui + cr * vr - ci * vi;
+      xi[p + 1] = sr * ui - si * ur + cr * vi + ci * vr;
     }
-    dotR *= beta;
-    dotI *= beta;
-    for (int k = i + 1; k < n; ++k) {
-      xr[k] -= uR[k] * dotR - uI[k] * dotI;
-      xi[k] -= uR[k] * dotI + uI[k] * dotR;
+  } else {
+    for (int i = n - 3; i >= 0; --i) {
+      const double beta = beta_[at(i)];
+      if (beta == 0.0) continue;
+      const double* uR = reflectorR_.data() + (static_cast<size_t>(lane) * n + i) * n;
+      const double* uI = reflectorI_.data() + (static_cast<size_t>(lane) * n + i) * n;
+      double dotR = 0, dotI = 0;  // uᴴ·x
+      for (int k = i + 1; k < n; ++k) {
+        dotR += uR[k] * xr[k] + uI[k] * xi[k];
+        dotI += uR[k] * xi[k] - uI[k] * xr[k];
+      }
+      dotR *= beta;
+      dotI *= beta;
+      for (int k = i + 1; k < n; ++k) {
+        xr[k] -= uR[k] * dotR - uI[k] * dotI;
+        xi[k] -= uR[k] * dotI + uI[k] * dotR;
+      }
     }
   }
   for (int k = 0; k < n; ++k) {

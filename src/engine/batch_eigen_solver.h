@@ -34,6 +34,12 @@ class BatchEigenSolver {
 
   int dimension() const { return n_; }
 
+  // Declares that every matrix given from now on is banded: nothing beyond
+  // b super-diagonals (zero there). Values and deferred vectors are then
+  // found by reducing the band with rotations, O(n²·b) instead of O(n³);
+  // 0 (the default) means dense. Allocates; call it before the work.
+  void setBandwidth(int b);
+
   // Input: element (r, c) with r ≤ c of lane l at [(r·n + c)·kLanes + l];
   // the lower triangle is not read. Destroyed by diagonalize().
   double* matrixReal() { return ar_.data(); }
@@ -92,6 +98,9 @@ class BatchEigenSolver {
   MessageSink* failureSink_;
   std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
   std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_, tridiagonalD_, tridiagonalE_;
+  int bandwidth_ = 0;
+  std::vector<int> rotationPlanes_;  // the band reduction's planes (p, p+1), in order
+  std::vector<double> rotationCR_, rotationCI_, rotationSR_, rotationSI_;  // [rotation·kLanes + lane]
   std::vector<double> estimates_, sigma_, reciprocal_, derivative_, logDerivative_, squaredE_;
   std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
   HermitianEigenSolver fallback_;  // for values too close for inverse iteration

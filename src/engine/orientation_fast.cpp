@@ -23,17 +23,22 @@ constexpr int L = BatchEigenSolver::kLanes;
 }
 
 void ResonanceSolver::fillLanes(const double* fields) {
+  // Element (r, c) of the upper triangle goes to its place in the banded
+  // order, conjugated when that place is below the diagonal.
   const int D = D_;
   double* ar = batch_->matrixReal();
   double* ai = batch_->matrixImag();
   for (int r = 0; r < D; ++r) {
     for (int c = r; c < D; ++c) {
       const double h0 = H0_[r * D + c], mr = unitR_[r * D + c], mi = unitI_[r * D + c];
-      double* outR = ar + BatchEigenSolver::at(D, r, c, 0);
-      double* outI = ai + BatchEigenSolver::at(D, r, c, 0);
+      const int br = bandIndex_[r], bc = bandIndex_[c];
+      const bool below = br > bc;
+      const double sign = below ? -1.0 : 1.0;
+      double* outR = ar + (below ? BatchEigenSolver::at(D, bc, br, 0) : BatchEigenSolver::at(D, br, bc, 0));
+      double* outI = ai + (below ? BatchEigenSolver::at(D, bc, br, 0) : BatchEigenSolver::at(D, br, bc, 0));
       for (int l = 0; l < L; ++l) {
         outR[l] = h0 + fields[l] * mr;
-        outI[l] = fields[l] * mi;
+        outI[l] = sign * fields[l] * mi;
       }
     }
   }
@@ -230,7 +235,7 @@ void ResonanceSolver::keepBracketEigensystem(int b, int lane) {
   for (int t = 0; t < count; ++t) {
     const int j = needed[t];
     for (int k = 0; k < D; ++k) {
-      const size_t at = BatchEigenSolver::at(D, k, j, lane);
+      const size_t at = BatchEigenSolver::at(D, bandIndex_[k], j, lane);
       keptR[k * D + j] = batch_->vectorsReal()[at];
       keptI[k * D + j] = batch_->vectorsImag()[at];
     }

@@ -77,6 +77,16 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
   pairQ_.assign(kMaxTransitions, 0);
   if (p_.engine == Engine::Fast) {
     batch_ = std::make_unique<BatchEigenSolver>(D_, failureSink);
+    // Ordered |m_I, +½⟩, |m_I, −½⟩ by descending m_I, the Hamiltonian is
+    // banded: the Zeeman and hyperfine terms change m_I by at most 1 (up to
+    // three places apart), the quadrupole term Q by 2 (four places).
+    bandIndex_.resize(D_);
+    for (int k = 0; k < NI_; ++k) {
+      bandIndex_[k] = 2 * k;
+      bandIndex_[NI_ + k] = 2 * k + 1;
+    }
+    const int bandwidth = p_.Q != 0.0 && NI_ >= 3 ? 4 : 3;
+    batch_->setBandwidth(bandwidth < D_ - 1 ? bandwidth : D_ - 1);
     unitR_.assign(dd, 0.0);
     unitI_.assign(dd, 0.0);
     brackets_.resize(kBracketChunk);

@@ -183,6 +183,7 @@ class ResonanceSolver {
 
   // Fast path state, allocated at construction when the fast engine is chosen.
   std::unique_ptr<BatchEigenSolver> batch_;
+  std::vector<int> bandIndex_;  // place of each basis state in the batch's banded order
   std::vector<double> unitR_, unitI_;  // field-dependent part per gauss, upper triangle
   std::vector<Bracket> brackets_;
   std::vector<double> bracketFields_;
