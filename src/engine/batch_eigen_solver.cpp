@@ -6,12 +6,8 @@
 
 namespace quorra {
 
-namespace {
-
-constexpr int L = BatchEigenSolver::kLanes;
-constexpr int H = L / 4;  // four-lane vectors per batch
-
-struct Workspace {
+// What the kernels work on: the solver's arrays.
+struct BatchWorkspace {
   int n;
   double *ar, *ai;  // matrix, upper triangle, lane-innermost
   double *qr, *qi;  // accumulated unitary transformation (all vectors only)
@@ -37,6 +33,14 @@ struct Workspace {
   const double* estimates;
   double *sigma, *reciprocal, *derivative, *logDerivative, *squaredE;
 };
+
+namespace {
+
+using Workspace = BatchWorkspace;
+
+constexpr int L = BatchEigenSolver::kLanes;
+constexpr int H = L / 4;  // four-lane vectors per batch
+
 
 // What a call computes besides the values: every eigenvector at once, or
 // what is needed to build chosen ones afterwards.
@@ -694,6 +698,102 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   return failed;
 }
 
+// Inverse iteration for one value per lane, lambda[l], on the kept
+// tridiagonal matrices: T − λ·I = P·L·U with partial pivoting (tiny[l]
+// stands in for a zero pivot), two solves from a fixed start, each
+// normalised. After a band reduction the vector is taken back through the
+// phases and the rotations, last first, into (xr, xi)[k·L + l]; otherwise
+// (xr, xi) is the tridiagonal matrix's vector.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void inverseIterationKernel(
+    const Workspace& w, const double* lambda, const double* tiny, double* __restrict xr, double* __restrict xi) {
+  constexpr int kMax = BatchEigenSolver::kMaxDimension;
+  const int n = w.n;
+  const double* __restrict d = w.tridiagonalD;
+  const double* __restrict e = w.tridiagonalE;
+  // U has the pivot, the first and the second super-diagonal per row; the
+  // multipliers and interchanges are applied to each right-hand side.
+  double pivot[kMax * L], upper1[kMax * L], upper2[kMax * L], multiplier[kMax * L];
+  long swapped[kMax * L];
+  double pd[L], pu[L];
+  LANES {
+    pd[l] = d[l] - lambda[l];
+    pu[l] = n > 1 ? e[l] : 0.0;
+  }
+  for (int i = 0; i + 1 < n; ++i) {
+    LANES {
+      const double sub = e[i * L + l], nd = d[(i + 1) * L + l] - lambda[l], nu = i + 2 < n ? e[(i + 1) * L + l] : 0.0;
+      const long swap = std::fabs(pd[l]) < std::fabs(sub) ? 1 : 0;
+      const double kept = pd[l] == 0.0 ? tiny[l] : pd[l];  // without interchange, pd = 0 means sub = 0
+      const double m = (swap ? pd[l] : sub) / (swap ? sub : kept);
+      multiplier[i * L + l] = m;
+      swapped[i * L + l] = swap;
+      pivot[i * L + l] = swap ? sub : kept;
+      upper1[i * L + l] = swap ? nd : pu[l];
+      upper2[i * L + l] = swap ? nu : 0.0;
+      const double nextPd = swap ? pu[l] - m * nd : nd - m * pu[l];
+      pu[l] = swap ? -m * nu : nu;
+      pd[l] = nextPd;
+    }
+  }
+  LANES pivot[(n - 1) * L + l] = pd[l] != 0.0 ? pd[l] : tiny[l];
+
+  // From a fixed start without symmetry, each solve multiplies the
+  // eigenvector's share by about 1/ε against its neighbours' gap; two steps
+  // reach it to rounding.
+  double y[kMax * L];
+  for (int k = 0; k < n; ++k) {
+    const double start = 1.0 + 0.618033988749895 * k - static_cast<int>(0.618033988749895 * k);
+    LANES y[k * L + l] = start;
+  }
+  for (int step = 0; step < 2; ++step) {
+    for (int i = 0; i + 1 < n; ++i) {
+      LANES {
+        const double a = y[i * L + l], b = y[(i + 1) * L + l], m = multiplier[i * L + l];
+        const long swap = swapped[i * L + l];
+        y[i * L + l] = swap ? b : a;
+        y[(i + 1) * L + l] = swap ? a - m * b : b - m * a;
+      }
+    }
+    double length[L] = {};
+    for (int i = n - 1; i >= 0; --i) {
+      LANES {
+        double sum = y[i * L + l];
+        if (i + 1 < n) sum -= upper1[i * L + l] * y[(i + 1) * L + l];
+        if (i + 2 < n) sum -= upper2[i * L + l] * y[(i + 2) * L + l];
+        y[i * L + l] = sum / pivot[i * L + l];
+        length[l] += y[i * L + l] * y[i * L + l];
+      }
+    }
+    LANES length[l] = 1.0 / std::sqrt(length[l]);
+    for (int k = 0; k < n; ++k) LANES y[k * L + l] *= length[l];
+  }
+
+  if (w.bandwidth == 0) {
+    for (int k = 0; k < n; ++k) LANES {
+        xr[k * L + l] = y[k * L + l];
+        xi[k * L + l] = 0.0;
+      }
+    return;
+  }
+  for (int k = 0; k < n; ++k) LANES {
+      xr[k * L + l] = w.phaseR[k * L + l] * y[k * L + l];
+      xi[k * L + l] = w.phaseI[k * L + l] * y[k * L + l];
+    }
+  // The rotations, last first: (x_p, x_p+1) := (c̄·x_p − s·x_p+1, s̄·x_p + c·x_p+1).
+  for (int t = w.rotationCount - 1; t >= 0; --t) {
+    const int p = w.rotationPlanes[t];
+    LANES {
+      const double cr = w.rotationCR[t * L + l], ci = w.rotationCI[t * L + l];
+      const double sr = w.rotationSR[t * L + l], si = w.rotationSI[t * L + l];
+      const double ur = xr[p * L + l], ui = xi[p * L + l], vr = xr[(p + 1) * L + l], vi = xi[(p + 1) * L + l];
+      xr[p * L + l] = cr * ur + ci * ui - sr * vr + si * vi;
+      xi[p * L + l] = cr * ui - ci * ur - sr * vi - si * vr;
+      xr[(p + 1) * L + l] = sr * ur + si * ui + cr * vr - ci * vi;
+      xi[(p + 1) * L + l] = sr * ui - si * ur + cr * vi + ci * vr;
+    }
+  }
+}
+
 }  // namespace
 
 BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
@@ -734,15 +834,8 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       denseVectorsI_(denseR_.size()),
       denseValues_(static_cast<size_t>(n)) {}
 
-int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
-  const int n = n_;
-  // Unused lanes hold a zero matrix, which converges at once.
-  if (lanes < kLanes) {
-    for (int r = 0; r < n; ++r)
-      for (int c = r; c < n; ++c)
-        for (int l = lanes; l < kLanes; ++l) ar_[BatchEigenSolver::at(n, r, c, l)] = ai_[BatchEigenSolver::at(n, r, c, l)] = 0.0;
-  }
-  const Workspace w{n,
+BatchWorkspace BatchEigenSolver::workspace() {
+  return BatchWorkspace{n_,
                     ar_.data(),
                     ai_.data(),
                     qr_.data(),
@@ -778,6 +871,17 @@ int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
                     derivative_.data(),
                     logDerivative_.data(),
                     squaredE_.data()};
+}
+
+int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
+  const int n = n_;
+  // Unused lanes hold a zero matrix, which converges at once.
+  if (lanes < kLanes) {
+    for (int r = 0; r < n; ++r)
+      for (int c = r; c < n; ++c)
+        for (int l = lanes; l < kLanes; ++l) ar_[BatchEigenSolver::at(n, r, c, l)] = ai_[BatchEigenSolver::at(n, r, c, l)] = 0.0;
+  }
+  const Workspace w = workspace();
   const unsigned live = lanes >= kLanes ? ~0u >> (32 - kLanes) : (1u << lanes) - 1u;
   const unsigned failed = diagonalizeKernel(w, static_cast<Vectors>(mode), live, fromEstimates);
   const int failures = __builtin_popcount(failed);
@@ -806,101 +910,94 @@ int BatchEigenSolver::diagonalizeDeferred(int lanes, bool fromEstimates) {
 }
 
 void BatchEigenSolver::computeVectors(int lane, const int* levels, int count) {
+  int counts[kLanes] = {};
+  int laneLevels[kLanes * kMaxDimension];
+  counts[lane] = count;
+  for (int t = 0; t < count; ++t) laneLevels[lane * kMaxDimension + t] = levels[t];
+  computeVectors(counts, laneLevels);
+}
+
+void BatchEigenSolver::computeVectors(const int* counts, const int* levels) {
+  const int n = n_;
+  // Per lane: the norm of the tridiagonal matrix (largest row sum), and the
+  // levels left to inverse iteration.
+  double tiny[kLanes], lambda[kLanes];
+  for (int lane = 0; lane < kLanes; ++lane) tiny[lane] = 1.0;
+  int remaining[kLanes] = {};
+  int rounds = 0;
+  for (int lane = 0; lane < kLanes; ++lane) {
+    if (counts[lane] == 0) continue;
+    auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
+    const double* d = tridiagonalD_.data();
+    const double* e = tridiagonalE_.data();
+    double norm = 0.0;
+    for (int i = 0; i < n; ++i) {
+      const double row = std::fabs(d[at(i)]) + (i + 1 < n ? std::fabs(e[at(i)]) : 0.0) +
+                         (i > 0 ? std::fabs(e[at(i - 1)]) : 0.0);
+      norm = row > norm ? row : norm;
+    }
+    tiny[lane] = norm > 0.0 ? 0x1p-52 * norm : 0x1p-1022;
+    // Inverse iteration gives a vector to about ε·‖T‖/gap; a value closer
+    // than a millionth of the norm to another (a degenerate set, above all)
+    // is left to the reference solver on the tridiagonal matrix, which keeps
+    // the vectors of a degenerate set orthogonal.
+    const int* own = levels + lane * kMaxDimension;
+    bool separated = true;
+    for (int t = 0; t < counts[lane] && separated; ++t)
+      for (int k = 0; k < n; ++k)
+        if (k != own[t] && std::fabs(values_[at(k)] - values_[at(own[t])]) < 1e-6 * norm) separated = false;
+    if (!separated) {
+      vectorsFromDenseSolver(lane, own, counts[lane]);
+      continue;
+    }
+    remaining[lane] = counts[lane];
+    rounds = remaining[lane] > rounds ? remaining[lane] : rounds;
+  }
+
+  // Round t builds the t-th level of every lane that has one.
+  const BatchWorkspace w = workspace();
+  double xr[kMaxDimension * kLanes], xi[kMaxDimension * kLanes];
+  for (int t = 0; t < rounds; ++t) {
+    for (int lane = 0; lane < kLanes; ++lane)
+      lambda[lane] = t < remaining[lane] ? values_[levels[lane * kMaxDimension + t] * kLanes + lane] : 0.0;
+    inverseIterationKernel(w, lambda, tiny, xr, xi);
+    for (int lane = 0; lane < kLanes; ++lane) {
+      if (t >= remaining[lane]) continue;
+      const int j = levels[lane * kMaxDimension + t];
+      if (bandwidth_ > 0) {
+        for (int k = 0; k < n; ++k) {
+          vr_[(static_cast<size_t>(k) * n + j) * kLanes + lane] = xr[k * kLanes + lane];
+          vi_[(static_cast<size_t>(k) * n + j) * kLanes + lane] = xi[k * kLanes + lane];
+        }
+      } else {
+        double yr[kMaxDimension], yi[kMaxDimension] = {};
+        for (int k = 0; k < n; ++k) yr[k] = xr[k * kLanes + lane];
+        backTransform(lane, j, yr, yi);
+      }
+    }
+  }
+}
+
+void BatchEigenSolver::vectorsFromDenseSolver(int lane, const int* levels, int count) {
   const int n = n_;
   auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
   const double* d = tridiagonalD_.data();
   const double* e = tridiagonalE_.data();
-  double norm = 0.0;  // of the tridiagonal matrix, largest row sum
-  for (int i = 0; i < n; ++i) {
-    const double row = std::fabs(d[at(i)]) + (i + 1 < n ? std::fabs(e[at(i)]) : 0.0) +
-                       (i > 0 ? std::fabs(e[at(i - 1)]) : 0.0);
-    norm = row > norm ? row : norm;
-  }
-
-  // Inverse iteration gives a vector to about ε·‖T‖/gap; a value closer than
-  // a millionth of the norm to another (a degenerate set, above all) is left
-  // to the reference solver on the tridiagonal matrix, which keeps the
-  // vectors of a degenerate set orthogonal.
-  bool separated = true;
-  for (int t = 0; t < count && separated; ++t)
-    for (int k = 0; k < n; ++k)
-      if (k != levels[t] && std::fabs(values_[at(k)] - values_[at(levels[t])]) < 1e-6 * norm) separated = false;
-  if (!separated) {
-    double* tr = denseR_.data();
-    double* ti = denseI_.data();
-    for (int r = 0; r < n; ++r)
-      for (int c = 0; c < n; ++c) {
-        tr[r * n + c] = r == c ? d[at(r)] : (c == r + 1 ? e[at(r)] : (r == c + 1 ? e[at(c)] : 0.0));
-        ti[r * n + c] = 0.0;
-      }
-    fallback_.diagonalize(tr, ti, denseValues_.data(), denseVectorsR_.data(), denseVectorsI_.data(), true);
-    for (int t = 0; t < count; ++t) {
-      double yr[kMaxDimension], yi[kMaxDimension];
-      for (int k = 0; k < n; ++k) {
-        yr[k] = denseVectorsR_[k * n + levels[t]];
-        yi[k] = denseVectorsI_[k * n + levels[t]];
-      }
-      backTransform(lane, levels[t], yr, yi);
+  double* tr = denseR_.data();
+  double* ti = denseI_.data();
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) {
+      tr[r * n + c] = r == c ? d[at(r)] : (c == r + 1 ? e[at(r)] : (r == c + 1 ? e[at(c)] : 0.0));
+      ti[r * n + c] = 0.0;
     }
-    return;
-  }
-
-  const double tiny = norm > 0.0 ? 0x1p-52 * norm : 0x1p-1022;  // stands in for a zero pivot
+  fallback_.diagonalize(tr, ti, denseValues_.data(), denseVectorsR_.data(), denseVectorsI_.data(), true);
   for (int t = 0; t < count; ++t) {
-    const double lambda = values_[at(levels[t])];
-    // T − λ·I = P·L·U with partial pivoting: U has the pivot, the first and
-    // the second super-diagonal per row; the multipliers and interchanges
-    // are applied to each right-hand side.
-    double pivot[kMaxDimension], upper1[kMaxDimension], upper2[kMaxDimension], multiplier[kMaxDimension];
-    bool swapped[kMaxDimension];
-    double pd = d[at(0)] - lambda, pu = n > 1 ? e[at(0)] : 0.0;
-    for (int i = 0; i + 1 < n; ++i) {
-      const double sub = e[at(i)];
-      const double nd = d[at(i + 1)] - lambda, nu = i + 2 < n ? e[at(i + 1)] : 0.0;
-      if (std::fabs(pd) >= std::fabs(sub)) {
-        if (pd == 0.0) pd = tiny;
-        multiplier[i] = sub / pd;
-        swapped[i] = false;
-        pivot[i] = pd, upper1[i] = pu, upper2[i] = 0.0;
-        pd = nd - multiplier[i] * pu;
-        pu = nu;
-      } else {
-        multiplier[i] = pd / sub;
-        swapped[i] = true;
-        pivot[i] = sub, upper1[i] = nd, upper2[i] = nu;
-        pd = pu - multiplier[i] * nd;
-        pu = -multiplier[i] * nu;
-      }
+    double yr[kMaxDimension], yi[kMaxDimension];
+    for (int k = 0; k < n; ++k) {
+      yr[k] = denseVectorsR_[k * n + levels[t]];
+      yi[k] = denseVectorsI_[k * n + levels[t]];
     }
-    pivot[n - 1] = pd != 0.0 ? pd : tiny;
-
-    // From a fixed start without symmetry, each solve multiplies the
-    // eigenvector's share by about 1/ε against its neighbours' gap; two
-    // steps reach it to rounding.
-    double y[kMaxDimension], zero[kMaxDimension] = {};
-    for (int k = 0; k < n; ++k) y[k] = 1.0 + 0.618033988749895 * k - static_cast<int>(0.618033988749895 * k);
-    for (int step = 0; step < 2; ++step) {
-      for (int i = 0; i + 1 < n; ++i) {
-        if (swapped[i]) {
-          const double upperRow = y[i];
-          y[i] = y[i + 1];
-          y[i + 1] = upperRow - multiplier[i] * y[i];
-        } else {
-          y[i + 1] -= multiplier[i] * y[i];
-        }
-      }
-      double length = 0.0;
-      for (int i = n - 1; i >= 0; --i) {
-        double sum = y[i];
-        if (i + 1 < n) sum -= upper1[i] * y[i + 1];
-        if (i + 2 < n) sum -= upper2[i] * y[i + 2];
-        y[i] = sum / pivot[i];
-        length += y[i] * y[i];
-      }
-      length = std::sqrt(length);
-      for (int k = 0; k < n; ++k) y[k] /= length;
-    }
-    backTransform(lane, levels[t], y, zero);
+    backTransform(lane, levels[t], yr, yi);
   }
 }
 

@@ -22,6 +22,7 @@
 namespace quorra {
 
 class MessageSink;
+struct BatchWorkspace;
 
 class BatchEigenSolver {
  public:
@@ -74,13 +75,16 @@ class BatchEigenSolver {
   // Eigenvectors levels[0 … count − 1] (descending order, distinct) of one
   // lane of the last diagonalizeDeferred() call, into their columns of
   // vectorsReal/Imag: inverse iteration on the tridiagonal matrix with the
-  // computed value, then back through the phases and reflectors. When a
-  // value lies within a millionth of the matrix norm of another, where
-  // inverse iteration loses accuracy and a degenerate set needs vectors kept
-  // orthogonal, the tridiagonal matrix goes to the reference solver instead.
-  // Each vector is the diagonalize(lanes, true) one up to a unit factor (in
-  // a degenerate set, a vector of the same space).
+  // computed value, then back through the phases and the reflectors or
+  // rotations. When a value lies within a millionth of the matrix norm of
+  // another, where inverse iteration loses accuracy and a degenerate set
+  // needs vectors kept orthogonal, the tridiagonal matrix goes to the
+  // reference solver instead. Each vector is the diagonalize(lanes, true)
+  // one up to a unit factor (in a degenerate set, a vector of the same space).
   void computeVectors(int lane, const int* levels, int count);
+  // The same for every lane at once, the lanes side by side: lane l's
+  // levels at levels[l·kMaxDimension + t], t < counts[l] (0: none).
+  void computeVectors(const int* counts, const int* levels);
 
   const double* values() const { return values_.data(); }
   const double* vectorsReal() const { return vr_.data(); }
@@ -91,6 +95,9 @@ class BatchEigenSolver {
 
  private:
   int run(int lanes, int mode, bool fromEstimates);
+  BatchWorkspace workspace();
+  // The vectors of one lane by the reference solver on its tridiagonal matrix.
+  void vectorsFromDenseSolver(int lane, const int* levels, int count);
   // Vector y of the tridiagonal matrix of lane to column j of vectorsReal/Imag.
   void backTransform(int lane, int j, const double* yr, const double* yi);
 

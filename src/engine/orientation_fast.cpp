@@ -182,8 +182,10 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
     }
     fillLanes(fields);
     batch_->diagonalizeDeferred(L, true);
+    int ending[L];  // the bracket whose refinement this evaluation ends, per lane
     for (int l = 0; l < L; ++l) {
       Lane& s = lanes[l];
+      ending[l] = -1;
       if (s.bracket < 0) continue;
       s.fx = pairExcessClosestToZero(values, L, l);
       if (s.fx * s.flo >= 0) {
@@ -196,8 +198,9 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
       // When this evaluation ends the refinement, its field is the
       // resonance field and its eigensystem the one the transitions need.
       if (std::fabs(s.fx) < kGapTolerance || s.hi - s.lo < kFieldTolerance || s.steps == kMaxRefinementSteps)
-        keepBracketEigensystem(s.bracket, l);
+        ending[l] = s.bracket;
     }
+    keepBracketEigensystems(ending);
   }
 
   // The fields in the order the scan found them; duplicates are dropped as
@@ -212,7 +215,9 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
       fillLanes(fields);
       estimateLevelsAt(field, 0);
       batch_->diagonalizeDeferred(1, true);
-      keepBracketEigensystem(b, 0);
+      int ending[L] = {b};
+      for (int l = 1; l < L; ++l) ending[l] = -1;
+      keepBracketEigensystems(ending);
     }
     const size_t block = static_cast<size_t>(b) * D_ * D_;
     addTransitionsAt(field,
@@ -222,25 +227,35 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
   }
 }
 
-void ResonanceSolver::keepBracketEigensystem(int b, int lane) {
+void ResonanceSolver::keepBracketEigensystems(const int* brackets) {
+  constexpr int kMax = BatchEigenSolver::kMaxDimension;
   const int D = D_;
   const double* values = batch_->values();
-  double* keptValues = bracketValues_.data() + static_cast<size_t>(b) * D;
-  double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D * D;
-  double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D * D;
-  for (int j = 0; j < D; ++j) keptValues[j] = values[j * L + lane];
-  int needed[BatchEigenSolver::kMaxDimension];
-  const int count = levelsOfPairs(collectResonantPairs(values, L, lane), needed);
-  batch_->computeVectors(lane, needed, count);
-  for (int t = 0; t < count; ++t) {
-    const int j = needed[t];
-    for (int k = 0; k < D; ++k) {
-      const size_t at = BatchEigenSolver::at(D, bandIndex_[k], j, lane);
-      keptR[k * D + j] = batch_->vectorsReal()[at];
-      keptI[k * D + j] = batch_->vectorsImag()[at];
-    }
+  int counts[L] = {};
+  int needed[L * kMax];
+  for (int lane = 0; lane < L; ++lane) {
+    const int b = brackets[lane];
+    if (b < 0) continue;
+    double* keptValues = bracketValues_.data() + static_cast<size_t>(b) * D;
+    for (int j = 0; j < D; ++j) keptValues[j] = values[j * L + lane];
+    counts[lane] = levelsOfPairs(collectResonantPairs(values, L, lane), needed + lane * kMax);
   }
-  bracketKept_[b] = 1;
+  batch_->computeVectors(counts, needed);
+  for (int lane = 0; lane < L; ++lane) {
+    const int b = brackets[lane];
+    if (b < 0) continue;
+    double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D * D;
+    double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D * D;
+    for (int t = 0; t < counts[lane]; ++t) {
+      const int j = needed[lane * kMax + t];
+      for (int k = 0; k < D; ++k) {
+        const size_t at = BatchEigenSolver::at(D, bandIndex_[k], j, lane);
+        keptR[k * D + j] = batch_->vectorsReal()[at];
+        keptI[k * D + j] = batch_->vectorsImag()[at];
+      }
+    }
+    bracketKept_[b] = 1;
+  }
 }
 
 }  // namespace quorra

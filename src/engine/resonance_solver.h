@@ -138,9 +138,10 @@ class ResonanceSolver {
   // The levels of the first pairCount collected pairs, each once, ascending,
   // into levels; their number.
   int levelsOfPairs(int pairCount, int* levels) const;
-  // Fast path: keeps the values of one lane and the eigenvectors of its
-  // resonant levels as the eigensystem of bracket b's refined field.
-  void keepBracketEigensystem(int b, int lane);
+  // Fast path: for each lane l with brackets[l] ≥ 0, keeps the lane's values
+  // and the eigenvectors of its resonant levels as the eigensystem of that
+  // bracket's refined field (the vectors of all lanes built side by side).
+  void keepBracketEigensystems(const int* brackets);
   void followLevels();
   double refineBracket(double lo, double flo, double hi, double fhi);
   void addLine(int index, double amount, double* target);
