@@ -503,60 +503,107 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
     pivotMin[l] = 0x1p-60 * norm[l] + 0x1p-1000;
   }
   for (int k = 0; k < n * L; ++k) sigma[k] = w.estimates[k];
-  long pending[L];  // −1 while some estimate of the lane has not converged
-  unsigned char converged[BatchEigenSolver::kMaxDimension * L] = {};
-  for (int step = 0; step < kMaxSteps; ++step) {
-    for (int j = 0; j < n; ++j) {
-      LANES {
-        double q = d[l] - sigma[j * L + l];
-        q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
-        const double r = 1.0 / q;
-        rec[j * L + l] = r;
-        der[j * L + l] = -1.0;
-        acc[j * L + l] = -r;
-      }
-    }
-    for (int i = 1; i < n; ++i) {
-      for (int j = 0; j < n; ++j) {
+  long converged[BatchEigenSolver::kMaxDimension * L] = {};  // 1 once the estimate has converged
+  long live[L];
+  for (int l = 0; l < L; ++l) live[l] = (liveMask >> l) & 1u;
+
+  // Newton steps for the estimates js[0 … count − 1] of every lane until
+  // each has converged or the steps are spent.
+  auto iterate = [&](const int* js, int count) __attribute__((always_inline)) {
+    for (int step = 0; step < kMaxSteps; ++step) {
+      for (int t = 0; t < count; ++t) {
+        const int j = js[t];
         LANES {
-          const double rPrev = rec[j * L + l], coupling = e2[(i - 1) * L + l];
-          double q = d[i * L + l] - sigma[j * L + l] - coupling * rPrev;
+          double q = d[l] - sigma[j * L + l];
           q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
-          const double dq = coupling * der[j * L + l] * rPrev * rPrev - 1.0;
           const double r = 1.0 / q;
           rec[j * L + l] = r;
-          der[j * L + l] = dq;
-          acc[j * L + l] += dq * r;
+          der[j * L + l] = -1.0;
+          acc[j * L + l] = -r;
         }
       }
-    }
-    LANES pending[l] = 0;
-    for (int j = 0; j < n; ++j) {
-      LANES {
-        const int at = j * L + l;
-        if (!converged[at]) {
-          const double delta = -1.0 / acc[at];
+      for (int i = 1; i < n; ++i) {
+        for (int t = 0; t < count; ++t) {
+          const int j = js[t];
+          LANES {
+            const double rPrev = rec[j * L + l], coupling = e2[(i - 1) * L + l];
+            double q = d[i * L + l] - sigma[j * L + l] - coupling * rPrev;
+            q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
+            const double dq = coupling * der[j * L + l] * rPrev * rPrev - 1.0;
+            const double r = 1.0 / q;
+            rec[j * L + l] = r;
+            der[j * L + l] = dq;
+            acc[j * L + l] += dq * r;
+          }
+        }
+      }
+      long pending = 0;
+      for (int t = 0; t < count; ++t) {
+        const int j = js[t];
+        LANES {
+          const int at = j * L + l;
+          const double delta = converged[at] ? 0.0 : -1.0 / acc[at];
           sigma[at] += delta;
-          converged[at] = std::fabs(delta) <= tolerance[l];
-          pending[l] |= converged[at] ? 0 : -1L;
+          converged[at] |= std::fabs(delta) <= tolerance[l] ? 1 : 0;
+          pending |= (converged[at] ^ 1) & live[l];
         }
       }
+      if (!pending) break;
     }
-    bool more = false;
-    for (int l = 0; l < L; ++l) more |= ((liveMask >> l) & 1u) && pending[l];
-    if (!more) break;
-  }
-  unsigned accepted = 0;
-  for (int l = 0; l < L; ++l) {
-    if (!((liveMask >> l) & 1u) || pending[l]) continue;
-    bool apart = true;
-    for (int j = 0; j < n && apart; ++j)
+  };
+  // A lane is accepted when every estimate has converged and the values
+  // are apart; closePair gets the one pair that is not, if only one is.
+  auto accept = [&](int l, int* closePair) {
+    closePair[0] = -1;
+    int close = 0;
+    for (int j = 0; j < n; ++j) {
+      if (!converged[j * L + l]) {
+        closePair[0] = -1;
+        return false;
+      }
       for (int k = j + 1; k < n; ++k)
         if (!(std::fabs(sigma[j * L + l] - sigma[k * L + l]) >= 1e-6 * norm[l])) {
-          apart = false;
-          break;
+          ++close;
+          closePair[0] = j;
+          closePair[1] = k;
         }
-    if (apart) accepted |= 1u << l;
+    }
+    if (close > 1) closePair[0] = -1;
+    return close == 0;
+  };
+
+  int all[BatchEigenSolver::kMaxDimension];
+  for (int j = 0; j < n; ++j) all[j] = j;
+  iterate(all, n);
+  unsigned accepted = 0;
+  // Two estimates on either side of a crossing may both have gone to one
+  // value; the missing one is the trace less the others, and a few more
+  // steps from there find it.
+  int again[BatchEigenSolver::kMaxDimension];
+  int againCount = 0;
+  for (int l = 0; l < L; ++l) {
+    if (!live[l]) continue;
+    int closePair[2] = {-1, -1};
+    if (accept(l, closePair)) {
+      accepted |= 1u << l;
+      continue;
+    }
+    if (closePair[0] < 0) continue;
+    double missing = 0.0;
+    for (int i = 0; i < n; ++i) missing += d[i * L + l] - (i == closePair[1] ? 0.0 : sigma[i * L + l]);
+    const int j = closePair[1];
+    sigma[j * L + l] = missing;
+    converged[j * L + l] = 0;
+    bool listed = false;
+    for (int t = 0; t < againCount; ++t) listed |= again[t] == j;
+    if (!listed) again[againCount++] = j;
+  }
+  if (againCount > 0) {
+    iterate(again, againCount);
+    for (int l = 0; l < L; ++l) {
+      int closePair[2] = {-1, -1};
+      if (live[l] && !((accepted >> l) & 1u) && accept(l, closePair)) accepted |= 1u << l;
+    }
   }
   return accepted;
 }
