@@ -235,6 +235,9 @@ inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int 
   double* __restrict ai = w.ai;
   auto A = [n](int r, int c) { return (r * n + c) * L; };
   const int last = p + 1 + b < n ? p + 1 + b : n - 1;
+  // Both four-lane halves step by step, so that their square roots and
+  // divisions overlap.
+  V4 cr[H], ci[H], sr[H], si[H];
   for (int h = 0; h < H; ++h) {
     const int o = 4 * h;
     const V4 xr = load4(ar + A(row, p) + o), xi = load4(ai + A(row, p) + o);
@@ -242,51 +245,62 @@ inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int 
     const V4 rho = sqrt4(xr * xr + xi * xi + yr * yr + yi * yi);
     const M4 zero = rho == 0.0;
     const V4 inv = 1.0 / select4(zero, V4{} + 1.0, rho);
-    const V4 cr = select4(zero, V4{} + 1.0, xr * inv), ci = xi * inv;
-    const V4 sr = yr * inv, si = yi * inv;
-    if (keep) {
-      store4(w.rotationCR + rotation * L + o, cr);
-      store4(w.rotationCI + rotation * L + o, ci);
-      store4(w.rotationSR + rotation * L + o, sr);
-      store4(w.rotationSI + rotation * L + o, si);
-    }
+    cr[h] = select4(zero, V4{} + 1.0, xr * inv);
+    ci[h] = xi * inv;
+    sr[h] = yr * inv;
+    si[h] = yi * inv;
     store4(ar + A(row, p) + o, rho);
     store4(ai + A(row, p) + o, V4{});
     store4(ar + A(row, p + 1) + o, V4{});
     store4(ai + A(row, p + 1) + o, V4{});
+  }
+  // Rows p and p+1 to the right, (u, v) := (c·u + s·v, −s̄·u + c̄·v), from
+  // the last column: that and the one before are what the next rotation of
+  // the chase starts from.
+  for (int c = last; c >= p + 2; --c) {
+    for (int h = 0; h < H; ++h) {
+      const int o = 4 * h;
+      double *upr = ar + A(p, c) + o, *upi = ai + A(p, c) + o;
+      double *vpr = ar + A(p + 1, c) + o, *vpi = ai + A(p + 1, c) + o;
+      const V4 ur = load4(upr), ui = load4(upi), vr = load4(vpr), vi = load4(vpi);
+      store4(upr, cr[h] * ur - ci[h] * ui + sr[h] * vr - si[h] * vi);
+      store4(upi, cr[h] * ui + ci[h] * ur + sr[h] * vi + si[h] * vr);
+      store4(vpr, -sr[h] * ur - si[h] * ui + cr[h] * vr + ci[h] * vi);
+      store4(vpi, -sr[h] * ui + si[h] * ur + cr[h] * vi - ci[h] * vr);
+    }
+  }
+  for (int h = 0; h < H; ++h) {
+    const int o = 4 * h;
+    if (keep) {
+      store4(w.rotationCR + rotation * L + o, cr[h]);
+      store4(w.rotationCI + rotation * L + o, ci[h]);
+      store4(w.rotationSR + rotation * L + o, sr[h]);
+      store4(w.rotationSI + rotation * L + o, si[h]);
+    }
     // Columns p and p+1 of the rows between: (u, v) := (u·c̄ + v·s̄, −u·s + v·c).
     for (int r = row + 1; r < p; ++r) {
       double *upr = ar + A(r, p) + o, *upi = ai + A(r, p) + o;
       double *vpr = ar + A(r, p + 1) + o, *vpi = ai + A(r, p + 1) + o;
       const V4 ur = load4(upr), ui = load4(upi), vr = load4(vpr), vi = load4(vpi);
-      store4(upr, ur * cr + ui * ci + vr * sr + vi * si);
-      store4(upi, ui * cr - ur * ci + vi * sr - vr * si);
-      store4(vpr, vr * cr - vi * ci - ur * sr + ui * si);
-      store4(vpi, vi * cr + vr * ci - ui * sr - ur * si);
+      store4(upr, ur * cr[h] + ui * ci[h] + vr * sr[h] + vi * si[h]);
+      store4(upi, ui * cr[h] - ur * ci[h] + vi * sr[h] - vr * si[h]);
+      store4(vpr, vr * cr[h] - vi * ci[h] - ur * sr[h] + ui * si[h]);
+      store4(vpi, vi * cr[h] + vr * ci[h] - ui * sr[h] - ur * si[h]);
     }
     // The 2 × 2 block [[α, β], [β̄, γ]] := Gᴴ·block·G.
     const V4 alpha = load4(ar + A(p, p) + o), gamma = load4(ar + A(p + 1, p + 1) + o);
     const V4 br = load4(ar + A(p, p + 1) + o), bi = load4(ai + A(p, p + 1) + o);
+    const V4 c_r = cr[h], c_i = ci[h], s_r = sr[h], s_i = si[h];
     // T = block·G: T00 = α·c̄ + β·s̄, T01 = −α·s + β·c, T10 = β̄·c̄ + γ·s̄, T11 = −β̄·s + γ·c.
-    const V4 t00r = alpha * cr + br * sr + bi * si, t00i = -alpha * ci + bi * sr - br * si;
-    const V4 t01r = -alpha * sr + br * cr - bi * ci, t01i = -alpha * si + br * ci + bi * cr;
-    const V4 t10r = br * cr - bi * ci + gamma * sr, t10i = -br * ci - bi * cr - gamma * si;
-    const V4 t11r = -br * sr - bi * si + gamma * cr, t11i = -br * si + bi * sr + gamma * ci;
+    const V4 t00r = alpha * c_r + br * s_r + bi * s_i, t00i = -alpha * c_i + bi * s_r - br * s_i;
+    const V4 t01r = -alpha * s_r + br * c_r - bi * c_i, t01i = -alpha * s_i + br * c_i + bi * c_r;
+    const V4 t10r = br * c_r - bi * c_i + gamma * s_r, t10i = -br * c_i - bi * c_r - gamma * s_i;
+    const V4 t11r = -br * s_r - bi * s_i + gamma * c_r, t11i = -br * s_i + bi * s_r + gamma * c_i;
     // Gᴴ·T: row 0 is (c, s), row 1 is (−s̄, c̄).
-    store4(ar + A(p, p) + o, cr * t00r - ci * t00i + sr * t10r - si * t10i);
-    store4(ar + A(p, p + 1) + o, cr * t01r - ci * t01i + sr * t11r - si * t11i);
-    store4(ai + A(p, p + 1) + o, cr * t01i + ci * t01r + sr * t11i + si * t11r);
-    store4(ar + A(p + 1, p + 1) + o, -sr * t01r - si * t01i + cr * t11r + ci * t11i);
-    // Rows p and p+1 to the right: (u, v) := (c·u + s·v, −s̄·u + c̄·v).
-    for (int c = p + 2; c <= last; ++c) {
-      double *upr = ar + A(p, c) + o, *upi = ai + A(p, c) + o;
-      double *vpr = ar + A(p + 1, c) + o, *vpi = ai + A(p + 1, c) + o;
-      const V4 ur = load4(upr), ui = load4(upi), vr = load4(vpr), vi = load4(vpi);
-      store4(upr, cr * ur - ci * ui + sr * vr - si * vi);
-      store4(upi, cr * ui + ci * ur + sr * vi + si * vr);
-      store4(vpr, -sr * ur - si * ui + cr * vr + ci * vi);
-      store4(vpi, -sr * ui + si * ur + cr * vi - ci * vr);
-    }
+    store4(ar + A(p, p) + o, c_r * t00r - c_i * t00i + s_r * t10r - s_i * t10i);
+    store4(ar + A(p, p + 1) + o, c_r * t01r - c_i * t01i + s_r * t11r - s_i * t11i);
+    store4(ai + A(p, p + 1) + o, c_r * t01i + c_i * t01r + s_r * t11i + s_i * t11r);
+    store4(ar + A(p + 1, p + 1) + o, -s_r * t01r - s_i * t01i + c_r * t11r + c_i * t11i);
   }
 }
 
