@@ -22,8 +22,8 @@ struct BatchWorkspace {
   // of each tridiagonal index.
   double *tridiagonalD, *tridiagonalE, *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
   // Eigenvalue estimates (descending, [j·L + lane]) and the Newton iteration's
-  // state per estimate: the trial value, its last pivot's reciprocal, the
-  // pivot's derivative and the sum of derivative over pivot.
+  // trial values and sums of pivot derivative over pivot, with the squared
+  // off-diagonal elements.
   // Band reduction: the bandwidth (0: dense, Householder), the rotations'
   // planes in order and, per rotation, c and s of each lane (deferred only).
   int bandwidth;
@@ -31,7 +31,7 @@ struct BatchWorkspace {
   int rotationCount;
   double *rotationCR, *rotationCI, *rotationSR, *rotationSI;
   const double* estimates;
-  double *sigma, *reciprocal, *derivative, *logDerivative, *squaredE;
+  double *sigma, *logDerivative, *squaredE;
 };
 
 namespace {
@@ -500,8 +500,6 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   const double* __restrict e = w.e;
   double* __restrict e2 = w.squaredE;
   double* __restrict sigma = w.sigma;
-  double* __restrict rec = w.reciprocal;
-  double* __restrict der = w.derivative;
   double* __restrict acc = w.logDerivative;
   double norm[L], tolerance[L], pivotMin[L];
   LANES norm[l] = 0.0;
@@ -525,31 +523,32 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   // each has converged or the steps are spent.
   auto iterate = [&](const int* js, int count) __attribute__((always_inline)) {
     for (int step = 0; step < kMaxSteps; ++step) {
-      for (int t = 0; t < count; ++t) {
-        const int j = js[t];
-        LANES {
-          double q = d[l] - sigma[j * L + l];
-          q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
-          const double r = 1.0 / q;
-          rec[j * L + l] = r;
-          der[j * L + l] = -1.0;
-          acc[j * L + l] = -r;
+      // Two estimates at a time over the rows, both lane halves of each: four
+      // independent chains of one division per row, their state in registers.
+      for (int t = 0; t < count; t += 2) {
+        const int pair[2] = {js[t], js[t + 1 < count ? t + 1 : t]};
+        V4 sg[4], r[4], dq[4], sum[4], floor[4];
+        for (int k = 0; k < 4; ++k) {
+          const int o = pair[k / 2] * L + 4 * (k % 2);
+          sg[k] = load4(sigma + o);
+          floor[k] = load4(pivotMin + 4 * (k % 2));
+          V4 q = load4(d + 4 * (k % 2)) - sg[k];
+          q = select4(abs4(q) < floor[k], -floor[k], q);
+          r[k] = 1.0 / q;
+          dq[k] = V4{} - 1.0;
+          sum[k] = -r[k];
         }
-      }
-      for (int i = 1; i < n; ++i) {
-        for (int t = 0; t < count; ++t) {
-          const int j = js[t];
-          LANES {
-            const double rPrev = rec[j * L + l], coupling = e2[(i - 1) * L + l];
-            double q = d[i * L + l] - sigma[j * L + l] - coupling * rPrev;
-            q = std::fabs(q) < pivotMin[l] ? -pivotMin[l] : q;
-            const double dq = coupling * der[j * L + l] * rPrev * rPrev - 1.0;
-            const double r = 1.0 / q;
-            rec[j * L + l] = r;
-            der[j * L + l] = dq;
-            acc[j * L + l] += dq * r;
+        for (int i = 1; i < n; ++i) {
+          for (int k = 0; k < 4; ++k) {
+            const V4 coupling = load4(e2 + (i - 1) * L + 4 * (k % 2));
+            V4 q = load4(d + i * L + 4 * (k % 2)) - sg[k] - coupling * r[k];
+            q = select4(abs4(q) < floor[k], -floor[k], q);
+            dq[k] = coupling * dq[k] * r[k] * r[k] - 1.0;
+            r[k] = 1.0 / q;
+            sum[k] += dq[k] * r[k];
           }
         }
+        for (int k = 0; k < 4; ++k) store4(acc + pair[k / 2] * L + 4 * (k % 2), sum[k]);
       }
       long pending = 0;
       for (int t = 0; t < count; ++t) {
@@ -567,21 +566,22 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   };
   // A lane is accepted when every estimate has converged and the values
   // are apart; closePair gets the one pair that is not, if only one is.
+  // Values in descending order need only their neighbours compared.
   auto accept = [&](int l, int* closePair) {
     closePair[0] = -1;
-    int close = 0;
+    bool ordered = true;
     for (int j = 0; j < n; ++j) {
-      if (!converged[j * L + l]) {
-        closePair[0] = -1;
-        return false;
-      }
-      for (int k = j + 1; k < n; ++k)
+      if (!converged[j * L + l]) return false;
+      if (j > 0 && !(sigma[(j - 1) * L + l] > sigma[j * L + l])) ordered = false;
+    }
+    int close = 0;
+    for (int j = 0; j < n; ++j)
+      for (int k = j + 1; k < (ordered ? j + 2 : n) && k < n; ++k)
         if (!(std::fabs(sigma[j * L + l] - sigma[k * L + l]) >= 1e-6 * norm[l])) {
           ++close;
           closePair[0] = j;
           closePair[1] = k;
         }
-    }
     if (close > 1) closePair[0] = -1;
     return close == 0;
   };
@@ -883,8 +883,6 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       tridiagonalE_(ur_.size()),
       estimates_(ur_.size()),
       sigma_(ur_.size()),
-      reciprocal_(ur_.size()),
-      derivative_(ur_.size()),
       logDerivative_(ur_.size()),
       squaredE_(ur_.size()),
       perm_(ur_.size()),
@@ -928,8 +926,6 @@ BatchWorkspace BatchEigenSolver::workspace() {
                     rotationSI_.data(),
                     estimates_.data(),
                     sigma_.data(),
-                    reciprocal_.data(),
-                    derivative_.data(),
                     logDerivative_.data(),
                     squaredE_.data()};
 }

@@ -108,7 +108,7 @@ class BatchEigenSolver {
   int bandwidth_ = 0;
   std::vector<int> rotationPlanes_;  // the band reduction's planes (p, p+1), in order
   std::vector<double> rotationCR_, rotationCI_, rotationSR_, rotationSI_;  // [rotation·kLanes + lane]
-  std::vector<double> estimates_, sigma_, reciprocal_, derivative_, logDerivative_, squaredE_;
+  std::vector<double> estimates_, sigma_, logDerivative_, squaredE_;
   std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
   HermitianEigenSolver fallback_;  // for values too close for inverse iteration
   std::vector<double> denseR_, denseI_, denseVectorsR_, denseVectorsI_, denseValues_;
