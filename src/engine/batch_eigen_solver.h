@@ -38,7 +38,9 @@ class BatchEigenSolver {
   // Declares that every matrix given from now on is banded: nothing beyond
   // b super-diagonals (zero there). Values and deferred vectors are then
   // found by reducing the band with rotations, O(n²·b) instead of O(n³);
-  // 0 (the default) means dense. Allocates; call it before the work.
+  // 0 (the default) means dense. The reduction leaves the zeros outside the
+  // band as they were, so a caller may write the band alone each time.
+  // Allocates; call it before the work.
   void setBandwidth(int b);
 
   // Input: element (r, c) with r ≤ c of lane l at [(r·n + c)·kLanes + l];

@@ -59,20 +59,19 @@ void ResonanceSolver::followLevels() {
   for (int j = 0; j < D; ++j) slopes_[j] = level(kScanSteps, j) - level(kScanSteps - 1, j);
   for (int r = kScanSteps - 1; r >= 1; --r) {
     for (int j = 0; j + 1 < D; ++j) {
-      const double ref = level(r, j);
+      const double ref = level(r, j), slope = slopes_[j];
       int best = j;
-      double bestDeviation = std::fabs(slopes_[j] - (ref - level(r - 1, j)));
+      double bestDeviation = std::fabs(slope - (ref - level(r - 1, j)));
       for (int c = j + 1; c < D; ++c) {
-        const double deviation = std::fabs(slopes_[j] - (ref - level(r - 1, c)));
-        if (deviation < bestDeviation) {
-          bestDeviation = deviation;
-          best = c;
-        }
+        const double deviation = std::fabs(slope - (ref - level(r - 1, c)));
+        const bool smaller = deviation < bestDeviation;
+        bestDeviation = smaller ? deviation : bestDeviation;
+        best = smaller ? c : best;
       }
-      const double swap = level(r - 1, j);
-      level(r - 1, j) = level(r - 1, best);
-      level(r - 1, best) = swap;
-      slopes_[j] = ref - level(r - 1, j);
+      const double chosen = level(r - 1, best);
+      level(r - 1, best) = level(r - 1, j);
+      level(r - 1, j) = chosen;
+      slopes_[j] = ref - chosen;
     }
     slopes_[D - 1] = level(r, D - 1) - level(r - 1, D - 1);
   }

@@ -23,23 +23,14 @@ constexpr int L = BatchEigenSolver::kLanes;
 }
 
 void ResonanceSolver::fillLanes(const double* fields) {
-  // Element (r, c) of the upper triangle goes to its place in the banded
-  // order, conjugated when that place is below the diagonal.
-  const int D = D_;
   double* ar = batch_->matrixReal();
   double* ai = batch_->matrixImag();
-  for (int r = 0; r < D; ++r) {
-    for (int c = r; c < D; ++c) {
-      const double h0 = H0_[r * D + c], mr = unitR_[r * D + c], mi = unitI_[r * D + c];
-      const int br = bandIndex_[r], bc = bandIndex_[c];
-      const bool below = br > bc;
-      const double sign = below ? -1.0 : 1.0;
-      double* outR = ar + (below ? BatchEigenSolver::at(D, bc, br, 0) : BatchEigenSolver::at(D, br, bc, 0));
-      double* outI = ai + (below ? BatchEigenSolver::at(D, bc, br, 0) : BatchEigenSolver::at(D, br, bc, 0));
-      for (int l = 0; l < L; ++l) {
-        outR[l] = h0 + fields[l] * mr;
-        outI[l] = sign * fields[l] * mi;
-      }
+  for (const BandTerm& term : bandTerms_) {
+    double* outR = ar + term.offset;
+    double* outI = ai + term.offset;
+    for (int l = 0; l < L; ++l) {
+      outR[l] = term.h0 + fields[l] * term.perGaussR;
+      outI[l] = fields[l] * term.perGaussI;
     }
   }
 }
@@ -74,9 +65,10 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   // H(B) = H0 + B·M: M once per orientation.
   fieldMatrix(1.0, lx_, ly_, lz_);
   const int D = D_;
-  for (int k = 0; k < D * D; ++k) {
-    unitR_[k] = Hr_[k];
-    unitI_[k] = Hi_[k];
+  for (BandTerm& term : bandTerms_) {
+    term.h0 = H0_[term.element];
+    term.perGaussR = Hr_[term.element];
+    term.perGaussI = term.sign * Hi_[term.element];
   }
 
   // The 101 fields go through the batch as eight runs of consecutive rows,

@@ -4,6 +4,7 @@
 #include "engine/resonance_solver.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace quorra {
 
@@ -85,10 +86,19 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
       bandIndex_[k] = 2 * k;
       bandIndex_[NI_ + k] = 2 * k + 1;
     }
-    const int bandwidth = p_.Q != 0.0 && NI_ >= 3 ? 4 : 3;
-    batch_->setBandwidth(bandwidth < D_ - 1 ? bandwidth : D_ - 1);
-    unitR_.assign(dd, 0.0);
-    unitI_.assign(dd, 0.0);
+    int bandwidth = p_.Q != 0.0 && NI_ >= 3 ? 4 : 3;
+    bandwidth = bandwidth < D_ - 1 ? bandwidth : D_ - 1;
+    batch_->setBandwidth(bandwidth);
+    // The elements of the band, each once: where each goes in a lane's
+    // matrix, and whether it goes there conjugated (below the diagonal in the
+    // banded order). Outside the band the batch keeps zeros.
+    for (int r = 0; r < D_; ++r)
+      for (int c = r; c < D_; ++c) {
+        const int br = bandIndex_[r], bc = bandIndex_[c];
+        if (std::abs(br - bc) > bandwidth) continue;
+        bandTerms_.push_back({r * D_ + c, br <= bc ? BatchEigenSolver::at(D_, br, bc, 0) : BatchEigenSolver::at(D_, bc, br, 0),
+                              br <= bc ? 1.0 : -1.0, 0.0, 0.0, 0.0});
+      }
     brackets_.resize(kBracketChunk);
     bracketFields_.resize(kBracketChunk);
     bracketValues_.resize(static_cast<size_t>(kBracketChunk) * D_);

@@ -110,7 +110,7 @@ class ResonanceSolver {
   template <typename OnBracket>
   void scanPairs(OnBracket&& onBracket);
   // Writes H0 + B·M of the current orientation into every lane of the
-  // batch, B = fields[lane].
+  // batch, B = fields[lane] (the band only: the rest stays zero).
   void fillLanes(const double* fields);
   double pairExcessClosestToZero(const double* values, int stride, int lane) const;
   // Fast path: estimates of the values at field for one lane of the batch,
@@ -185,7 +185,16 @@ class ResonanceSolver {
   // Fast path state, allocated at construction when the fast engine is chosen.
   std::unique_ptr<BatchEigenSolver> batch_;
   std::vector<int> bandIndex_;  // place of each basis state in the batch's banded order
-  std::vector<double> unitR_, unitI_;  // field-dependent part per gauss, upper triangle
+  // The band's elements of H(B) = H0 + B·M: place in the basis (r·D + c),
+  // place in a lane's matrix, the sign of the imaginary part there, and,
+  // per orientation, H0 and M (imaginary part with that sign).
+  struct BandTerm {
+    int element;
+    size_t offset;
+    double sign;
+    double h0, perGaussR, perGaussI;
+  };
+  std::vector<BandTerm> bandTerms_;
   std::vector<Bracket> brackets_;
   std::vector<double> bracketFields_;
   // Per bracket of a chunk: the eigensystem at its refined field, taken from
