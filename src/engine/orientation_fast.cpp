@@ -61,6 +61,28 @@ void ResonanceSolver::estimateLevelsAt(double field, int lane) {
     estimates[j * L + lane] = w0 * y[j] + w1 * y[j + D_] + w2 * y[j + 2 * D_] + w3 * y[j + 3 * D_];
 }
 
+void ResonanceSolver::blockEstimates(double field, int lane) {
+  // Each m_I with the electron spin up and down as a 2 × 2 problem: the
+  // levels without the hyperfine and nuclear terms that change m_I.
+  double approx[BatchEigenSolver::kMaxDimension];
+  const int D = D_, NI = NI_;
+  for (int k = 0; k < NI; ++k) {
+    const int up = k * D + k, down = (NI + k) * D + NI + k, across = k * D + NI + k;
+    const double a = H0_[up] + field * Hr_[up], c = H0_[down] + field * Hr_[down];
+    const double offR = H0_[across] + field * Hr_[across], offI = field * Hi_[across];
+    const double mean = 0.5 * (a + c), half = 0.5 * (a - c);
+    const double root = std::sqrt(half * half + offR * offR + offI * offI);
+    approx[2 * k] = mean + root;
+    approx[2 * k + 1] = mean - root;
+  }
+  double* estimates = batch_->estimates();
+  for (int j = 0; j < D; ++j) {
+    int place = 0;
+    for (int k = 0; k < D; ++k) place += approx[k] > approx[j] || (approx[k] == approx[j] && k < j);
+    estimates[place * L + lane] = approx[j];
+  }
+}
+
 void ResonanceSolver::processOrientationFast(double weight, double* target) {
   // H(B) = H0 + B·M: M once per orientation.
   fieldMatrix(1.0, lx_, ly_, lz_);
@@ -89,9 +111,16 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
       fields[l] = fieldStart_ + row * step;  // lanes beyond the table are not used
       if (row <= kScanSteps) lanes = l + 1;
     }
-    const bool fromEstimates = b >= 2;
-    if (fromEstimates) {
-      for (int l = 0; l < lanes; ++l) {
+    const bool fromEstimates = b >= 1;
+    for (int l = 0; l < lanes && fromEstimates; ++l) {
+      if (b == 1) {
+        const double* y1 = sorted + static_cast<size_t>(b - 1 + l * kRun) * D;
+        double before[BatchEigenSolver::kMaxDimension];
+        blockEstimates(fields[l] - step, l);
+        for (int j = 0; j < D; ++j) before[j] = estimates[j * L + l];
+        blockEstimates(fields[l], l);
+        for (int j = 0; j < D; ++j) estimates[j * L + l] += y1[j] - before[j];
+      } else {
         const double* y1 = sorted + static_cast<size_t>(b - 1 + l * kRun) * D;
         for (int j = 0; j < D; ++j)
           estimates[j * L + l] = b >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];

@@ -116,6 +116,9 @@ class ResonanceSolver {
   // Fast path: estimates of the values at field for one lane of the batch,
   // interpolated in the level table's sorted rows.
   void estimateLevelsAt(double field, int lane);
+  // Rough estimates where the table has no rows yet: the levels of each m_I
+  // on its own (2 × 2 in the electron spin).
+  void blockEstimates(double field, int lane);
 
   // Eigenvalues and vectors as one of the solvers leaves them: value j at
   // values[j·stride + lane], component k of vector j at [(k·D + j)·stride + lane].
