@@ -93,43 +93,52 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
     term.perGaussI = term.sign * Hi_[term.element];
   }
 
-  // The 101 fields go through the batch as eight runs of consecutive rows,
-  // batch b taking row b of each run. From the third batch on, a lane's
-  // values are extrapolated from the rows before it in its run (from two,
-  // then from three) and Newton's method finds them from there; the first
-  // two batches use the QL.
-  constexpr int kRun = (kScanSteps + L) / L;  // rows per run: 13
+  // The level table. Its first eight rows, at the low fields where levels
+  // bunch and cross, go through the QL together. The other rows go through
+  // the batch as eight runs of consecutive rows, batch b taking row b of
+  // each run: the runs' first rows through the QL as well, the rest by
+  // Newton's method from estimates, a row's three predecessors extrapolated
+  // (two: linearly; one: moved by the change, from the one field to the
+  // next, of the levels of each m_I taken on its own, 2 × 2 in the electron
+  // spin).
+  constexpr int kFirstRows = L;
+  constexpr int kRun = (kScanSteps + 1 - kFirstRows + L - 1) / L;  // rows per run: 12
   const double step = fieldRange_ / kScanSteps;
   const double* values = batch_->values();
   double* estimates = batch_->estimates();
   double* sorted = sortedLevels_.data();
-  for (int b = 0; b < kRun; ++b) {
+  for (int b = -1; b < kRun; ++b) {
     int lanes = 0;
     double fields[L];
     for (int l = 0; l < L; ++l) {
-      const int row = b + l * kRun;
+      const int row = b < 0 ? l : kFirstRows + l * kRun + b;
       fields[l] = fieldStart_ + row * step;  // lanes beyond the table are not used
       if (row <= kScanSteps) lanes = l + 1;
     }
     const bool fromEstimates = b >= 1;
     for (int l = 0; l < lanes && fromEstimates; ++l) {
-      if (b == 1) {
-        const double* y1 = sorted + static_cast<size_t>(b - 1 + l * kRun) * D;
+      const int row = kFirstRows + l * kRun + b;
+      const int known = l == 0 ? 3 : (b < 3 ? b : 3);  // rows before it in the table
+      const double* y1 = sorted + static_cast<size_t>(row - 1) * D;
+      if (known >= 2) {
+        for (int j = 0; j < D; ++j)
+          estimates[j * L + l] = known >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
+      } else if (known == 1) {
         double before[BatchEigenSolver::kMaxDimension];
         blockEstimates(fields[l] - step, l);
         for (int j = 0; j < D; ++j) before[j] = estimates[j * L + l];
         blockEstimates(fields[l], l);
         for (int j = 0; j < D; ++j) estimates[j * L + l] += y1[j] - before[j];
       } else {
-        const double* y1 = sorted + static_cast<size_t>(b - 1 + l * kRun) * D;
-        for (int j = 0; j < D; ++j)
-          estimates[j * L + l] = b >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
+        blockEstimates(fields[l], l);
       }
     }
     fillLanes(fields);
     batch_->diagonalize(lanes, false, fromEstimates);
-    for (int l = 0; l < lanes; ++l)
-      for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(b + l * kRun) * D + j] = values[j * L + l];
+    for (int l = 0; l < lanes; ++l) {
+      const int row = b < 0 ? l : kFirstRows + l * kRun + b;
+      for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(row) * D + j] = values[j * L + l];
+    }
   }
   for (size_t k = 0; k < sortedLevels_.size(); ++k) levelTable_[k] = sorted[k];
   followLevels();
