@@ -481,7 +481,7 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
 
 // The eigenvalues of every lane's tridiagonal matrix by Newton's method on
 // det(T − σ·I), one iteration per estimate, all estimates and lanes side by
-// side. The determinant's pivots q_i = d_i − σ − e²_{i−1}/q_{i−1} give its
+// side (at most eight steps). The determinant's pivots q_i = d_i − σ − e²_{i−1}/q_{i−1} give its
 // logarithmic derivative Σ q_i′/q_i, and the step is σ −= 1/Σ q_i′/q_i: a
 // chain of one division per row, independent between estimates, so the
 // processor overlaps many of them where the QL waits on each rotation.
@@ -492,7 +492,8 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
 // results are n distinct eigenvalues, that is all of them, and the last step
 // from that close has left each at rounding. A lane that is not accepted
 // (estimates too poor, close or equal eigenvalues) is left for the QL.
-// Returns the mask of accepted lanes; their values are in d, in any order.
+// Returns the mask of accepted lanes; their values are in sigma, in any
+// order.
 inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, unsigned liveMask) {
   constexpr int kMaxSteps = 8;
   const int n = w.n;

@@ -1,18 +1,26 @@
 #pragma once
 // Diagonalises up to eight complex Hermitian matrices of one dimension
-// together, one matrix per SIMD lane.
+// together, one matrix per SIMD lane, stored lane-innermost so that every
+// arithmetic step works on all lanes at once.
 //
-// The algorithm is the one of HermitianEigenSolver (Householder reduction,
-// phase transformation, QL with implicit shifts and at most 40 iterations per
-// eigenvalue, descending order), with the matrices stored lane-innermost so
-// that every arithmetic step works on all lanes at once. A lane that has
-// converged, or whose step does not apply, is left unchanged by masking, so
-// each lane's numbers do not depend on the other lanes. The results agree
-// with the reference solver to rounding; they are not bit-identical (other
-// summation orders, no hypot/atan2).
+// By default the algorithm is the one of HermitianEigenSolver (Householder
+// reduction, phase transformation, QL with implicit shifts and at most 40
+// iterations per eigenvalue, descending order). Two faster ways lead to the
+// same values, to rounding:
+// - a banded matrix (setBandwidth) is reduced to tridiagonal form by
+//   rotations instead of Householder steps;
+// - given estimates of the values, Newton's method on the tridiagonal
+//   matrix's determinant finds them, and only a lane where that does not
+//   give every eigenvalue goes to the QL.
+// Eigenvectors are either accumulated for all values or, deferred, built
+// afterwards for the levels asked for (inverse iteration, then back through
+// the reduction). A lane that has converged, or whose step does not apply,
+// is left unchanged by masking, so each lane's numbers do not depend on the
+// other lanes. The results are not bit-identical with the reference solver
+// (other summation orders, no hypot/atan2).
 //
-// The kernel is compiled for AVX-512, AVX2+FMA and plain x86-64; the variant
-// is chosen at run time for the processor at hand.
+// The kernels are compiled for AVX-512, AVX2+FMA and plain x86-64; the
+// variant is chosen at run time for the processor at hand.
 
 #include <cstddef>
 #include <vector>

@@ -4,13 +4,16 @@
 // Every decision is the reference path's: the level table at the same 101
 // fields, the same level following and pair scan, the same regula falsi for
 // each bracket, the same duplicate rule and the same probabilities. Only the
-// order of the work differs: the 101 fields of the level table go through the
-// batched solver together, and all brackets of the scan are refined side by
-// side (each lane takes the next bracket when its own is done). The
-// refinement ends at a field it has just diagonalised, so that
-// diagonalisation also gives the transitions: the values, and the
-// eigenvectors of the resonant levels only, are kept per bracket, and the
-// transitions are added in the order the reference records them.
+// order and the means of the work differ: the Hamiltonian goes to the batch
+// in an order where it is banded; the 101 fields of the level table go
+// through the batched solver together, most of them with their values
+// estimated from the rows before; all brackets of the scan are refined side
+// by side (each lane takes the next bracket when its own is done), with
+// estimates interpolated in the table. The refinement ends at a field it has
+// just diagonalised, so that diagonalisation also gives the transitions: the
+// values, and the eigenvectors of the resonant levels only, are kept per
+// bracket, and the transitions are added in the order the reference records
+// them.
 
 #include <cmath>
 
