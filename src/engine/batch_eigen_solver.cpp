@@ -522,7 +522,10 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
 
   // Newton steps for the estimates js[0 … count − 1] of every lane until
   // each has converged or the steps are spent.
-  auto iterate = [&](const int* js, int count) __attribute__((always_inline)) {
+  auto iterate = [&](const int* first, int count) __attribute__((always_inline)) {
+    // After each step only the estimates that some lane has not settled go on.
+    int js[BatchEigenSolver::kMaxDimension];
+    for (int t = 0; t < count; ++t) js[t] = first[t];
     for (int step = 0; step < kMaxSteps; ++step) {
       // Two estimates at a time over the rows, both lane halves of each: four
       // independent chains of one division per row, their state in registers.
@@ -551,9 +554,10 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
         }
         for (int k = 0; k < 4; ++k) store4(acc + pair[k / 2] * L + 4 * (k % 2), sum[k]);
       }
-      long pending = 0;
+      int open = 0;
       for (int t = 0; t < count; ++t) {
         const int j = js[t];
+        long pending = 0;
         LANES {
           const int at = j * L + l;
           const double delta = converged[at] ? 0.0 : -1.0 / acc[at];
@@ -561,8 +565,10 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
           converged[at] |= std::fabs(delta) <= tolerance[l] ? 1 : 0;
           pending |= (converged[at] ^ 1) & live[l];
         }
+        if (pending) js[open++] = j;
       }
-      if (!pending) break;
+      count = open;
+      if (count == 0) break;
     }
   };
   // A lane is accepted when every estimate has converged and the values
