@@ -14,6 +14,7 @@
 // Everything is allocated at construction; processOrientation allocates
 // nothing. One instance is used by one thread.
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -184,6 +185,23 @@ class ResonanceSolver {
   std::vector<Transition> transitions_;
   int transitionCount_ = 0;
   std::vector<int> pairP_, pairQ_;
+  // The pair scan's rows with a sign change, per pair, and each pair's
+  // excess in the row before.
+  struct ScanRows {
+    static_assert(kScanSteps < 128, "a row mask holds 128 rows");
+    uint64_t bits[2] = {0, 0};  // rows 0 … 127
+    void set(int k) { bits[k >> 6] |= uint64_t{1} << (k & 63); }
+    // The first marked row from k on, or 128.
+    int next(int k) const {
+      for (; k < 128; k = (k | 63) + 1) {
+        const uint64_t rest = bits[k >> 6] >> (k & 63);
+        if (rest != 0) return k + __builtin_ctzll(rest);
+      }
+      return 128;
+    }
+  };
+  std::vector<ScanRows> signChanges_;
+  std::vector<double> previousExcess_;
 
   // Fast path state, allocated at construction when the fast engine is chosen.
   std::unique_ptr<BatchEigenSolver> batch_;
@@ -213,31 +231,34 @@ class ResonanceSolver {
 
 template <typename OnBracket>
 void ResonanceSolver::scanPairs(OnBracket&& onBracket) {
+  // Each pair's walk finds, in ascending order, every row k with
+  // f(k)·f(k − 1) < 0 (a strict sign change between neighbouring rows; a
+  // zero starts none). The rows are marked for all pairs in one pass over
+  // the table, row by row, and the brackets then handed on pair by pair.
   const double step = fieldRange_ / kScanSteps;
+  const int pairs = D_ * (D_ - 1) / 2;
+  for (int pair = 0; pair < pairs; ++pair) signChanges_[pair] = ScanRows{};
+  for (int k = 0; k <= kScanSteps; ++k) {
+    const double* row = &level(k, 0);
+    int pair = 0;
+    for (int a = 0; a + 1 < D_; ++a) {
+      for (int b = a + 1; b < D_; ++b, ++pair) {
+        const double gap = row[a] - row[b];
+        const double excess = (gap < 0 ? -gap : gap) - quantum_;
+        if (k > 0 && excess * previousExcess_[pair] < 0) signChanges_[pair].set(k);
+        previousExcess_[pair] = excess;
+      }
+    }
+  }
+  int pair = 0;
   for (int a = 0; a + 1 < D_; ++a) {
-    for (int b = a + 1; b < D_; ++b) {
+    for (int b = a + 1; b < D_; ++b, ++pair) {
       auto gapExcess = [&](int k) {
         const double gap = level(k, a) - level(k, b);
         return (gap < 0 ? -gap : gap) - quantum_;
       };
-      int k = 0;
-      for (;;) {
-        // A strict sign change between neighbouring rows; a zero starts none.
-        int found = -1;
-        double before = gapExcess(k);
-        for (int next = k + 1; next <= kScanSteps; ++next) {
-          const double after = gapExcess(next);
-          if (after * before < 0) {
-            found = next;
-            break;
-          }
-          before = after;
-        }
-        if (found < 0) break;
-        onBracket(Bracket{fieldStart_ + (found - 1) * step, gapExcess(found - 1), fieldStart_ + found * step,
-                          gapExcess(found)});
-        k = found;
-      }
+      for (int k = signChanges_[pair].next(1); k <= kScanSteps; k = signChanges_[pair].next(k + 1))
+        onBracket(Bracket{fieldStart_ + (k - 1) * step, gapExcess(k - 1), fieldStart_ + k * step, gapExcess(k)});
     }
   }
 }
