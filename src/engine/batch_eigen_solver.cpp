@@ -769,9 +769,7 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
 // Inverse iteration for one value per lane, lambda[l], on the kept
 // tridiagonal matrices: T − λ·I = P·L·U with partial pivoting (tiny[l]
 // stands in for a zero pivot), two solves from a fixed start, each
-// normalised. After a band reduction the vector is taken back through the
-// phases and the rotations, last first, into (xr, xi)[k·L + l]; otherwise
-// (xr, xi) is the tridiagonal matrix's vector.
+// normalised; the vector into (xr, xi)[k·L + l].
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void inverseIterationKernel(
     const Workspace& w, const double* lambda, const double* tiny, double* __restrict xr, double* __restrict xi) {
   constexpr int kMax = BatchEigenSolver::kMaxDimension;
@@ -836,18 +834,24 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
     for (int k = 0; k < n; ++k) LANES y[k * L + l] *= length[l];
   }
 
-  if (w.bandwidth == 0) {
-    for (int k = 0; k < n; ++k) LANES {
-        xr[k * L + l] = y[k * L + l];
-        xi[k * L + l] = 0.0;
-      }
-    return;
-  }
   for (int k = 0; k < n; ++k) LANES {
-      xr[k * L + l] = w.phaseR[k * L + l] * y[k * L + l];
-      xi[k * L + l] = w.phaseI[k * L + l] * y[k * L + l];
+      xr[k * L + l] = y[k * L + l];
+      xi[k * L + l] = 0.0;
     }
-  // The rotations, last first: (x_p, x_p+1) := (c̄·x_p − s·x_p+1, s̄·x_p + c·x_p+1).
+}
+
+// A vector of every lane's tridiagonal matrix, (xr, xi)[k·L + l], taken back
+// in place to the banded matrix's: the phases, then the rotations, last
+// first.
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void bandBackTransformKernel(
+    const Workspace& w, double* __restrict xr, double* __restrict xi) {
+  const int n = w.n;
+  for (int k = 0; k < n; ++k) LANES {
+      const double pr = w.phaseR[k * L + l], pi = w.phaseI[k * L + l], yr = xr[k * L + l], yi = xi[k * L + l];
+      xr[k * L + l] = pr * yr - pi * yi;
+      xi[k * L + l] = pr * yi + pi * yr;
+    }
+  // (x_p, x_p+1) := (c̄·x_p − s·x_p+1, s̄·x_p + c·x_p+1)
   for (int t = w.rotationCount - 1; t >= 0; --t) {
     const int p = w.rotationPlanes[t];
     LANES {
@@ -1025,6 +1029,7 @@ void BatchEigenSolver::computeVectors(const int* counts, const int* levels) {
     for (int lane = 0; lane < kLanes; ++lane)
       lambda[lane] = t < remaining[lane] ? values_[levels[lane * kMaxDimension + t] * kLanes + lane] : 0.0;
     inverseIterationKernel(w, lambda, tiny, xr, xi);
+    if (bandwidth_ > 0) bandBackTransformKernel(w, xr, xi);
     for (int lane = 0; lane < kLanes; ++lane) {
       if (t >= remaining[lane]) continue;
       const int j = levels[lane * kMaxDimension + t];
@@ -1056,53 +1061,54 @@ void BatchEigenSolver::vectorsFromDenseSolver(int lane, const int* levels, int c
     }
   fallback_.diagonalize(tr, ti, denseValues_.data(), denseVectorsR_.data(), denseVectorsI_.data(), true);
   for (int t = 0; t < count; ++t) {
-    double yr[kMaxDimension], yi[kMaxDimension];
-    for (int k = 0; k < n; ++k) {
-      yr[k] = denseVectorsR_[k * n + levels[t]];
-      yi[k] = denseVectorsI_[k * n + levels[t]];
+    const int j = levels[t];
+    if (bandwidth_ > 0) {
+      double xr[kMaxDimension * kLanes] = {}, xi[kMaxDimension * kLanes] = {};
+      for (int k = 0; k < n; ++k) {
+        xr[k * kLanes + lane] = denseVectorsR_[k * n + j];
+        xi[k * kLanes + lane] = denseVectorsI_[k * n + j];
+      }
+      bandBackTransformKernel(workspace(), xr, xi);
+      for (int k = 0; k < n; ++k) {
+        vr_[(static_cast<size_t>(k) * n + j) * kLanes + lane] = xr[k * kLanes + lane];
+        vi_[(static_cast<size_t>(k) * n + j) * kLanes + lane] = xi[k * kLanes + lane];
+      }
+    } else {
+      double yr[kMaxDimension], yi[kMaxDimension];
+      for (int k = 0; k < n; ++k) {
+        yr[k] = denseVectorsR_[k * n + j];
+        yi[k] = denseVectorsI_[k * n + j];
+      }
+      backTransform(lane, j, yr, yi);
     }
-    backTransform(lane, levels[t], yr, yi);
   }
 }
 
 void BatchEigenSolver::backTransform(int lane, int j, const double* yr, const double* yi) {
   const int n = n_;
   auto at = [lane](int index) { return static_cast<size_t>(index) * kLanes + lane; };
-  // The phases, then the band reduction's rotations or the Householder
-  // reflectors I − β·u·uᴴ, last first.
+  // After the Householder reduction: the phases, then the reflectors
+  // I − β·u·uᴴ, last step first.
   double xr[kMaxDimension], xi[kMaxDimension];
   for (int k = 0; k < n; ++k) {
     xr[k] = phaseR_[at(k)] * yr[k] - phaseI_[at(k)] * yi[k];
     xi[k] = phaseR_[at(k)] * yi[k] + phaseI_[at(k)] * yr[k];
   }
-  if (bandwidth_ > 0) {
-    // The rotations, last first: (x_p, x_p+1) := (c̄·x_p − s·x_p+1, s̄·x_p + c·x_p+1).
-    for (int t = static_cast<int>(rotationPlanes_.size()) - 1; t >= 0; --t) {
-      const int p = rotationPlanes_[t];
-      const double cr = rotationCR_[at(t)], ci = rotationCI_[at(t)], sr = rotationSR_[at(t)], si = rotationSI_[at(t)];
-      const double ur = xr[p], ui = xi[p], vr = xr[p + 1], vi = xi[p + 1];
-      xr[p] = cr * ur + ci * ui - sr * vr + si * vi;
-      xi[p] = cr * ui - ci * ur - sr * vi - si * vr;
-      xr[p + 1] = sr * ur + si * ui + cr * vr - ci * vi;
-      xi[p + 1] = sr * ui - si * ur + cr * vi + ci * vr;
+  for (int i = n - 3; i >= 0; --i) {
+    const double beta = beta_[at(i)];
+    if (beta == 0.0) continue;
+    const double* uR = reflectorR_.data() + (static_cast<size_t>(lane) * n + i) * n;
+    const double* uI = reflectorI_.data() + (static_cast<size_t>(lane) * n + i) * n;
+    double dotR = 0, dotI = 0;  // uᴴ·x
+    for (int k = i + 1; k < n; ++k) {
+      dotR += uR[k] * xr[k] + uI[k] * xi[k];
+      dotI += uR[k] * xi[k] - uI[k] * xr[k];
     }
-  } else {
-    for (int i = n - 3; i >= 0; --i) {
-      const double beta = beta_[at(i)];
-      if (beta == 0.0) continue;
-      const double* uR = reflectorR_.data() + (static_cast<size_t>(lane) * n + i) * n;
-      const double* uI = reflectorI_.data() + (static_cast<size_t>(lane) * n + i) * n;
-      double dotR = 0, dotI = 0;  // uᴴ·x
-      for (int k = i + 1; k < n; ++k) {
-        dotR += uR[k] * xr[k] + uI[k] * xi[k];
-        dotI += uR[k] * xi[k] - uI[k] * xr[k];
-      }
-      dotR *= beta;
-      dotI *= beta;
-      for (int k = i + 1; k < n; ++k) {
-        xr[k] -= uR[k] * dotR - uI[k] * dotI;
-        xi[k] -= uR[k] * dotI + uI[k] * dotR;
-      }
+    dotR *= beta;
+    dotI *= beta;
+    for (int k = i + 1; k < n; ++k) {
+      xr[k] -= uR[k] * dotR - uI[k] * dotI;
+      xi[k] -= uR[k] * dotI + uI[k] * dotR;
     }
   }
   for (int k = 0; k < n; ++k) {

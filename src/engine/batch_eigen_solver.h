@@ -108,7 +108,8 @@ class BatchEigenSolver {
   BatchWorkspace workspace();
   // The vectors of one lane by the reference solver on its tridiagonal matrix.
   void vectorsFromDenseSolver(int lane, const int* levels, int count);
-  // Vector y of the tridiagonal matrix of lane to column j of vectorsReal/Imag.
+  // Vector y of the tridiagonal matrix of lane, after a Householder
+  // reduction, to column j of vectorsReal/Imag.
   void backTransform(int lane, int j, const double* yr, const double* yi);
 
   int n_;

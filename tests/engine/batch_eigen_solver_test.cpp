@@ -209,8 +209,9 @@ TEST(BatchEigenSolver, ValuesFromEstimatesAreTheQLValuesWhateverTheEstimates) {
 }
 
 // A banded matrix reduced by rotations: the values are the reference
-// solver's, and each deferred vector satisfies A·v = λ·v with |v| = 1,
-// for every bandwidth the engine uses and every dimension up to the largest.
+// solver's, and each deferred vector satisfies A·v = λ·v with |v| = 1 (also
+// in a degenerate pair), for every bandwidth the engine uses and every
+// dimension up to the largest.
 TEST(BatchEigenSolver, BandReductionGivesTheReferenceValuesAndTrueVectors) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> u(-1, 1);
@@ -225,8 +226,18 @@ TEST(BatchEigenSolver, BandReductionGivesTheReferenceValuesAndTrueVectors) {
         for (int r = 0; r < n; ++r)
           for (int c = 0; c < n; ++c)
             if (std::abs(r - c) > b) h.re[r * n + c] = h.im[r * n + c] = 0.0;
-        // Lane 2 has a zero inside its band.
+        // Lane 2 has a zero inside its band; lane 3 the value 1 twice (its
+        // vectors come from the reference solver on the tridiagonal matrix).
         if (l == 2 && n > 2) h.re[1] = h.im[1] = h.re[n] = h.im[n] = 0.0;
+        if (l == 3) {
+          for (int k = 0; k < n * n; ++k) h.re[k] = h.im[k] = 0.0;
+          for (int k = 0; k < n; ++k) h.re[k * n + k] = k < 2 ? 1.0 : k + 0.5;
+          if (n > 3) {
+            h.re[2 * n + 3] = h.re[3 * n + 2] = 0.3;
+            h.im[2 * n + 3] = 0.2;
+            h.im[3 * n + 2] = -0.2;
+          }
+        }
         inputs.push_back(h);
         for (int r = 0; r < n; ++r)
           for (int c = r; c < n; ++c) {
