@@ -520,8 +520,9 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   long live[L];
   for (int l = 0; l < L; ++l) live[l] = (liveMask >> l) & 1u;
 
-  // Newton steps for the estimates js[0 … count − 1] of every lane until
+  // Newton steps for the estimates first[0 … count − 1] of every lane until
   // each has converged or the steps are spent.
+  static_assert(H == 2, "the steps below work on two four-lane halves");
   auto iterate = [&](const int* first, int count) __attribute__((always_inline)) {
     // After each step only the estimates that some lane has not settled go on.
     int js[BatchEigenSolver::kMaxDimension];

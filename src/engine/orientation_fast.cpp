@@ -110,38 +110,34 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   const double* values = batch_->values();
   double* estimates = batch_->estimates();
   double* sorted = sortedLevels_.data();
+  // Batch −1 holds the first rows, batch b ≥ 0 row b of each run.
+  auto rowOf = [](int b, int lane) { return b < 0 ? lane : kFirstRows + lane * kRun + b; };
   for (int b = -1; b < kRun; ++b) {
     int lanes = 0;
     double fields[L];
     for (int l = 0; l < L; ++l) {
-      const int row = b < 0 ? l : kFirstRows + l * kRun + b;
-      fields[l] = fieldStart_ + row * step;  // lanes beyond the table are not used
-      if (row <= kScanSteps) lanes = l + 1;
+      fields[l] = fieldStart_ + rowOf(b, l) * step;  // lanes beyond the table are not used
+      if (rowOf(b, l) <= kScanSteps) lanes = l + 1;
     }
     const bool fromEstimates = b >= 1;
     for (int l = 0; l < lanes && fromEstimates; ++l) {
-      const int row = kFirstRows + l * kRun + b;
-      const int known = l == 0 ? 3 : (b < 3 ? b : 3);  // rows before it in the table
-      const double* y1 = sorted + static_cast<size_t>(row - 1) * D;
+      const int known = l == 0 ? 3 : (b < 3 ? b : 3);  // rows just before it in the table
+      const double* y1 = sorted + static_cast<size_t>(rowOf(b, l) - 1) * D;
       if (known >= 2) {
         for (int j = 0; j < D; ++j)
           estimates[j * L + l] = known >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
-      } else if (known == 1) {
+      } else {
         double before[BatchEigenSolver::kMaxDimension];
         blockEstimates(fields[l] - step, l);
         for (int j = 0; j < D; ++j) before[j] = estimates[j * L + l];
         blockEstimates(fields[l], l);
         for (int j = 0; j < D; ++j) estimates[j * L + l] += y1[j] - before[j];
-      } else {
-        blockEstimates(fields[l], l);
       }
     }
     fillLanes(fields);
     batch_->diagonalize(lanes, false, fromEstimates);
-    for (int l = 0; l < lanes; ++l) {
-      const int row = b < 0 ? l : kFirstRows + l * kRun + b;
-      for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(row) * D + j] = values[j * L + l];
-    }
+    for (int l = 0; l < lanes; ++l)
+      for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(rowOf(b, l)) * D + j] = values[j * L + l];
   }
   for (size_t k = 0; k < sortedLevels_.size(); ++k) levelTable_[k] = sorted[k];
   followLevels();
