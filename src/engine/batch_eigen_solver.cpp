@@ -22,16 +22,16 @@ struct BatchWorkspace {
   // of each tridiagonal index.
   double *tridiagonalD, *tridiagonalE, *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
   // Eigenvalue estimates (descending, [j·L + lane]) and the Newton iteration's
-  // trial values and sums of pivot derivative over pivot, with the squared
-  // off-diagonal elements.
+  // trial values, with the squared off-diagonal elements (scaled).
   // Band reduction: the bandwidth (0: dense, Householder), the rotations'
   // planes in order and, per rotation, c and s of each lane (deferred only).
   int bandwidth;
+  double *bandR, *bandI;  // the band as reduced: (r, c) at ((r·(b + 2) + c − r)·L), c − r ≤ b + 1
   const int* rotationPlanes;
   int rotationCount;
   double *rotationCR, *rotationCI, *rotationSR, *rotationSI;
   const double* estimates;
-  double *sigma, *logDerivative, *squaredE;
+  double *sigma, *squaredE;
 };
 
 namespace {
@@ -69,6 +69,12 @@ inline __attribute__((always_inline)) V4 sqrt4(V4 x) {
   for (int k = 0; k < 4; ++k) r[k] = __builtin_sqrt(x[k]);
   return r;
 }
+inline __attribute__((always_inline)) M4 load4m(const long* p) {
+  M4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+inline __attribute__((always_inline)) void store4m(long* p, M4 v) { __builtin_memcpy(p, &v, sizeof v); }
 inline __attribute__((always_inline)) V4 select4(M4 mask, V4 yes, V4 no) { return mask ? yes : no; }
 
 inline __attribute__((always_inline)) void householder(const Workspace& w, Vectors mode) {
@@ -231,9 +237,9 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, Vecto
 inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int row, int p, int rotation,
                                                         bool keep) {
   const int n = w.n, b = w.bandwidth;
-  double* __restrict ar = w.ar;
-  double* __restrict ai = w.ai;
-  auto A = [n](int r, int c) { return (r * n + c) * L; };
+  double* __restrict ar = w.bandR;
+  double* __restrict ai = w.bandI;
+  auto A = [b](int r, int c) { return (r * (b + 2) + c - r) * L; };
   const int last = p + 1 + b < n ? p + 1 + b : n - 1;
   // Both four-lane halves step by step, so that their square roots and
   // divisions overlap.
@@ -480,11 +486,14 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
 
 
 // The eigenvalues of every lane's tridiagonal matrix by Newton's method on
-// det(T − σ·I), one iteration per estimate, all estimates and lanes side by
-// side (at most eight steps). The determinant's pivots q_i = d_i − σ − e²_{i−1}/q_{i−1} give its
-// logarithmic derivative Σ q_i′/q_i, and the step is σ −= 1/Σ q_i′/q_i: a
-// chain of one division per row, independent between estimates, so the
-// processor overlaps many of them where the QL waits on each rotation.
+// p(σ) = det(T − σ·I), one iteration per estimate, all estimates and lanes
+// side by side (at most eight steps). The leading minors follow the
+// three-term recurrence p_i = (d_i − σ)·p_{i−1} − e²_{i−1}·p_{i−2}, and their
+// derivatives with it, so a step σ −= p/p′ is a chain of multiplications
+// over the rows with a single division at the end; the chains of different
+// estimates are independent, and the processor overlaps them where the QL
+// waits on each rotation. The matrix is scaled by a power of two near
+// 1/norm (exact), which keeps the minors far from overflow and underflow.
 //
 // A lane is accepted only when every estimate has converged (a step below
 // 2⁻³⁸ of the norm) and the n results are at least a millionth of the norm
@@ -501,24 +510,34 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   const double* __restrict e = w.e;
   double* __restrict e2 = w.squaredE;
   double* __restrict sigma = w.sigma;
-  double* __restrict acc = w.logDerivative;
-  double norm[L], tolerance[L], pivotMin[L];
+  double norm[L], tolerance[L], scale[L];
   LANES norm[l] = 0.0;
   for (int i = 0; i < n; ++i) {
     LANES {
       const double row = std::fabs(d[i * L + l]) + std::fabs(e[i * L + l]) + (i > 0 ? std::fabs(e[(i - 1) * L + l]) : 0.0);
       norm[l] = row > norm[l] ? row : norm[l];
-      e2[i * L + l] = e[i * L + l] * e[i * L + l];
     }
   }
-  LANES {
+  for (int l = 0; l < L; ++l) {
     tolerance[l] = 0x1p-38 * norm[l];
-    pivotMin[l] = 0x1p-60 * norm[l] + 0x1p-1000;
+    int exponent = 0;
+    std::frexp(norm[l], &exponent);
+    scale[l] = std::ldexp(1.0, -exponent);
+  }
+  // The matrix scaled by a power of two near 1/norm (exactly), so that the
+  // determinants stay far from overflow and underflow.
+  double ds[BatchEigenSolver::kMaxDimension * L];
+  for (int i = 0; i < n; ++i) {
+    LANES {
+      ds[i * L + l] = d[i * L + l] * scale[l];
+      const double es = e[i * L + l] * scale[l];
+      e2[i * L + l] = es * es;
+    }
   }
   for (int k = 0; k < n * L; ++k) sigma[k] = w.estimates[k];
-  long converged[BatchEigenSolver::kMaxDimension * L] = {};  // 1 once the estimate has converged
+  long converged[BatchEigenSolver::kMaxDimension * L] = {};  // all ones once the estimate has converged
   long live[L];
-  for (int l = 0; l < L; ++l) live[l] = (liveMask >> l) & 1u;
+  for (int l = 0; l < L; ++l) live[l] = (liveMask >> l) & 1u ? -1 : 0;
 
   // Newton steps for the estimates first[0 … count − 1] of every lane until
   // each has converged or the steps are spent.
@@ -532,41 +551,43 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
       // independent chains of one division per row, their state in registers.
       for (int t = 0; t < count; t += 2) {
         const int pair[2] = {js[t], js[t + 1 < count ? t + 1 : t]};
-        V4 sg[4], r[4], dq[4], sum[4], floor[4];
+        V4 sg[4], p[4], pPrev[4], dp[4], dpPrev[4];
         for (int k = 0; k < 4; ++k) {
-          const int o = pair[k / 2] * L + 4 * (k % 2);
-          sg[k] = load4(sigma + o);
-          floor[k] = load4(pivotMin + 4 * (k % 2));
-          V4 q = load4(d + 4 * (k % 2)) - sg[k];
-          q = select4(abs4(q) < floor[k], -floor[k], q);
-          r[k] = 1.0 / q;
-          dq[k] = V4{} - 1.0;
-          sum[k] = -r[k];
+          const int half = 4 * (k % 2);
+          sg[k] = load4(sigma + pair[k / 2] * L + half) * load4(scale + half);
+          p[k] = load4(ds + half) - sg[k];
+          pPrev[k] = V4{} + 1.0;
+          dp[k] = V4{} - 1.0;
+          dpPrev[k] = V4{};
         }
         for (int i = 1; i < n; ++i) {
           for (int k = 0; k < 4; ++k) {
-            const V4 coupling = load4(e2 + (i - 1) * L + 4 * (k % 2));
-            V4 q = load4(d + i * L + 4 * (k % 2)) - sg[k] - coupling * r[k];
-            q = select4(abs4(q) < floor[k], -floor[k], q);
-            dq[k] = coupling * dq[k] * r[k] * r[k] - 1.0;
-            r[k] = 1.0 / q;
-            sum[k] += dq[k] * r[k];
+            const int half = 4 * (k % 2);
+            const V4 coupling = load4(e2 + (i - 1) * L + half);
+            const V4 t = load4(ds + i * L + half) - sg[k];
+            const V4 next = t * p[k] - coupling * pPrev[k];
+            const V4 dnext = t * dp[k] - coupling * dpPrev[k] - p[k];
+            pPrev[k] = p[k];
+            p[k] = next;
+            dpPrev[k] = dp[k];
+            dp[k] = dnext;
           }
         }
-        for (int k = 0; k < 4; ++k) store4(acc + pair[k / 2] * L + 4 * (k % 2), sum[k]);
+        // The step σ −= p/p′ (scaled back), unless converged before.
+        for (int k = 0; k < 4 && (k < 2 || pair[1] != pair[0]); ++k) {
+          const int half = 4 * (k % 2), at = pair[k / 2] * L + half;
+          const M4 done = load4m(converged + at);
+          const V4 delta = select4(done, V4{}, -p[k] / (dp[k] * load4(scale + half)));
+          store4(sigma + at, load4(sigma + at) + delta);
+          store4m(converged + at, done | (abs4(delta) <= load4(tolerance + half)));
+        }
       }
       int open = 0;
       for (int t = 0; t < count; ++t) {
         const int j = js[t];
-        long pending = 0;
-        LANES {
-          const int at = j * L + l;
-          const double delta = converged[at] ? 0.0 : -1.0 / acc[at];
-          sigma[at] += delta;
-          converged[at] |= std::fabs(delta) <= tolerance[l] ? 1 : 0;
-          pending |= (converged[at] ^ 1) & live[l];
-        }
-        if (pending) js[open++] = j;
+        M4 pending{};
+        for (int h = 0; h < H; ++h) pending |= ~load4m(converged + j * L + 4 * h) & load4m(live + 4 * h);
+        if (pending[0] | pending[1] | pending[2] | pending[3]) js[open++] = j;
       }
       count = open;
       if (count == 0) break;
@@ -597,14 +618,23 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   int all[BatchEigenSolver::kMaxDimension];
   for (int j = 0; j < n; ++j) all[j] = j;
   iterate(all, n);
+  // Most lanes come out converged, descending and apart: those all at once.
   unsigned accepted = 0;
+  for (int h = 0; h < H; ++h) {
+    const V4 apart = load4(norm + 4 * h) * 1e-6;
+    M4 good = load4m(converged + 4 * h) & load4m(live + 4 * h);
+    for (int j = 1; j < n; ++j)
+      good &= load4m(converged + j * L + 4 * h) &
+              (load4(sigma + (j - 1) * L + 4 * h) - load4(sigma + j * L + 4 * h) >= apart);
+    for (int q = 0; q < 4; ++q) accepted |= good[q] ? 1u << (4 * h + q) : 0u;
+  }
   // Two estimates on either side of a crossing may both have gone to one
   // value; the missing one is the trace less the others, and a few more
   // steps from there find it.
   int again[BatchEigenSolver::kMaxDimension];
   int againCount = 0;
   for (int l = 0; l < L; ++l) {
-    if (!live[l]) continue;
+    if (!live[l] || ((accepted >> l) & 1u)) continue;
     int closePair[2] = {-1, -1};
     if (accept(l, closePair)) {
       accepted |= 1u << l;
@@ -638,7 +668,23 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
     for (int k = 0; k < n * n * L; ++k) w.qr[k] = w.qi[k] = 0.0;
     for (int k = 0; k < n; ++k) LANES w.qr[(k * n + k) * L + l] = 1.0;
   }
-  if (w.bandwidth > 0 && mode != Vectors::All) {
+  const bool banded = w.bandwidth > 0 && mode != Vectors::All;
+  if (banded) {
+    // The band, and one more diagonal for the bulge, in a compact copy.
+    const int b = w.bandwidth;
+    for (int r = 0; r < n; ++r) {
+      for (int c = r; c <= r + b + 1; ++c) {
+        const bool inside = c <= r + b && c < n;
+        double* outR = w.bandR + (r * (b + 2) + c - r) * L;
+        double* outI = w.bandI + (r * (b + 2) + c - r) * L;
+        const double* inR = w.ar + (r * n + c) * L;
+        const double* inI = w.ai + (r * n + c) * L;
+        LANES {
+          outR[l] = inside ? inR[l] : 0.0;
+          outI[l] = inside ? inI[l] : 0.0;
+        }
+      }
+    }
     int rotation = 0;
     // (Inlined, so that it is compiled for this clone's instruction set.)
     forEachBandRotation(n, w.bandwidth, [&](int row, int p) __attribute__((always_inline)) {
@@ -649,11 +695,15 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   }
 
   // Tridiagonal matrix: the diagonal, and the moduli of the super-diagonal.
+  const double* diagonalR = banded ? w.bandR : w.ar;
+  const double* upperR = banded ? w.bandR + L : w.ar + L;
+  const double* upperI = banded ? w.bandI + L : w.ai + L;
+  const int rowStep = (banded ? w.bandwidth + 2 : n + 1) * L;  // from (i, i) to (i + 1, i + 1)
   for (int i = 0; i < n; ++i) {
-    LANES w.d[i * L + l] = w.ar[(i * n + i) * L + l];
+    LANES w.d[i * L + l] = diagonalR[i * rowStep + l];
     if (i + 1 < n) {
       for (int h = 0; h < H; ++h) {
-        const V4 hr = load4(w.ar + (i * n + i + 1) * L + 4 * h), hi = load4(w.ai + (i * n + i + 1) * L + 4 * h);
+        const V4 hr = load4(upperR + i * rowStep + 4 * h), hi = load4(upperI + i * rowStep + 4 * h);
         store4(w.e + i * L + 4 * h, sqrt4(hr * hr + hi * hi));
       }
     } else {
@@ -675,7 +725,7 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
     }
     for (int i = 1; i < n; ++i) {
       for (int h = 0; h < H; ++h) {
-        const V4 hr = load4(w.ar + ((i - 1) * n + i) * L + 4 * h), hi = load4(w.ai + ((i - 1) * n + i) * L + 4 * h);
+        const V4 hr = load4(upperR + (i - 1) * rowStep + 4 * h), hi = load4(upperI + (i - 1) * rowStep + 4 * h);
         const V4 modulus = load4(w.e + (i - 1) * L + 4 * h);
         const M4 zero = modulus == 0.0;
         const V4 inverse = 1.0 / select4(zero, V4{} + 1.0, modulus);
@@ -895,7 +945,6 @@ BatchEigenSolver::BatchEigenSolver(int n, MessageSink* failureSink)
       tridiagonalE_(ur_.size()),
       estimates_(ur_.size()),
       sigma_(ur_.size()),
-      logDerivative_(ur_.size()),
       squaredE_(ur_.size()),
       perm_(ur_.size()),
       fallback_(n),
@@ -930,6 +979,8 @@ BatchWorkspace BatchEigenSolver::workspace() {
                     phaseR_.data(),
                     phaseI_.data(),
                     bandwidth_,
+                    bandR_.data(),
+                    bandI_.data(),
                     rotationPlanes_.data(),
                     static_cast<int>(rotationPlanes_.size()),
                     rotationCR_.data(),
@@ -938,7 +989,6 @@ BatchWorkspace BatchEigenSolver::workspace() {
                     rotationSI_.data(),
                     estimates_.data(),
                     sigma_.data(),
-                    logDerivative_.data(),
                     squaredE_.data()};
 }
 
@@ -963,6 +1013,8 @@ void BatchEigenSolver::setBandwidth(int b) {
   bandwidth_ = b;
   rotationPlanes_.clear();
   if (b > 0) forEachBandRotation(n_, b, [this](int, int p) { rotationPlanes_.push_back(p); });
+  bandR_.assign(static_cast<size_t>(n_) * (b + 2) * kLanes, 0.0);
+  bandI_.assign(bandR_.size(), 0.0);
   const size_t size = rotationPlanes_.size() * kLanes;
   rotationCR_.assign(size, 0.0);
   rotationCI_.assign(size, 0.0);

@@ -117,9 +117,10 @@ class BatchEigenSolver {
   std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
   std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_, tridiagonalD_, tridiagonalE_;
   int bandwidth_ = 0;
+  std::vector<double> bandR_, bandI_;  // the band as it is reduced, compactly
   std::vector<int> rotationPlanes_;  // the band reduction's planes (p, p+1), in order
   std::vector<double> rotationCR_, rotationCI_, rotationSR_, rotationSI_;  // [rotation·kLanes + lane]
-  std::vector<double> estimates_, sigma_, logDerivative_, squaredE_;
+  std::vector<double> estimates_, sigma_, squaredE_;
   std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
   HermitianEigenSolver fallback_;  // for values too close for inverse iteration
   std::vector<double> denseR_, denseI_, denseVectorsR_, denseVectorsI_, denseValues_;
