@@ -503,7 +503,8 @@ inline __attribute__((always_inline)) unsigned tridiagonalQL(const Workspace& w,
 // (estimates too poor, close or equal eigenvalues) is left for the QL.
 // Returns the mask of accepted lanes; their values are in sigma, in any
 // order.
-inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, unsigned liveMask) {
+inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, unsigned liveMask,
+                                                            unsigned* descending) {
   constexpr int kMaxSteps = 8;
   const int n = w.n;
   const double* __restrict d = w.d;
@@ -628,6 +629,7 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
               (load4(sigma + (j - 1) * L + 4 * h) - load4(sigma + j * L + 4 * h) >= apart);
     for (int q = 0; q < 4; ++q) accepted |= good[q] ? 1u << (4 * h + q) : 0u;
   }
+  *descending = accepted;
   // Two estimates on either side of a crossing may both have gone to one
   // value; the missing one is the trace less the others, and a few more
   // steps from there find it.
@@ -763,8 +765,8 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   // With estimates of the values, Newton's method finds them; the QL takes
   // the lanes where it does not succeed, and every lane when vectors are
   // accumulated.
-  unsigned byNewton = 0;
-  if (fromEstimates && mode != Vectors::All) byNewton = newtonValues(w, liveMask);
+  unsigned byNewton = 0, descending = 0;
+  if (fromEstimates && mode != Vectors::All) byNewton = newtonValues(w, liveMask, &descending);
   const unsigned failed = tridiagonalQL(w, mode, liveMask & ~byNewton);
   if (byNewton != 0)
     for (int i = 0; i < n; ++i)
@@ -780,6 +782,11 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   int* perm = w.perm;
   if (mode != Vectors::None)
     for (int j = 0; j < n; ++j) LANES perm[j * L + l] = j;
+  // Newton's values usually come out descending already.
+  if (descending == liveMask) {
+    for (int k = 0; k < n * L; ++k) w.values[k] = w.sigma[k];
+    return failed;
+  }
   for (int h = 0; h < H; ++h) {
     for (int k = 0; k < n; ++k) {
       const V4 dk = load4(w.d + k * L + 4 * h);

@@ -75,8 +75,7 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
   resonanceFields_.assign(kMaxResonances, 0.0);
   transitions_.assign(kMaxTransitions, Transition{});
   pairP_.assign(kMaxTransitions, 0);
-  signChanges_.assign(static_cast<size_t>(D_) * (D_ - 1) / 2, ScanRows{});
-  previousExcess_.assign(signChanges_.size(), 0.0);
+  scanColumns_.assign(static_cast<size_t>(kScanSteps + 1) * D_, 0.0);
   pairQ_.assign(kMaxTransitions, 0);
   if (p_.engine == Engine::Fast) {
     batch_ = std::make_unique<BatchEigenSolver>(D_, failureSink);

@@ -14,7 +14,6 @@
 // Everything is allocated at construction; processOrientation allocates
 // nothing. One instance is used by one thread.
 
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -185,23 +184,7 @@ class ResonanceSolver {
   std::vector<Transition> transitions_;
   int transitionCount_ = 0;
   std::vector<int> pairP_, pairQ_;
-  // The pair scan's rows with a sign change, per pair, and each pair's
-  // excess in the row before.
-  struct ScanRows {
-    static_assert(kScanSteps < 128, "a row mask holds 128 rows");
-    uint64_t bits[2] = {0, 0};  // rows 0 … 127
-    void set(int k) { bits[k >> 6] |= uint64_t{1} << (k & 63); }
-    // The first marked row from k on, or 128.
-    int next(int k) const {
-      for (; k < 128; k = (k | 63) + 1) {
-        const uint64_t rest = bits[k >> 6] >> (k & 63);
-        if (rest != 0) return k + __builtin_ctzll(rest);
-      }
-      return 128;
-    }
-  };
-  std::vector<ScanRows> signChanges_;
-  std::vector<double> previousExcess_;
+  std::vector<double> scanColumns_;  // the level table transposed
 
   // Fast path state, allocated at construction when the fast engine is chosen.
   std::unique_ptr<BatchEigenSolver> batch_;
@@ -233,32 +216,29 @@ template <typename OnBracket>
 void ResonanceSolver::scanPairs(OnBracket&& onBracket) {
   // Each pair's walk finds, in ascending order, every row k with
   // f(k)·f(k − 1) < 0 (a strict sign change between neighbouring rows; a
-  // zero starts none). The rows are marked for all pairs in one pass over
-  // the table, row by row, and the brackets then handed on pair by pair.
+  // zero starts none).
   const double step = fieldRange_ / kScanSteps;
-  const int pairs = D_ * (D_ - 1) / 2;
-  for (int pair = 0; pair < pairs; ++pair) signChanges_[pair] = ScanRows{};
-  for (int k = 0; k <= kScanSteps; ++k) {
-    const double* row = &level(k, 0);
-    int pair = 0;
-    for (int a = 0; a + 1 < D_; ++a) {
-      for (int b = a + 1; b < D_; ++b, ++pair) {
-        const double gap = row[a] - row[b];
-        const double excess = (gap < 0 ? -gap : gap) - quantum_;
-        if (k > 0 && excess * previousExcess_[pair] < 0) signChanges_[pair].set(k);
-        previousExcess_[pair] = excess;
-      }
-    }
-  }
-  int pair = 0;
+  constexpr int kRows = kScanSteps + 1;
+  // The table by columns, so that each pair's walk runs over contiguous rows.
+  double* columns = scanColumns_.data();
+  for (int k = 0; k < kRows; ++k)
+    for (int j = 0; j < D_; ++j) columns[j * kRows + k] = level(k, j);
+  double excess[kRows];
   for (int a = 0; a + 1 < D_; ++a) {
-    for (int b = a + 1; b < D_; ++b, ++pair) {
-      auto gapExcess = [&](int k) {
-        const double gap = level(k, a) - level(k, b);
-        return (gap < 0 ? -gap : gap) - quantum_;
-      };
-      for (int k = signChanges_[pair].next(1); k <= kScanSteps; k = signChanges_[pair].next(k + 1))
-        onBracket(Bracket{fieldStart_ + (k - 1) * step, gapExcess(k - 1), fieldStart_ + k * step, gapExcess(k)});
+    const double* ya = columns + a * kRows;
+    for (int b = a + 1; b < D_; ++b) {
+      const double* yb = columns + b * kRows;
+      for (int k = 0; k < kRows; ++k) {
+        const double gap = ya[k] - yb[k];
+        excess[k] = (gap < 0 ? -gap : gap) - quantum_;
+      }
+      // Sign changes are rare: look for one in the whole walk first.
+      bool any = false;
+      for (int k = 1; k < kRows; ++k) any |= excess[k] * excess[k - 1] < 0;
+      if (!any) continue;
+      for (int k = 1; k < kRows; ++k)
+        if (excess[k] * excess[k - 1] < 0)
+          onBracket(Bracket{fieldStart_ + (k - 1) * step, excess[k - 1], fieldStart_ + k * step, excess[k]});
     }
   }
 }
