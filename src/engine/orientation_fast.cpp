@@ -38,16 +38,21 @@ void ResonanceSolver::fillLanes(const double* fields) {
   }
 }
 
-double ResonanceSolver::pairExcessClosestToZero(const double* values, int stride, int lane) const {
-  double fx = 1e30;
+void ResonanceSolver::pairExcessesClosestToZero(double* closest) const {
+  // Every lane at once; per lane the first pair in (p, q) order wins a tie,
+  // as in the reference's search.
+  const double* values = batch_->values();
+  for (int l = 0; l < L; ++l) closest[l] = 1e30;
   for (int p = 0; p + 1 < D_; ++p) {
-    const double ep = values[p * stride + lane];
+    const double* ep = values + p * L;
     for (int q = p + 1; q < D_; ++q) {
-      const double excess = std::fabs(ep - values[q * stride + lane]) - quantum_;
-      if (std::fabs(excess) < std::fabs(fx)) fx = excess;
+      const double* eq = values + q * L;
+      for (int l = 0; l < L; ++l) {
+        const double excess = std::fabs(ep[l] - eq[l]) - quantum_;
+        closest[l] = std::fabs(excess) < std::fabs(closest[l]) ? excess : closest[l];
+      }
     }
   }
-  return fx;
 }
 
 void ResonanceSolver::estimateLevelsAt(double field, int lane) {
@@ -173,7 +178,6 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
   };
   for (Lane& lane : lanes) take(lane);
 
-  const double* values = batch_->values();
   for (;;) {
     bool evaluate = false;
     double fields[L];
@@ -212,11 +216,13 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
     fillLanes(fields);
     batch_->diagonalizeDeferred(L, true);
     int ending[L];  // the bracket whose refinement this evaluation ends, per lane
+    double closest[L];
+    pairExcessesClosestToZero(closest);
     for (int l = 0; l < L; ++l) {
       Lane& s = lanes[l];
       ending[l] = -1;
       if (s.bracket < 0) continue;
-      s.fx = pairExcessClosestToZero(values, L, l);
+      s.fx = closest[l];
       if (s.fx * s.flo >= 0) {
         s.lo = s.x;
         s.flo = s.fx;

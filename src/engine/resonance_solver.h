@@ -112,7 +112,9 @@ class ResonanceSolver {
   // Writes H0 + B·M of the current orientation into every lane of the
   // batch, B = fields[lane] (the band only: the rest stays zero).
   void fillLanes(const double* fields);
-  double pairExcessClosestToZero(const double* values, int stride, int lane) const;
+  // Per lane of the last batch: the gap excess |E_p − E_q| − quantum
+  // closest to zero over all pairs.
+  void pairExcessesClosestToZero(double* closest) const;
   // Fast path: estimates of the values at field for one lane of the batch,
   // interpolated in the level table's sorted rows.
   void estimateLevelsAt(double field, int lane);
