@@ -1,6 +1,8 @@
 #include "engine/batch_eigen_solver.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/message_sink.h"
 
@@ -524,11 +526,12 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
       norm[l] = row > norm[l] ? row : norm[l];
     }
   }
-  for (int l = 0; l < L; ++l) {
+  LANES {
     tolerance[l] = 0x1p-38 * norm[l];
-    int exponent = 0;
-    std::frexp(norm[l], &exponent);
-    scale[l] = std::ldexp(1.0, -exponent);
+    // 1 over the power of two at or below the norm (exact). A zero, infinite
+    // or NaN norm gives a scale that makes the steps fail: the QL takes it.
+    const uint64_t exponentBits = std::bit_cast<uint64_t>(norm[l]) & 0x7FF0000000000000u;
+    scale[l] = 1.0 / std::bit_cast<double>(exponentBits);
   }
   // The matrix scaled by a power of two near 1/norm (exactly), so that the
   // determinants stay far from overflow and underflow.

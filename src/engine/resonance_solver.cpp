@@ -8,6 +8,17 @@
 
 namespace quorra {
 
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) bool pairWalk(
+    const double* ya, const double* yb, int rows, double quantum, double* excess) {
+  for (int k = 0; k < rows; ++k) {
+    const double gap = ya[k] - yb[k];
+    excess[k] = (gap < 0 ? -gap : gap) - quantum;
+  }
+  bool any = false;
+  for (int k = 1; k < rows; ++k) any |= excess[k] * excess[k - 1] < 0;
+  return any;
+}
+
 namespace {
 constexpr double kFieldPerFrequency = 714.468;  // G/GHz: h/β·1e9
 constexpr double kNuclearMagneton = 0.00050504;  // 1e-20 erg/G

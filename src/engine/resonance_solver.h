@@ -214,6 +214,11 @@ class ResonanceSolver {
   int touchedLow_ = 0, touchedHigh_ = -1;
 };
 
+// One pair's walk down the level table's columns ya and yb: the gap
+// excesses |ya[k] − yb[k]| − quantum into excess; whether their sign changes
+// strictly anywhere (rarely: the walk is then looked at row by row).
+bool pairWalk(const double* ya, const double* yb, int rows, double quantum, double* excess);
+
 template <typename OnBracket>
 void ResonanceSolver::scanPairs(OnBracket&& onBracket) {
   // Each pair's walk finds, in ascending order, every row k with
@@ -230,14 +235,7 @@ void ResonanceSolver::scanPairs(OnBracket&& onBracket) {
     const double* ya = columns + a * kRows;
     for (int b = a + 1; b < D_; ++b) {
       const double* yb = columns + b * kRows;
-      for (int k = 0; k < kRows; ++k) {
-        const double gap = ya[k] - yb[k];
-        excess[k] = (gap < 0 ? -gap : gap) - quantum_;
-      }
-      // Sign changes are rare: look for one in the whole walk first.
-      bool any = false;
-      for (int k = 1; k < kRows; ++k) any |= excess[k] * excess[k - 1] < 0;
-      if (!any) continue;
+      if (!pairWalk(ya, yb, kRows, quantum_, excess)) continue;
       for (int k = 1; k < kRows; ++k)
         if (excess[k] * excess[k - 1] < 0)
           onBracket(Bracket{fieldStart_ + (k - 1) * step, excess[k - 1], fieldStart_ + k * step, excess[k]});
