@@ -58,16 +58,26 @@ void ResonanceSolver::followLevels() {
   const int D = D_;
   for (int j = 0; j < D; ++j) slopes_[j] = level(kScanSteps, j) - level(kScanSteps - 1, j);
   for (int r = kScanSteps - 1; r >= 1; --r) {
+    // While the candidates c ≥ j of row r − 1 are still in descending order
+    // (as the solvers leave a row, until a swap), x_c = slope − (ref − E_c)
+    // does not increase with c, so once x_c ≤ 0 no later |x| is smaller
+    // and the search can stop there with the same choice.
+    const double* below = &level(r - 1, 0);
+    bool ordered = true;
+    for (int c = 1; c < D; ++c) ordered &= below[c - 1] >= below[c];
     for (int j = 0; j + 1 < D; ++j) {
       const double ref = level(r, j), slope = slopes_[j];
       int best = j;
-      double bestDeviation = std::fabs(slope - (ref - level(r - 1, j)));
-      for (int c = j + 1; c < D; ++c) {
-        const double deviation = std::fabs(slope - (ref - level(r - 1, c)));
+      double x = slope - (ref - below[j]);
+      double bestDeviation = std::fabs(x);
+      for (int c = j + 1; c < D && (!ordered || x > 0); ++c) {
+        x = slope - (ref - below[c]);
+        const double deviation = std::fabs(x);
         const bool smaller = deviation < bestDeviation;
         bestDeviation = smaller ? deviation : bestDeviation;
         best = smaller ? c : best;
       }
+      ordered &= best == j;
       const double chosen = level(r - 1, best);
       level(r - 1, best) = level(r - 1, j);
       level(r - 1, j) = chosen;
