@@ -533,8 +533,7 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
     const uint64_t exponentBits = std::bit_cast<uint64_t>(norm[l]) & 0x7FF0000000000000u;
     scale[l] = 1.0 / std::bit_cast<double>(exponentBits);
   }
-  // The matrix scaled by a power of two near 1/norm (exactly), so that the
-  // determinants stay far from overflow and underflow.
+  // The scaled matrix: diagonal and squared off-diagonal.
   double ds[BatchEigenSolver::kMaxDimension * L];
   for (int i = 0; i < n; ++i) {
     LANES {
@@ -557,7 +556,7 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
     for (int t = 0; t < count; ++t) js[t] = first[t];
     for (int step = 0; step < kMaxSteps; ++step) {
       // Two estimates at a time over the rows, both lane halves of each: four
-      // independent chains of one division per row, their state in registers.
+      // independent chains of multiplications, their state in registers.
       for (int t = 0; t < count; t += 2) {
         const int pair[2] = {js[t], js[t + 1 < count ? t + 1 : t]};
         V4 sg[4], p[4], pPrev[4], dp[4], dpPrev[4];
