@@ -543,7 +543,8 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
     }
   }
   for (int k = 0; k < n * L; ++k) sigma[k] = w.estimates[k];
-  long converged[BatchEigenSolver::kMaxDimension * L] = {};  // all ones once the estimate has converged
+  long converged[BatchEigenSolver::kMaxDimension * L];  // all ones once the estimate has converged
+  for (int k = 0; k < n * L; ++k) converged[k] = 0;
   long live[L];
   for (int l = 0; l < L; ++l) live[l] = (liveMask >> l) & 1u ? -1 : 0;
 
