@@ -75,16 +75,16 @@ void BM_BatchValuesFromEstimates(benchmark::State& state) {
   constexpr int L = BatchEigenSolver::kLanes;
   std::mt19937 rng(1);
   std::uniform_real_distribution<double> u(-1, 1);
-  std::vector<double> re(n * n * L), im(n * n * L), estimates(n * L);
-  for (int l = 0; l < L; ++l)
-    for (int r = 0; r < n; ++r)
-      for (int c = r; c < n; ++c) {
-        const bool inBand = bandwidth == 0 || c - r <= bandwidth;
-        re[BatchEigenSolver::at(n, r, c, l)] = inBand ? u(rng) : 0.0;
-        im[BatchEigenSolver::at(n, r, c, l)] = r == c || !inBand ? 0.0 : u(rng);
-      }
   BatchEigenSolver solver(n);
   solver.setBandwidth(bandwidth);
+  const int width = bandwidth > 0 ? bandwidth + 2 : n;  // stored diagonals (banded) or columns (dense)
+  std::vector<double> re(n * width * L), im(n * width * L), estimates(n * L);
+  for (int l = 0; l < L; ++l)
+    for (int r = 0; r < n; ++r)
+      for (int c = r; c < n && (bandwidth == 0 || c - r <= bandwidth); ++c) {
+        re[solver.place(r, c) + l] = u(rng);
+        im[solver.place(r, c) + l] = r == c ? 0.0 : u(rng);
+      }
   std::copy(re.begin(), re.end(), solver.matrixReal());
   std::copy(im.begin(), im.end(), solver.matrixImag());
   solver.diagonalize(L, false);

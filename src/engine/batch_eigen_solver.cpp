@@ -680,20 +680,13 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   }
   const bool banded = w.bandwidth > 0 && mode != Vectors::All;
   if (banded) {
-    // The band, and one more diagonal for the bulge, in a compact copy.
+    // The diagonal beyond the band holds the bulge of the chase: zero at
+    // the start (also after a lane that went wrong last time).
     const int b = w.bandwidth;
     for (int r = 0; r < n; ++r) {
-      for (int c = r; c <= r + b + 1; ++c) {
-        const bool inside = c <= r + b && c < n;
-        double* outR = w.bandR + (r * (b + 2) + c - r) * L;
-        double* outI = w.bandI + (r * (b + 2) + c - r) * L;
-        const double* inR = w.ar + (r * n + c) * L;
-        const double* inI = w.ai + (r * n + c) * L;
-        LANES {
-          outR[l] = inside ? inR[l] : 0.0;
-          outI[l] = inside ? inI[l] : 0.0;
-        }
-      }
+      double* bulgeR = w.bandR + (r * (b + 2) + b + 1) * L;
+      double* bulgeI = w.bandI + (r * (b + 2) + b + 1) * L;
+      LANES bulgeR[l] = bulgeI[l] = 0.0;
     }
     int rotation = 0;
     // (Inlined, so that it is compiled for this clone's instruction set.)
@@ -1010,10 +1003,22 @@ BatchWorkspace BatchEigenSolver::workspace() {
 int BatchEigenSolver::run(int lanes, int mode, bool fromEstimates) {
   const int n = n_;
   // Unused lanes hold a zero matrix, which converges at once.
+  const int last = bandwidth_ > 0 ? bandwidth_ : n - 1;  // the input's last diagonal
   if (lanes < kLanes) {
     for (int r = 0; r < n; ++r)
+      for (int c = r; c <= r + last && c < n; ++c)
+        for (int l = lanes; l < kLanes; ++l) matrixReal()[place(r, c) + l] = matrixImag()[place(r, c) + l] = 0.0;
+  }
+  // All vectors go through the dense reduction: a banded input is spread
+  // out for it first.
+  if (bandwidth_ > 0 && static_cast<Vectors>(mode) == Vectors::All) {
+    for (int r = 0; r < n; ++r)
       for (int c = r; c < n; ++c)
-        for (int l = lanes; l < kLanes; ++l) ar_[BatchEigenSolver::at(n, r, c, l)] = ai_[BatchEigenSolver::at(n, r, c, l)] = 0.0;
+        for (int l = 0; l < kLanes; ++l) {
+          const bool inside = c <= r + bandwidth_;
+          ar_[at(n, r, c, l)] = inside ? bandR_[place(r, c) + l] : 0.0;
+          ai_[at(n, r, c, l)] = inside ? bandI_[place(r, c) + l] : 0.0;
+        }
   }
   const Workspace w = workspace();
   const unsigned live = lanes >= kLanes ? ~0u >> (32 - kLanes) : (1u << lanes) - 1u;

@@ -44,17 +44,23 @@ class BatchEigenSolver {
   int dimension() const { return n_; }
 
   // Declares that every matrix given from now on is banded: nothing beyond
-  // b super-diagonals (zero there). Values and deferred vectors are then
-  // found by reducing the band with rotations, O(n²·b) instead of O(n³);
-  // 0 (the default) means dense. The reduction leaves the zeros outside the
-  // band as they were, so a caller may write the band alone each time.
+  // b super-diagonals (zero there). The input is then the band alone, kept
+  // compactly, and values and deferred vectors are found by reducing it with
+  // rotations, O(n²·b) instead of O(n³); 0 (the default) means dense.
   // Allocates; call it before the work.
   void setBandwidth(int b);
 
-  // Input: element (r, c) with r ≤ c of lane l at [(r·n + c)·kLanes + l];
-  // the lower triangle is not read. Destroyed by diagonalize().
-  double* matrixReal() { return ar_.data(); }
-  double* matrixImag() { return ai_.data(); }
+  // Input: element (r, c) with r ≤ c (and c ≤ r + b when banded) of lane l
+  // at [place(r, c) + l]; the lower triangle, and what lies outside the
+  // band, is not read. Destroyed by diagonalize().
+  double* matrixReal() { return bandwidth_ > 0 ? bandR_.data() : ar_.data(); }
+  double* matrixImag() { return bandwidth_ > 0 ? bandI_.data() : ai_.data(); }
+  size_t place(int row, int col) const {
+    return bandwidth_ > 0 ? (static_cast<size_t>(row) * (bandwidth_ + 2) + col - row) * kLanes
+                          : at(n_, row, col, 0);
+  }
+  // The place of element (row, col) of lane in an n × n block stored
+  // lane-innermost: dense input, and the vectors.
   static size_t at(int n, int row, int col, int lane) {
     return (static_cast<size_t>(row) * n + col) * kLanes + lane;
   }

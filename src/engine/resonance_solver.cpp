@@ -103,12 +103,12 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     batch_->setBandwidth(bandwidth);
     // The elements of the band, each once: where each goes in a lane's
     // matrix, and whether it goes there conjugated (below the diagonal in the
-    // banded order). Outside the band the batch keeps zeros.
+    // banded order).
     for (int r = 0; r < D_; ++r)
       for (int c = r; c < D_; ++c) {
         const int br = bandIndex_[r], bc = bandIndex_[c];
         if (std::abs(br - bc) > bandwidth) continue;
-        bandTerms_.push_back({r * D_ + c, br <= bc ? BatchEigenSolver::at(D_, br, bc, 0) : BatchEigenSolver::at(D_, bc, br, 0),
+        bandTerms_.push_back({r * D_ + c, br <= bc ? batch_->place(br, bc) : batch_->place(bc, br),
                               br <= bc ? 1.0 : -1.0, 0.0, 0.0, 0.0});
       }
     brackets_.resize(kBracketChunk);

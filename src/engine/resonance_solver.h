@@ -110,7 +110,7 @@ class ResonanceSolver {
   template <typename OnBracket>
   void scanPairs(OnBracket&& onBracket);
   // Writes H0 + B·M of the current orientation into every lane of the
-  // batch, B = fields[lane] (the band only: the rest stays zero).
+  // batch, B = fields[lane] (the band, all the batch reads).
   void fillLanes(const double* fields);
   // Per lane of the last batch: the gap excess |E_p − E_q| − quantum
   // closest to zero over all pairs.
