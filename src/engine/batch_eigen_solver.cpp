@@ -23,15 +23,16 @@ struct BatchWorkspace {
   // QL got it, the reflector u and β of each Householder step and the phase
   // of each tridiagonal index.
   double *tridiagonalD, *tridiagonalE, *reflectorR, *reflectorI, *beta, *phaseR, *phaseI;
-  // Eigenvalue estimates (descending, [j·L + lane]) and the Newton iteration's
-  // trial values, with the squared off-diagonal elements (scaled).
   // Band reduction: the bandwidth (0: dense, Householder), the rotations'
-  // planes in order and, per rotation, c and s of each lane (deferred only).
+  // planes in order and, per rotation, the real c and complex s of each lane
+  // (deferred only).
   int bandwidth;
   double *bandR, *bandI;  // the band as reduced: (r, c) at ((r·(b + 2) + c − r)·L), c − r ≤ b + 1
   const int* rotationPlanes;
   int rotationCount;
-  double *rotationCR, *rotationCI, *rotationSR, *rotationSI;
+  double *rotationC, *rotationSR, *rotationSI;
+  // Eigenvalue estimates (descending, [j·L + lane]) and the Newton iteration's
+  // trial values, with the squared off-diagonal elements (scaled).
   const double* estimates;
   double *sigma, *squaredE;
 };
@@ -232,10 +233,12 @@ inline __attribute__((always_inline)) void householder(const Workspace& w, Vecto
 
 // One rotation of the band reduction: the unitary G of the plane (p, p+1)
 // that annihilates a(row, p+1) against a(row, p), applied as A := Gᴴ·A·G to
-// the entries of the band and its one bulge. With c = x/ρ and s = y/ρ,
-// x = a(row, p), y = a(row, p+1), ρ = √(|x|² + |y|²), the 2 × 2 block of G
-// is [[c̄, −s], [s̄, c]]: a(row, p) becomes ρ and a(row, p+1) zero. Row p
-// gains an element at column p + 1 + b, the bulge the next rotation removes.
+// the entries of the band and its one bulge. With x = a(row, p),
+// y = a(row, p+1), ρ² = |x|² + |y|², a real cosine c = |x|/ρ and
+// s = y·x̄/(|x|·ρ), the 2 × 2 block of G is [[c, −s], [s̄, c]]: a(row, p)
+// becomes (x/|x|)·ρ and a(row, p+1) zero (x = 0: c = 0, s = y/|y|; both
+// zero: no rotation). Row p gains an element at column p + 1 + b, the bulge
+// the next rotation removes.
 inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int row, int p, int rotation,
                                                         bool keep) {
   const int n = w.n, b = w.bandwidth;
@@ -244,10 +247,8 @@ inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int 
   auto A = [b](int r, int c) { return (r * (b + 2) + c - r) * L; };
   const int last = p + 1 + b < n ? p + 1 + b : n - 1;
   // Both four-lane halves step by step, so that their square roots and
-  // divisions overlap. The rotation has a real cosine c = |x|/ρ and
-  // s = y·x̄/(|x|·ρ), ρ² = |x|² + |y|²: x becomes (x/|x|)·ρ and y zero (x = 0:
-  // c = 0, s = y/|y|; both zero: no rotation). A real c saves a quarter of
-  // the multiplications of every update.
+  // divisions overlap. (A real c saves a quarter of the multiplications of
+  // every update.)
   V4 cr[H], sr[H], si[H];
   for (int h = 0; h < H; ++h) {
     const int o = 4 * h;
@@ -285,8 +286,7 @@ inline __attribute__((always_inline)) void bandRotation(const Workspace& w, int 
   for (int h = 0; h < H; ++h) {
     const int o = 4 * h;
     if (keep) {
-      store4(w.rotationCR + rotation * L + o, cr[h]);
-      store4(w.rotationCI + rotation * L + o, V4{});
+      store4(w.rotationC + rotation * L + o, cr[h]);
       store4(w.rotationSR + rotation * L + o, sr[h]);
       store4(w.rotationSI + rotation * L + o, si[h]);
     }
@@ -769,10 +769,6 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
   unsigned byNewton = 0, descending = 0;
   if (fromEstimates && mode != Vectors::All) byNewton = newtonValues(w, liveMask, &descending);
   const unsigned failed = tridiagonalQL(w, mode, liveMask & ~byNewton);
-  if (byNewton != 0)
-    for (int i = 0; i < n; ++i)
-      for (int l = 0; l < L; ++l)
-        if ((byNewton >> l) & 1u) w.d[i * L + l] = w.sigma[i * L + l];
 
   // Descending order per lane; among equal values the lower index comes
   // first. The place of value k is the number of values before it in that
@@ -788,6 +784,10 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
     for (int k = 0; k < n * L; ++k) w.values[k] = w.sigma[k];
     return failed;
   }
+  if (byNewton != 0)
+    for (int i = 0; i < n; ++i)
+      for (int l = 0; l < L; ++l)
+        if ((byNewton >> l) & 1u) w.d[i * L + l] = w.sigma[i * L + l];
   for (int h = 0; h < H; ++h) {
     for (int k = 0; k < n; ++k) {
       const V4 dk = load4(w.d + k * L + 4 * h);
@@ -910,17 +910,16 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
       xr[k * L + l] = pr * yr - pi * yi;
       xi[k * L + l] = pr * yi + pi * yr;
     }
-  // (x_p, x_p+1) := (c̄·x_p − s·x_p+1, s̄·x_p + c·x_p+1)
+  // (x_p, x_p+1) := (c·x_p − s·x_p+1, s̄·x_p + c·x_p+1)
   for (int t = w.rotationCount - 1; t >= 0; --t) {
     const int p = w.rotationPlanes[t];
     LANES {
-      const double cr = w.rotationCR[t * L + l], ci = w.rotationCI[t * L + l];
-      const double sr = w.rotationSR[t * L + l], si = w.rotationSI[t * L + l];
+      const double c = w.rotationC[t * L + l], sr = w.rotationSR[t * L + l], si = w.rotationSI[t * L + l];
       const double ur = xr[p * L + l], ui = xi[p * L + l], vr = xr[(p + 1) * L + l], vi = xi[(p + 1) * L + l];
-      xr[p * L + l] = cr * ur + ci * ui - sr * vr + si * vi;
-      xi[p * L + l] = cr * ui - ci * ur - sr * vi - si * vr;
-      xr[(p + 1) * L + l] = sr * ur + si * ui + cr * vr - ci * vi;
-      xi[(p + 1) * L + l] = sr * ui - si * ur + cr * vi + ci * vr;
+      xr[p * L + l] = c * ur - sr * vr + si * vi;
+      xi[p * L + l] = c * ui - sr * vi - si * vr;
+      xr[(p + 1) * L + l] = sr * ur + si * ui + c * vr;
+      xi[(p + 1) * L + l] = sr * ui - si * ur + c * vi;
     }
   }
 }
@@ -991,8 +990,7 @@ BatchWorkspace BatchEigenSolver::workspace() {
                     bandI_.data(),
                     rotationPlanes_.data(),
                     static_cast<int>(rotationPlanes_.size()),
-                    rotationCR_.data(),
-                    rotationCI_.data(),
+                    rotationC_.data(),
                     rotationSR_.data(),
                     rotationSI_.data(),
                     estimates_.data(),
@@ -1036,8 +1034,7 @@ void BatchEigenSolver::setBandwidth(int b) {
   bandR_.assign(static_cast<size_t>(n_) * (b + 2) * kLanes, 0.0);
   bandI_.assign(bandR_.size(), 0.0);
   const size_t size = rotationPlanes_.size() * kLanes;
-  rotationCR_.assign(size, 0.0);
-  rotationCI_.assign(size, 0.0);
+  rotationC_.assign(size, 0.0);
   rotationSR_.assign(size, 0.0);
   rotationSI_.assign(size, 0.0);
 }

@@ -125,7 +125,7 @@ class BatchEigenSolver {
   int bandwidth_ = 0;
   std::vector<double> bandR_, bandI_;  // the band as it is reduced, compactly
   std::vector<int> rotationPlanes_;  // the band reduction's planes (p, p+1), in order
-  std::vector<double> rotationCR_, rotationCI_, rotationSR_, rotationSI_;  // [rotation·kLanes + lane]
+  std::vector<double> rotationC_, rotationSR_, rotationSI_;  // [rotation·kLanes + lane]
   std::vector<double> estimates_, sigma_, squaredE_;
   std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
   HermitianEigenSolver fallback_;  // for values too close for inverse iteration
