@@ -102,6 +102,20 @@ class BatchEigenSolver {
   // levels at levels[l·kMaxDimension + t], t < counts[l] (0: none).
   void computeVectors(const int* counts, const int* levels);
 
+  // Banded only, and without reducing: for each lane l < lanes, the two
+  // eigenpairs of the matrix given (as for diagonalize; left unchanged, the
+  // unused lanes given lane 0's) nearest shifts[t·kLanes + l], t = 0, 1, by
+  // inverse iteration
+  // on the band itself (a factorisation without interchanges, two solves).
+  // The Rayleigh quotient into values[t·kLanes + l], component k of the
+  // unit vector into vectorsR/I[(t·n + k)·kLanes + l], and the norm of its
+  // residual A·x − value·x into residuals[t·kLanes + l]: an eigenvalue lies
+  // within it of the value, and that is all this promises (which eigenvalue,
+  // and how well the vector is converged, is for the caller to judge from
+  // it). Every array has room for all kLanes lanes.
+  void bandEigenpairs(int lanes, const double* shifts, double* values, double* residuals, double* vectorsR,
+                      double* vectorsI);
+
   const double* values() const { return values_.data(); }
   const double* vectorsReal() const { return vr_.data(); }
   const double* vectorsImag() const { return vi_.data(); }

@@ -117,6 +117,8 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     bracketVectorsR_.resize(static_cast<size_t>(kBracketChunk) * dd);
     bracketVectorsI_.resize(bracketVectorsR_.size());
     bracketKept_.resize(kBracketChunk);
+    refinements_.resize(kBracketChunk);
+    anchorValues_.resize(static_cast<size_t>(kBracketChunk) * D_);
     sortedLevels_.resize(static_cast<size_t>(kScanSteps + 1) * D_);
   }
 

@@ -103,7 +103,27 @@ class ResonanceSolver {
   struct Bracket {
     double lo, flo, hi, fhi;
   };
+  // A bracket's regula falsi, and its last full evaluation (the anchor):
+  // the field, the pair closest to resonance there and the smallest
+  // |excess| of all other pairs (the values are in anchorValues_).
+  struct Refinement {
+    double lo, flo, hi, fhi, x, fx;
+    int steps;
+    double anchorField;
+    int anchorP, anchorQ;
+    double otherExcess;
+  };
   void refineAndRecord(int count, double weight, double* target);
+  // The reference refinement of bracket up to its next evaluation (x);
+  // false when it is done, its field recorded.
+  bool advanceRefinement(Refinement& s, int bracket);
+  // Takes the excess fx at x into the bracket; whether that ends it.
+  bool takeEvaluation(Refinement& s, double fx) const;
+  // Evaluates brackets[0 … count − 1] at their x by diagonalising in full
+  // (each becomes its anchor), or by finding the anchor's pair alone where
+  // that is shown to give the same; brackets that go on are queued.
+  void evaluateFully(const int* brackets, int count, int* partial, int& partialCount);
+  void evaluatePairs(const int* brackets, int count, int* full, int& fullCount, int* partial, int& partialCount);
   // Walks every pair of followed levels (a outer, b inner, ascending) along
   // the level table and hands each sign change of |E_a − E_b| − quantum, in
   // the order found, to onBracket.
@@ -113,11 +133,16 @@ class ResonanceSolver {
   // batch, B = fields[lane] (the band, all the batch reads).
   void fillLanes(const double* fields);
   // Per lane of the last batch: the gap excess |E_p − E_q| − quantum
-  // closest to zero over all pairs.
-  void pairExcessesClosestToZero(double* closest) const;
+  // closest to zero over all pairs, that pair (p·D + q) and the smallest
+  // |excess| of the other pairs.
+  void pairExcessesClosestToZero(double* closest, int* pairs, double* others) const;
   // Fast path: estimates of the values at field for one lane of the batch,
   // interpolated in the level table's sorted rows.
   void estimateLevelsAt(double field, int lane);
+  // The table rows and weights of that interpolation at field.
+  void interpolationAt(double field, int* first, double* weights) const;
+  // The interpolated change of level j from one field to another.
+  double levelChange(double from, double to, int j) const;
   // Rough estimates where the table has no rows yet: the levels of each m_I
   // on its own (2 × 2 in the electron spin).
   void blockEstimates(double field, int lane);
@@ -208,6 +233,9 @@ class ResonanceSolver {
   // resonant levels in a D × D block), and whether there is one.
   std::vector<double> bracketValues_, bracketVectorsR_, bracketVectorsI_;
   std::vector<char> bracketKept_;
+  std::vector<Refinement> refinements_;
+  std::vector<double> anchorValues_;  // per bracket, the values at its anchor
+  double fieldMatrixNorm_ = 0.0;      // a bound on ‖M‖, current orientation
   // The level table's rows as diagonalised (descending, before the levels
   // are followed), where the estimates of the values come from.
   std::vector<double> sortedLevels_;

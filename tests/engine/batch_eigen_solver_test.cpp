@@ -301,6 +301,78 @@ TEST(BatchEigenSolver, BandReductionGivesTheReferenceValuesAndTrueVectors) {
   std::printf("band reduction: worst value difference %.2g, worst residual %.2g\n", worstValue, worstResidual);
 }
 
+TEST(BatchEigenSolver, BandEigenpairsNearShiftsWithAnHonestResidual) {
+  // Good shifts give the eigenpairs to rounding; a shift halfway between
+  // two values gives something less, but the residual says how much, and
+  // an eigenvalue lies within it. The lanes' input is left as it was.
+  std::mt19937 rng(11);
+  for (int n : {2, 3, 8, 16, 30}) {
+    for (int b : {1, 3, 4}) {
+      if (b > n - 1) continue;
+      BatchEigenSolver band(n);
+      band.setBandwidth(b);
+      constexpr int lanes = 5;
+      std::vector<Dense> inputs;
+      double shifts[2 * L] = {};
+      std::vector<std::vector<double>> eigenvalues;
+      HermitianEigenSolver reference(n);
+      for (int l = 0; l < lanes; ++l) {
+        Dense h = randomHermitian(n, rng, l == 1);
+        for (int r = 0; r < n; ++r)
+          for (int c = 0; c < n; ++c)
+            if (std::abs(r - c) > b) h.re[r * n + c] = h.im[r * n + c] = 0.0;
+        for (int r = 0; r < n; ++r)
+          for (int c = r; c <= r + b && c < n; ++c) {
+            band.matrixReal()[band.place(r, c) + l] = h.re[r * n + c];
+            band.matrixImag()[band.place(r, c) + l] = h.im[r * n + c];
+          }
+        Dense copy = h;
+        std::vector<double> e(n), vr(n * n), vi(n * n);
+        reference.diagonalize(copy.re.data(), copy.im.data(), e.data(), vr.data(), vi.data(), false);
+        const int j = l % n, k = (l + 1) % n;
+        shifts[l] = e[j] + 1e-9;
+        // Lane 4's second shift lies halfway between two values.
+        shifts[L + l] = l == 4 ? 0.5 * (e[0] + e[1]) : e[k] - 1e-9;
+        inputs.push_back(h);
+        eigenvalues.push_back(e);
+      }
+      std::vector<double> bandBefore(band.matrixReal(), band.matrixReal() + band.place(n - 1, n - 1) + L);
+      double values[2 * L], residuals[2 * L];
+      std::vector<double> xr(2 * n * L), xi(2 * n * L);
+      band.bandEigenpairs(lanes, shifts, values, residuals, xr.data(), xi.data());
+      for (int l = 0; l < lanes; ++l) {
+        for (int t = 0; t < 2; ++t) {
+          const std::string where = "n " + std::to_string(n) + " b " + std::to_string(b) + " lane " +
+                                    std::to_string(l) + " pair " + std::to_string(t);
+          double length = 0, residual = 0;
+          for (int r = 0; r < n; ++r) {
+            cd sum = 0;
+            for (int c = 0; c < n; ++c)
+              sum += cd(inputs[l].re[r * n + c], inputs[l].im[r * n + c]) *
+                     cd(xr[(t * n + c) * L + l], xi[(t * n + c) * L + l]);
+            const cd v(xr[(t * n + r) * L + l], xi[(t * n + r) * L + l]);
+            residual += std::norm(sum - values[t * L + l] * v);
+            length += std::norm(v);
+          }
+          EXPECT_NEAR(length, 1.0, 1e-12 * n) << where;
+          EXPECT_NEAR(std::sqrt(residual), residuals[t * L + l], 1e-12 * n) << where;
+          double nearest = 1e300;
+          for (double e : eigenvalues[l]) nearest = std::min(nearest, std::fabs(e - values[t * L + l]));
+          EXPECT_LE(nearest, residuals[t * L + l] + 1e-13 * n) << where;
+          if (l == 4 && t == 1) continue;
+          const int j = (t == 0 ? l : l + 1) % n;
+          EXPECT_NEAR(values[t * L + l], eigenvalues[l][j], 1e-13 * n) << where;
+          EXPECT_LE(residuals[t * L + l], 1e-13 * n) << where;
+        }
+      }
+      for (size_t k = 0; k < bandBefore.size(); ++k)
+        if (static_cast<int>(k % L) < lanes) {
+          ASSERT_EQ(band.matrixReal()[k], bandBefore[k]);
+        }
+    }
+  }
+}
+
 TEST(BatchEigenSolver, DiagonalInputsAndAFailingLane) {
   testing::ScriptedUserInterface ui;
   const int n = 4;
