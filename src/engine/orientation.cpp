@@ -32,6 +32,9 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
 
   const double gEff =
       std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) + (p_.gz * lz_) * (p_.gz * lz_));
+  // M = dH/dB is the electron Zeeman term plus the nuclear one, which
+  // commute: its eigenvalues are ±gEff/(2·ge) + γ·m.
+  levelSpeed_ = 0.5 * gEff / ge + std::fabs(nuclearZeeman_) * 0.5 * twoI_;
   for (ShfLines& set : shf_) {
     set.splitting = std::sqrt((set.gAx * lx_) * (set.gAx * lx_) + (set.gAy * ly_) * (set.gAy * ly_) +
                               (set.gAz * lz_) * (set.gAz * lz_)) /
@@ -124,7 +127,7 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
 void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
   if (!acceptField(field)) return;
   levelsAt(field, true);
-  addTransitionsAt(field, {E_, Vr_, Vi_, 1, 0}, weight, target);
+  addTransitionsAt(field, {E_, Vr_, Vi_, 1, 0}, collectResonantPairs(E_, 1, 0), weight, target);
 }
 
 bool ResonanceSolver::acceptField(double field) {
@@ -159,12 +162,12 @@ int ResonanceSolver::collectResonantPairs(const double* values, int stride, int 
   return pairCount;
 }
 
-void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target) {
+void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, int pairCount, double weight,
+                                       double* target) {
   const int D = D_, NI = NI_;
   const int stride = levels.stride, lane = levels.lane;
   auto vr = [&](int k, int j) { return levels.vectorsReal[(k * D + j) * stride + lane]; };
   auto vi = [&](int k, int j) { return levels.vectorsImag[(k * D + j) * stride + lane]; };
-  const int pairCount = collectResonantPairs(levels.values, stride, lane);
 
   const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
   const double cuY = p_.gy * cosTheta_ * sinPhi_;

@@ -47,31 +47,62 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
 
 // (Cloned: the lane loop is what the pairs cost.)
 __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
-ResonanceSolver::pairExcessesClosestToZero(double* closest, int* pairs, double* others) const {
+ResonanceSolver::pairExcessesClosestToZero(double* closest) const {
   // Every lane at once; per lane the first pair in (p, q) order wins a tie,
   // as in the reference's search.
   const double* values = batch_->values();
-  double best[L], second[L];
-  for (int l = 0; l < L; ++l) {
-    closest[l] = 1e30;
-    best[l] = second[l] = 1e30;
-    pairs[l] = 0;
-  }
+  for (int l = 0; l < L; ++l) closest[l] = 1e30;
   for (int p = 0; p + 1 < D_; ++p) {
     const double* ep = values + p * L;
     for (int q = p + 1; q < D_; ++q) {
       const double* eq = values + q * L;
       for (int l = 0; l < L; ++l) {
-        const double excess = std::fabs(ep[l] - eq[l]) - quantum_, size = std::fabs(excess);
-        const bool closer = size < best[l];
-        second[l] = closer ? best[l] : (size < second[l] ? size : second[l]);
-        best[l] = closer ? size : best[l];
-        closest[l] = closer ? excess : closest[l];
-        pairs[l] = closer ? p * D_ + q : pairs[l];
+        const double excess = std::fabs(ep[l] - eq[l]) - quantum_;
+        closest[l] = std::fabs(excess) < std::fabs(closest[l]) ? excess : closest[l];
       }
     }
   }
-  for (int l = 0; l < L; ++l) others[l] = second[l];
+}
+
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void ResonanceSolver::pairBounds(
+    const double* lower, const double* upper, int* closest, double* otherAtLeast) const {
+  // Four lanes at a time. E_p − E_q lies in [lower_p − upper_q,
+  // upper_p − lower_q]: |excess| is at least the larger of its lower end,
+  // minus its upper end and zero; the pair with the smallest |middle| is
+  // taken as the closest.
+  typedef double V4 __attribute__((vector_size(32)));
+  typedef long M4 __attribute__((vector_size(32)));
+  static_assert(L % 4 == 0, "four-lane vectors");
+  for (int h = 0; h < L; h += 4) {
+    const V4 zero{}, quantum = zero + quantum_;
+    V4 bestMiddle = zero + 1e300, least = bestMiddle, secondLeast = bestMiddle;
+    M4 best{}, leastPair{};
+    for (int p = 0; p + 1 < D_; ++p) {
+      V4 lowerP, upperP;
+      __builtin_memcpy(&lowerP, lower + p * L + h, sizeof lowerP);
+      __builtin_memcpy(&upperP, upper + p * L + h, sizeof upperP);
+      for (int q = p + 1; q < D_; ++q) {
+        V4 lowerQ, upperQ;
+        __builtin_memcpy(&lowerQ, lower + q * L + h, sizeof lowerQ);
+        __builtin_memcpy(&upperQ, upper + q * L + h, sizeof upperQ);
+        const V4 low = lowerP - upperQ - quantum, high = upperP - lowerQ - quantum;
+        const V4 sum = low + high, middle = sum < zero ? -sum : sum;
+        const V4 larger = low > -high ? low : -high, atLeast = larger > zero ? larger : zero;
+        const M4 pair = M4{} + (p * D_ + q);
+        const M4 closer = middle < bestMiddle;
+        bestMiddle = closer ? middle : bestMiddle;
+        best = closer ? pair : best;
+        const M4 smaller = atLeast < least;
+        secondLeast = smaller ? least : (atLeast < secondLeast ? atLeast : secondLeast);
+        least = smaller ? atLeast : least;
+        leastPair = smaller ? pair : leastPair;
+      }
+    }
+    for (int k = 0; k < 4; ++k) {
+      closest[h + k] = static_cast<int>(best[k]);
+      otherAtLeast[h + k] = leastPair[k] == best[k] ? secondLeast[k] : least[k];
+    }
+  }
 }
 
 void ResonanceSolver::interpolationAt(double field, int* first, double* weights) const {
@@ -95,17 +126,6 @@ void ResonanceSolver::estimateLevelsAt(double field, int lane) {
   double* estimates = batch_->estimates();
   for (int j = 0; j < D_; ++j)
     estimates[j * L + lane] = w[0] * y[j] + w[1] * y[j + D_] + w[2] * y[j + 2 * D_] + w[3] * y[j + 3 * D_];
-}
-
-double ResonanceSolver::levelChange(double from, double to, int j) const {
-  int first[2];
-  double w[2][4];
-  interpolationAt(from, &first[0], w[0]);
-  interpolationAt(to, &first[1], w[1]);
-  double level[2] = {};
-  for (int e = 0; e < 2; ++e)
-    for (int k = 0; k < 4; ++k) level[e] += w[e][k] * sortedLevels_[static_cast<size_t>(first[e] + k) * D_ + j];
-  return level[1] - level[0];
 }
 
 void ResonanceSolver::blockEstimates(double field, int lane) {
@@ -134,20 +154,11 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   // H(B) = H0 + B·M: M once per orientation.
   fieldMatrix(1.0, lx_, ly_, lz_);
   const int D = D_;
-  double rowSums[BatchEigenSolver::kMaxDimension] = {};
   for (BandTerm& term : bandTerms_) {
     term.h0 = H0_[term.element];
     term.perGaussR = Hr_[term.element];
     term.perGaussI = term.sign * Hi_[term.element];
-    // A bound on ‖M‖ (the largest row sum of |M|): how far any level can
-    // move per gauss.
-    const int r = term.element / D, c = term.element % D;
-    const double size = std::hypot(term.perGaussR, term.perGaussI);
-    rowSums[r] += size;
-    if (c != r) rowSums[c] += size;
   }
-  fieldMatrixNorm_ = 0.0;
-  for (int r = 0; r < D; ++r) fieldMatrixNorm_ = std::fmax(fieldMatrixNorm_, rowSums[r]);
 
   // The level table. Its first eight rows, at the low fields where levels
   // bunch and cross, go through the QL together. The other rows go through
@@ -241,22 +252,22 @@ bool ResonanceSolver::takeEvaluation(Refinement& s, double fx) const {
 void ResonanceSolver::refineAndRecord(int count, double weight, double* target) {
   // Every bracket's regula falsi runs as the reference runs it; the
   // evaluations of different brackets go through the batch together, in
-  // whatever order fills it. A bracket's first evaluation diagonalises the
-  // whole matrix (all levels are needed to know which pair is closest). It
-  // becomes the bracket's anchor: the later evaluations, a small step away,
-  // find just the two levels of the anchor's closest pair by inverse
-  // iteration on the band, and Weyl's inequality (no level moves by more
-  // than ‖M‖ times the change of field) shows from the anchor that those
-  // are the levels the reference would compare and that no other pair comes
-  // as close. Where it cannot show that, the evaluation is done in full.
+  // whatever order fills it. An evaluation needs the pair of levels whose
+  // gap comes closest to the quantum. The level table's rows at both ends
+  // of the bracket bound every level in between (Weyl: no level moves
+  // faster than M's largest eigenvalue), usually to a fraction of a gauss,
+  // and those bounds name the pair and show that no other pair comes as
+  // close; the two levels alone are then found by inverse iteration on the
+  // band. Where the bounds do not settle it (low fields, crossings, close
+  // pairs), the bracket's evaluations diagonalise in full.
   int full[kBracketChunk], partial[kBracketChunk];
   int fullCount = 0, partialCount = 0;
   for (int b = 0; b < count; ++b) {
     const Bracket& bracket = brackets_[b];
     Refinement& s = refinements_[b];
-    s = {bracket.lo, bracket.flo, bracket.hi, bracket.fhi, bracket.lo, 1e30, 0, 0.0, 0, 0, 0.0};
+    s = {bracket.lo, bracket.flo, bracket.hi, bracket.fhi, bracket.lo, 1e30, 0, bracket.row};
     bracketKept_[b] = 0;
-    if (advanceRefinement(s, b)) full[fullCount++] = b;
+    if (advanceRefinement(s, b)) partial[partialCount++] = b;
   }
   while (fullCount + partialCount > 0) {
     int lanes[L];
@@ -268,7 +279,7 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
     if (usePartial)
       evaluatePairs(lanes, taken, full, fullCount, partial, partialCount);
     else
-      evaluateFully(lanes, taken, partial, partialCount);
+      evaluateFully(lanes, taken, full, fullCount);
   }
 
   // The fields in the order the scan found them; duplicates are dropped as
@@ -288,14 +299,21 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
       keepBracketEigensystems(ending);
     }
     const size_t block = static_cast<size_t>(b) * D_ * D_;
-    addTransitionsAt(field,
-                     {bracketValues_.data() + static_cast<size_t>(b) * D_, bracketVectorsR_.data() + block,
-                      bracketVectorsI_.data() + block, 1, 0},
-                     weight, target);
+    const double* values = bracketValues_.data() + static_cast<size_t>(b) * D_;
+    int pairCount = 0;
+    if (bracketPair_[b] == kPairsFromValues) {
+      pairCount = collectResonantPairs(values, 1, 0);
+    } else if (bracketPair_[b] != kNoPair) {
+      pairP_[0] = bracketPair_[b] / D_;
+      pairQ_[0] = bracketPair_[b] % D_;
+      pairCount = 1;
+    }
+    addTransitionsAt(field, {values, bracketVectorsR_.data() + block, bracketVectorsI_.data() + block, 1, 0},
+                     pairCount, weight, target);
   }
 }
 
-void ResonanceSolver::evaluateFully(const int* brackets, int count, int* partial, int& partialCount) {
+void ResonanceSolver::evaluateFully(const int* brackets, int count, int* full, int& fullCount) {
   double fields[L];
   for (int l = 0; l < L; ++l) {
     // An idle lane repeats the first lane's field, so that it costs the
@@ -305,95 +323,102 @@ void ResonanceSolver::evaluateFully(const int* brackets, int count, int* partial
   }
   fillLanes(fields);
   batch_->diagonalizeDeferred(L, true);
-  double closest[L], others[L];
-  int pairs[L];
-  pairExcessesClosestToZero(closest, pairs, others);
+  double closest[L];
+  pairExcessesClosestToZero(closest);
   int ending[L];
-  const double* values = batch_->values();
   for (int l = 0; l < L; ++l) {
     ending[l] = -1;
-    if (l >= count) continue;
-    const int b = brackets[l];
-    Refinement& s = refinements_[b];
-    s.anchorField = s.x;
-    s.anchorP = pairs[l] / D_;
-    s.anchorQ = pairs[l] % D_;
-    s.otherExcess = others[l];
-    double* anchor = anchorValues_.data() + static_cast<size_t>(b) * D_;
-    for (int j = 0; j < D_; ++j) anchor[j] = values[j * L + l];
-    if (takeEvaluation(s, closest[l])) ending[l] = b;
+    if (l < count && takeEvaluation(refinements_[brackets[l]], closest[l])) ending[l] = brackets[l];
   }
   keepBracketEigensystems(ending);
   for (int l = 0; l < count; ++l)
-    if (advanceRefinement(refinements_[brackets[l]], brackets[l])) partial[partialCount++] = brackets[l];
+    if (advanceRefinement(refinements_[brackets[l]], brackets[l])) full[fullCount++] = brackets[l];
 }
 
 void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, int& fullCount, int* partial,
                                     int& partialCount) {
   constexpr int kMax = BatchEigenSolver::kMaxDimension;
-  double fields[L], shifts[2][L], values[2][L], residuals[2][L], vectorsR[2 * kMax * L], vectorsI[2 * kMax * L];
-  int columns[2][L];
-  for (int l = 0; l < count; ++l) {
-    const Refinement& s = refinements_[brackets[l]];
-    const double* anchor = anchorValues_.data() + static_cast<size_t>(brackets[l]) * D_;
+  const int D = D_;
+  const double step = fieldRange_ / kScanSteps, speed = levelSpeed_;
+  double fields[L], shifts[2 * L], values[2 * L], residuals[2 * L], vectorsR[2 * kMax * L], vectorsI[2 * kMax * L];
+  // Per lane: the bounds of every level at x ([j·L + lane]), the pair the
+  // bounds put closest, and the least |excess| they allow any other pair.
+  double lower[kMax * L], upper[kMax * L], otherAtLeast[L], pad[L];
+  int pairs[L][2];
+  for (int l = 0; l < L; ++l) {
+    const Refinement& s = refinements_[brackets[l < count ? l : 0]];
     fields[l] = s.x;
-    columns[0][l] = s.anchorP;
-    columns[1][l] = s.anchorQ;
-    for (int t = 0; t < 2; ++t) shifts[t][l] = anchor[columns[t][l]] + levelChange(s.anchorField, s.x, columns[t][l]);
+    const double* below = sortedLevels_.data() + static_cast<size_t>(s.row) * D;
+    const double* above = below + D;
+    const double fromBelow = (s.x - (fieldStart_ + s.row * step)) * speed, fromAbove = step * speed - fromBelow;
+    // Rounding in the table's values, and in the bound of the speed.
+    double size = 0.0;
+    for (const double e : {below[0], below[D - 1], above[0], above[D - 1]}) size = size > std::fabs(e) ? size : std::fabs(e);
+    pad[l] = 1e-9 * size;
+    for (int j = 0; j < D; ++j) {
+      const double lowBelow = below[j] - fromBelow, lowAbove = above[j] - fromAbove;
+      const double highBelow = below[j] + fromBelow, highAbove = above[j] + fromAbove;
+      lower[j * L + l] = (lowBelow > lowAbove ? lowBelow : lowAbove) - pad[l];
+      upper[j * L + l] = (highBelow < highAbove ? highBelow : highAbove) + pad[l];
+    }
   }
-  for (int l = count; l < L; ++l) fields[l] = fields[0];
+  int closest[L];
+  pairBounds(lower, upper, closest, otherAtLeast);
+  for (int l = 0; l < count; ++l) {
+    pairs[l][0] = closest[l] / D;
+    pairs[l][1] = closest[l] % D;
+    int first;
+    double w[4];
+    interpolationAt(fields[l], &first, w);
+    for (int t = 0; t < 2; ++t) {
+      const double* y = sortedLevels_.data() + static_cast<size_t>(first) * D + pairs[l][t];
+      shifts[t * L + l] = w[0] * y[0] + w[1] * y[D] + w[2] * y[2 * D] + w[3] * y[3 * D];
+    }
+  }
   fillLanes(fields);
-  batch_->bandEigenpairs(count, shifts[0], values[0], residuals[0], vectorsR, vectorsI);
+  batch_->bandEigenpairs(count, shifts, values, residuals, vectorsR, vectorsI);
 
   for (int l = 0; l < count; ++l) {
     const int b = brackets[l];
     Refinement& s = refinements_[b];
-    const double* anchor = anchorValues_.data() + static_cast<size_t>(b) * D_;
-    // Every level lies within `reach` of its value at the anchor.
-    const double scale = std::fmax(std::fabs(anchor[0]), std::fabs(anchor[D_ - 1]));
-    const double pad = 1e-9 * scale;
-    const double reach = std::fabs(s.x - s.anchorField) * fieldMatrixNorm_ + pad;
-    // Each value found must be the one level's: an eigenvalue lies within
-    // its residual, and only that level's range reaches there. Its vector
-    // is then good to residual/gap.
+    // Each value found must be its level's: an eigenvalue lies within its
+    // residual, and only that level's bounds reach there. Its vector is
+    // then good to residual/gap.
     bool certain = true;
     for (int t = 0; t < 2 && certain; ++t) {
-      const int j = columns[t][l];
-      const double value = values[t][l], within = reach + residuals[t][l];
-      double gap = 1e300;
-      for (int k = j - 1; k <= j + 1; k += 2)
-        if (k >= 0 && k < D_) gap = std::fmin(gap, std::fabs(value - anchor[k]) - reach);
-      certain = std::fabs(value - anchor[j]) <= within && gap > within && residuals[t][l] <= 1e-12 * gap;
+      const int j = pairs[l][t];
+      const double value = values[t * L + l], residual = residuals[t * L + l];
+      const double gapBelow = j + 1 < D ? value - upper[(j + 1) * L + l] : 1e300;
+      const double gapAbove = j > 0 ? lower[(j - 1) * L + l] - value : 1e300;
+      const double gap = gapBelow < gapAbove ? gapBelow : gapAbove;
+      certain = value + residual >= lower[j * L + l] && value - residual <= upper[j * L + l] && gap > residual &&
+                residual <= 1e-12 * gap;
     }
-    // And no other pair may come as close as this one: each pair's excess
-    // moves by at most twice the reach.
-    const double excess = std::fabs(values[0][l] - values[1][l]) - quantum_;
-    const double otherAtLeast = s.otherExcess - 2 * reach - residuals[0][l] - residuals[1][l];
-    certain = certain && otherAtLeast > std::fabs(excess) + pad;
+    // And no other pair may come as close as this one.
+    const double excess = std::fabs(values[l] - values[L + l]) - quantum_;
+    const double slack = residuals[l] + residuals[L + l] + pad[l];
+    certain = certain && otherAtLeast[l] > std::fabs(excess) + slack;
     Refinement trial = s;
     const bool ends = certain && takeEvaluation(trial, excess);
     // At the end, only this pair may be resonant, and whether it is must be
     // clear.
     if (ends)
-      certain = otherAtLeast > kFieldTolerance + pad && std::fabs(std::fabs(excess) - kFieldTolerance) > pad;
+      certain = otherAtLeast[l] > kFieldTolerance + slack && std::fabs(std::fabs(excess) - kFieldTolerance) > slack;
     if (!certain) {
       full[fullCount++] = b;
       continue;
     }
     s = trial;
     if (ends) {
-      // The anchor's values with the two found: the others are not resonant
-      // at this field, which is all the transitions ask of them.
-      double* kept = bracketValues_.data() + static_cast<size_t>(b) * D_;
-      for (int j = 0; j < D_; ++j) kept[j] = anchor[j];
-      double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D_ * D_;
-      double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D_ * D_;
+      // The transitions need the pair and its vectors, no other level.
+      bracketPair_[b] = std::fabs(excess) < kFieldTolerance ? pairs[l][0] * D + pairs[l][1] : kNoPair;
+      double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D * D;
+      double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D * D;
       for (int t = 0; t < 2; ++t) {
-        const int j = columns[t][l];
-        kept[j] = values[t][l];
-        for (int k = 0; k < D_; ++k) {
-          keptR[k * D_ + j] = vectorsR[(t * D_ + bandIndex_[k]) * L + l];
-          keptI[k * D_ + j] = vectorsI[(t * D_ + bandIndex_[k]) * L + l];
+        const int j = pairs[l][t];
+        for (int k = 0; k < D; ++k) {
+          keptR[k * D + j] = vectorsR[(t * D + bandIndex_[k]) * L + l];
+          keptI[k * D + j] = vectorsI[(t * D + bandIndex_[k]) * L + l];
         }
       }
       bracketKept_[b] = 1;
@@ -411,6 +436,7 @@ void ResonanceSolver::keepBracketEigensystems(const int* brackets) {
   for (int lane = 0; lane < L; ++lane) {
     const int b = brackets[lane];
     if (b < 0) continue;
+    bracketPair_[b] = kPairsFromValues;
     double* keptValues = bracketValues_.data() + static_cast<size_t>(b) * D;
     for (int j = 0; j < D; ++j) keptValues[j] = values[j * L + lane];
     counts[lane] = levelsOfPairs(collectResonantPairs(values, L, lane), needed + lane * kMax);

@@ -118,7 +118,7 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     bracketVectorsI_.resize(bracketVectorsR_.size());
     bracketKept_.resize(kBracketChunk);
     refinements_.resize(kBracketChunk);
-    anchorValues_.resize(static_cast<size_t>(kBracketChunk) * D_);
+    bracketPair_.resize(kBracketChunk);
     sortedLevels_.resize(static_cast<size_t>(kScanSteps + 1) * D_);
   }
 

@@ -59,6 +59,10 @@ class ResonanceSolver {
   double* hr() { return Hr_; }
   double* hi() { return Hi_; }
   const double* h0() const { return H0_; }
+  // The largest eigenvalue of the field matrix M = dH/dB of the current
+  // orientation (the smallest is its negative): no level moves faster with
+  // the field (set by processOrientation).
+  double levelSpeed() const { return levelSpeed_; }
 
   // Eigenvalues (descending) of hamiltonianAt(B) for the current orientation.
   // With vectors, they are left in eigenvectorsReal/Imag (column j belongs to
@@ -102,16 +106,13 @@ class ResonanceSolver {
   // Fast path: a bracket of the pair scan and its refinement.
   struct Bracket {
     double lo, flo, hi, fhi;
+    int row;  // the level table's row at lo (row + 1 at hi)
   };
-  // A bracket's regula falsi, and its last full evaluation (the anchor):
-  // the field, the pair closest to resonance there and the smallest
-  // |excess| of all other pairs (the values are in anchorValues_).
+  // A bracket's regula falsi.
   struct Refinement {
     double lo, flo, hi, fhi, x, fx;
     int steps;
-    double anchorField;
-    int anchorP, anchorQ;
-    double otherExcess;
+    int row;  // the bracket's
   };
   void refineAndRecord(int count, double weight, double* target);
   // The reference refinement of bracket up to its next evaluation (x);
@@ -119,10 +120,11 @@ class ResonanceSolver {
   bool advanceRefinement(Refinement& s, int bracket);
   // Takes the excess fx at x into the bracket; whether that ends it.
   bool takeEvaluation(Refinement& s, double fx) const;
-  // Evaluates brackets[0 … count − 1] at their x by diagonalising in full
-  // (each becomes its anchor), or by finding the anchor's pair alone where
-  // that is shown to give the same; brackets that go on are queued.
-  void evaluateFully(const int* brackets, int count, int* partial, int& partialCount);
+  // Evaluates brackets[0 … count − 1] at their x by diagonalising in full,
+  // or by finding one pair of levels alone where that is shown to give the
+  // same (those where it is not go to the full queue); brackets that go on
+  // are queued for their next evaluation, in the queue of the same kind.
+  void evaluateFully(const int* brackets, int count, int* full, int& fullCount);
   void evaluatePairs(const int* brackets, int count, int* full, int& fullCount, int* partial, int& partialCount);
   // Walks every pair of followed levels (a outer, b inner, ascending) along
   // the level table and hands each sign change of |E_a − E_b| − quantum, in
@@ -133,16 +135,17 @@ class ResonanceSolver {
   // batch, B = fields[lane] (the band, all the batch reads).
   void fillLanes(const double* fields);
   // Per lane of the last batch: the gap excess |E_p − E_q| − quantum
-  // closest to zero over all pairs, that pair (p·D + q) and the smallest
-  // |excess| of the other pairs.
-  void pairExcessesClosestToZero(double* closest, int* pairs, double* others) const;
+  // closest to zero over all pairs.
+  void pairExcessesClosestToZero(double* closest) const;
+  // Per lane, from bounds lower/upper[j·L + lane] of every level: the pair
+  // (p·D + q) whose bounds put its gap closest to the quantum, and the
+  // least |excess| the bounds allow any other pair.
+  void pairBounds(const double* lower, const double* upper, int* closest, double* otherAtLeast) const;
   // Fast path: estimates of the values at field for one lane of the batch,
   // interpolated in the level table's sorted rows.
   void estimateLevelsAt(double field, int lane);
   // The table rows and weights of that interpolation at field.
   void interpolationAt(double field, int* first, double* weights) const;
-  // The interpolated change of level j from one field to another.
-  double levelChange(double from, double to, int j) const;
   // Rough estimates where the table has no rows yet: the levels of each m_I
   // on its own (2 × 2 in the electron spin).
   void blockEstimates(double field, int lane);
@@ -160,8 +163,9 @@ class ResonanceSolver {
   // Appends field to the resonance fields unless one lies within 0.01 G or
   // the list is full; true when appended.
   bool acceptField(double field);
-  // Collects the pairs resonant at field, adds their lines and records them.
-  void addTransitionsAt(double field, const Eigensystem& levels, double weight, double* target);
+  // Adds the lines of the first pairCount pairs of pairP_/pairQ_, resonant
+  // at field, and records them.
+  void addTransitionsAt(double field, const Eigensystem& levels, int pairCount, double weight, double* target);
   // The pairs (p < q, p outer, q inner, ascending) whose gap lies within
   // 0.01 of the quantum, into pairP_/pairQ_ (at most 300); their number.
   int collectResonantPairs(const double* values, int stride, int lane);
@@ -233,9 +237,13 @@ class ResonanceSolver {
   // resonant levels in a D × D block), and whether there is one.
   std::vector<double> bracketValues_, bracketVectorsR_, bracketVectorsI_;
   std::vector<char> bracketKept_;
+  // Per bracket of a chunk: its resonant pair (p·D + q) when the refinement
+  // found it alone, kNoPair when it found none, kPairsFromValues when they
+  // are to be collected from its values.
+  static constexpr int kNoPair = -1, kPairsFromValues = -2;
+  std::vector<int> bracketPair_;
   std::vector<Refinement> refinements_;
-  std::vector<double> anchorValues_;  // per bracket, the values at its anchor
-  double fieldMatrixNorm_ = 0.0;      // a bound on ‖M‖, current orientation
+  double levelSpeed_ = 0.0;
   // The level table's rows as diagonalised (descending, before the levels
   // are followed), where the estimates of the values come from.
   std::vector<double> sortedLevels_;
@@ -266,7 +274,7 @@ void ResonanceSolver::scanPairs(OnBracket&& onBracket) {
       if (!pairWalk(ya, yb, kRows, quantum_, excess)) continue;
       for (int k = 1; k < kRows; ++k)
         if (excess[k] * excess[k - 1] < 0)
-          onBracket(Bracket{fieldStart_ + (k - 1) * step, excess[k - 1], fieldStart_ + k * step, excess[k]});
+          onBracket(Bracket{fieldStart_ + (k - 1) * step, excess[k - 1], fieldStart_ + k * step, excess[k], k - 1});
     }
   }
 }

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <utility>
 #include <vector>
+
+#include "engine/hermitian_eigen_solver.h"
 
 namespace quorra {
 namespace {
@@ -227,6 +230,42 @@ TEST(ResonanceSolver, HamiltonianEqualsTheSpinOperatorSum) {
         EXPECT_NEAR(solver.hr()[r * D + c], H[r * D + c].real(), 1e-9) << twoI << ":" << r << "," << c;
         EXPECT_NEAR(solver.hi()[r * D + c], H[r * D + c].imag(), 1e-9) << twoI << ":" << r << "," << c;
       }
+  }
+}
+
+TEST(ResonanceSolver, LevelSpeedIsTheFieldMatrixsLargestEigenvalue) {
+  // The fast engine bounds how far levels move between two fields by it.
+  for (int twoI : {1, 3, 7, 14}) {
+    SolverParameters p;
+    p.gx = 2.01;
+    p.gy = 2.07;
+    p.gz = 2.31;
+    p.Ax = 17;
+    p.Ay = -44;
+    p.Az = 151;
+    p.Q = -1.25;
+    p.nuclearMoment = -3.1;
+    p.twoI = twoI;
+    ResonanceSolver solver(kNoShf, p, 3000, 6000, 1024);
+    const int D = solver.dimension();
+    std::vector<double> target(1024), m(D * D), mi(D * D), values(D), vr(D * D), vi(D * D);
+    HermitianEigenSolver eigen(D);
+    for (auto [theta, phi] : {std::pair{0.0, 0.0}, {37.0, 61.0}, {90.0, 200.0}, {151.0, 333.0}}) {
+      solver.processOrientation(theta, phi, 1.0, target.data());
+      solver.hamiltonianAt(1.0);
+      for (int k = 0; k < D * D; ++k) {
+        m[k] = solver.hr()[k];
+        mi[k] = solver.hi()[k];
+      }
+      solver.hamiltonianAt(0.0);
+      for (int k = 0; k < D * D; ++k) {
+        m[k] -= solver.hr()[k];
+        mi[k] -= solver.hi()[k];
+      }
+      ASSERT_EQ(eigen.diagonalize(m.data(), mi.data(), values.data(), vr.data(), vi.data(), false), 1);
+      EXPECT_NEAR(values[0], solver.levelSpeed(), 1e-12) << twoI << " at " << theta << ", " << phi;
+      EXPECT_NEAR(values[D - 1], -solver.levelSpeed(), 1e-12) << twoI << " at " << theta << ", " << phi;
+    }
   }
 }
 
