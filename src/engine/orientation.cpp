@@ -127,7 +127,7 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
 void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
   if (!acceptField(field)) return;
   levelsAt(field, true);
-  addTransitionsAt(field, {E_, Vr_, Vi_, 1, 0}, collectResonantPairs(E_, 1, 0), weight, target);
+  addTransitionsAt(field, {Vr_, Vi_, 1, 0}, collectResonantPairs(E_, 1, 0), weight, target);
 }
 
 bool ResonanceSolver::acceptField(double field) {
@@ -162,7 +162,7 @@ int ResonanceSolver::collectResonantPairs(const double* values, int stride, int 
   return pairCount;
 }
 
-void ResonanceSolver::addTransitionsAt(double field, const Eigensystem& levels, int pairCount, double weight,
+void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels, int pairCount, double weight,
                                        double* target) {
   const int D = D_, NI = NI_;
   const int stride = levels.stride, lane = levels.lane;

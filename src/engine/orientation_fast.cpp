@@ -7,13 +7,14 @@
 // order and the means of the work differ: the Hamiltonian goes to the batch
 // in an order where it is banded; the 101 fields of the level table go
 // through the batched solver together, most of them with their values
-// estimated from the rows before; all brackets of the scan are refined side
-// by side (each lane takes the next bracket when its own is done), with
-// estimates interpolated in the table. The refinement ends at a field it has
-// just diagonalised, so that diagonalisation also gives the transitions: the
-// values, and the eigenvectors of the resonant levels only, are kept per
-// bracket, and the transitions are added in the order the reference records
-// them.
+// estimated from the rows before; the brackets of the scan are refined side
+// by side, each evaluation finding, where bounds from the table show that
+// this is enough, just the pair of levels closest to resonance by inverse
+// iteration, and otherwise diagonalising in full. The refinement ends at a
+// field it has just evaluated, so that evaluation also gives the
+// transitions: the resonant pairs and their levels' eigenvectors are kept
+// per bracket, and the transitions are added in the order the reference
+// records them.
 
 #include <cmath>
 
@@ -299,17 +300,16 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
       keepBracketEigensystems(ending);
     }
     const size_t block = static_cast<size_t>(b) * D_ * D_;
-    const double* values = bracketValues_.data() + static_cast<size_t>(b) * D_;
     int pairCount = 0;
     if (bracketPair_[b] == kPairsFromValues) {
-      pairCount = collectResonantPairs(values, 1, 0);
+      pairCount = collectResonantPairs(bracketValues_.data() + static_cast<size_t>(b) * D_, 1, 0);
     } else if (bracketPair_[b] != kNoPair) {
       pairP_[0] = bracketPair_[b] / D_;
       pairQ_[0] = bracketPair_[b] % D_;
       pairCount = 1;
     }
-    addTransitionsAt(field, {values, bracketVectorsR_.data() + block, bracketVectorsI_.data() + block, 1, 0},
-                     pairCount, weight, target);
+    addTransitionsAt(field, {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block, 1, 0}, pairCount,
+                     weight, target);
   }
 }
 

@@ -150,10 +150,9 @@ class ResonanceSolver {
   // on its own (2 × 2 in the electron spin).
   void blockEstimates(double field, int lane);
 
-  // Eigenvalues and vectors as one of the solvers leaves them: value j at
-  // values[j·stride + lane], component k of vector j at [(k·D + j)·stride + lane].
-  struct Eigensystem {
-    const double* values;
+  // Eigenvectors as one of the solvers leaves them: component k of vector j
+  // at [(k·D + j)·stride + lane].
+  struct Eigenvectors {
     const double* vectorsReal;
     const double* vectorsImag;
     int stride;
@@ -165,7 +164,7 @@ class ResonanceSolver {
   bool acceptField(double field);
   // Adds the lines of the first pairCount pairs of pairP_/pairQ_, resonant
   // at field, and records them.
-  void addTransitionsAt(double field, const Eigensystem& levels, int pairCount, double weight, double* target);
+  void addTransitionsAt(double field, const Eigenvectors& levels, int pairCount, double weight, double* target);
   // The pairs (p < q, p outer, q inner, ascending) whose gap lies within
   // 0.01 of the quantum, into pairP_/pairQ_ (at most 300); their number.
   int collectResonantPairs(const double* values, int stride, int lane);
@@ -232,14 +231,14 @@ class ResonanceSolver {
   std::vector<BandTerm> bandTerms_;
   std::vector<Bracket> brackets_;
   std::vector<double> bracketFields_;
-  // Per bracket of a chunk: the eigensystem at its refined field, taken from
-  // the refinement's last evaluation there (values, then the vectors of the
-  // resonant levels in a D × D block), and whether there is one.
+  // Per bracket of a chunk: what the transitions at its refined field need,
+  // taken from the refinement's last evaluation there (the values when it
+  // diagonalised in full, the vectors of the resonant levels in a D × D
+  // block), and whether there is that; its resonant pair (p·D + q) when the
+  // refinement found it alone, kNoPair when it found none there,
+  // kPairsFromValues when they are to be collected from the values.
   std::vector<double> bracketValues_, bracketVectorsR_, bracketVectorsI_;
   std::vector<char> bracketKept_;
-  // Per bracket of a chunk: its resonant pair (p·D + q) when the refinement
-  // found it alone, kNoPair when it found none, kPairsFromValues when they
-  // are to be collected from its values.
   static constexpr int kNoPair = -1, kPairsFromValues = -2;
   std::vector<int> bracketPair_;
   std::vector<Refinement> refinements_;
