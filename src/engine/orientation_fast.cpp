@@ -162,30 +162,41 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   }
 
   // The level table. Its first eight rows, at the low fields where levels
-  // bunch and cross, go through the QL together. The other rows go through
-  // the batch as eight runs of consecutive rows, batch b taking row b of
-  // each run: the runs' first rows through the QL as well, the rest by
-  // Newton's method from estimates, a row's three predecessors extrapolated
-  // (two: linearly; one: moved by the change, from the one field to the
-  // next, of the levels of each m_I taken on its own, 2 × 2 in the electron
-  // spin).
+  // bunch and cross, go through the batch together: by the QL, or, after an
+  // orientation of the same θ a few degrees of φ before (the powder's next
+  // orientation in a row), by Newton's method from that orientation's rows,
+  // at these fields the levels barely depend on the direction. (A row at
+  // zero field holds H0's values, the same in every direction and too
+  // degenerate for Newton's test: it is kept from the orientation before.)
+  // The other rows go through the batch as eight runs of consecutive rows,
+  // batch b taking row b of each run: the runs' first rows through the QL,
+  // the rest by Newton's method from estimates, a row's three predecessors
+  // extrapolated (two: linearly; one: moved by the change, from the one
+  // field to the next, of the levels of each m_I taken on its own, 2 × 2 in
+  // the electron spin).
   constexpr int kFirstRows = L;
   constexpr int kRun = (kScanSteps + 1 - kFirstRows + L - 1) / L;  // rows per run: 12
   const double step = fieldRange_ / kScanSteps;
   const double* values = batch_->values();
   double* estimates = batch_->estimates();
   double* sorted = sortedLevels_.data();
-  // Batch −1 holds the first rows, batch b ≥ 0 row b of each run.
-  auto rowOf = [](int b, int lane) { return b < 0 ? lane : kFirstRows + lane * kRun + b; };
+  const double* last = previousDirection_;
+  const bool nearPrevious = lz_ == last[2] && lx_ * last[0] + ly_ * last[1] + lz_ * last[2] > 0.985;  // 10°
+  const int keptRows = nearPrevious && fieldStart_ == 0.0 ? 1 : 0;
+  // Batch −1 holds the first rows (less a kept one), batch b ≥ 0 row b of
+  // each run.
+  auto rowOf = [keptRows](int b, int lane) { return b < 0 ? keptRows + lane : kFirstRows + lane * kRun + b; };
   for (int b = -1; b < kRun; ++b) {
     int lanes = 0;
     double fields[L];
     for (int l = 0; l < L; ++l) {
-      fields[l] = fieldStart_ + rowOf(b, l) * step;  // lanes beyond the table are not used
-      if (rowOf(b, l) <= kScanSteps) lanes = l + 1;
+      fields[l] = fieldStart_ + rowOf(b, l) * step;  // lanes beyond the table or the first rows are not used
+      if (rowOf(b, l) <= kScanSteps && (b >= 0 || rowOf(b, l) < kFirstRows)) lanes = l + 1;
     }
-    const bool fromEstimates = b >= 1;
-    for (int l = 0; l < lanes && fromEstimates; ++l) {
+    const bool fromEstimates = b >= 1 || (b < 0 && nearPrevious);
+    for (int l = 0; l < lanes && b < 0 && fromEstimates; ++l)
+      for (int j = 0; j < D; ++j) estimates[j * L + l] = sorted[static_cast<size_t>(rowOf(b, l)) * D + j];
+    for (int l = 0; l < lanes && b >= 1; ++l) {
       const int known = l == 0 ? 3 : (b < 3 ? b : 3);  // rows just before it in the table
       const double* y1 = sorted + static_cast<size_t>(rowOf(b, l) - 1) * D;
       if (known >= 2) {
@@ -204,6 +215,9 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
     for (int l = 0; l < lanes; ++l)
       for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(rowOf(b, l)) * D + j] = values[j * L + l];
   }
+  previousDirection_[0] = lx_;
+  previousDirection_[1] = ly_;
+  previousDirection_[2] = lz_;
   for (size_t k = 0; k < sortedLevels_.size(); ++k) levelTable_[k] = sorted[k];
   followLevels();
 

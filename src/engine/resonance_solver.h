@@ -246,6 +246,9 @@ class ResonanceSolver {
   // The level table's rows as diagonalised (descending, before the levels
   // are followed), where the estimates of the values come from.
   std::vector<double> sortedLevels_;
+  // The direction whose level table sortedLevels_ holds (none yet: not a
+  // unit vector).
+  double previousDirection_[3] = {0.0, 0.0, 2.0};
   int touchedLow_ = 0, touchedHigh_ = -1;
 };
 
