@@ -162,18 +162,18 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   }
 
   // The level table. Its first eight rows, at the low fields where levels
-  // bunch and cross, go through the batch together: by the QL, or, after an
-  // orientation of the same θ a few degrees of φ before (the powder's next
-  // orientation in a row), by Newton's method from that orientation's rows,
-  // at these fields the levels barely depend on the direction. (A row at
-  // zero field holds H0's values, the same in every direction and too
-  // degenerate for Newton's test: it is kept from the orientation before.)
-  // The other rows go through the batch as eight runs of consecutive rows,
-  // batch b taking row b of each run: the runs' first rows through the QL,
-  // the rest by Newton's method from estimates, a row's three predecessors
-  // extrapolated (two: linearly; one: moved by the change, from the one
-  // field to the next, of the levels of each m_I taken on its own, 2 × 2 in
-  // the electron spin).
+  // bunch and cross, go through the batch together; the other rows as eight
+  // runs of consecutive rows, batch b taking row b of each run. A row is
+  // found by Newton's method from estimates where there are some: its three
+  // predecessors extrapolated (two: linearly; one: moved by the change, from
+  // the one field to the next, of the levels of each m_I taken on its own,
+  // 2 × 2 in the electron spin), or for the first rows and the runs' first
+  // rows, after an orientation of the same θ a few degrees of φ before (the
+  // next orientation of a powder row), that orientation's rows: the levels
+  // change little over a few degrees. Without estimates a row goes through
+  // the QL. (A row at zero field holds H0's values, the same in every
+  // direction and too degenerate for Newton's test: it is kept from the
+  // orientation before.)
   constexpr int kFirstRows = L;
   constexpr int kRun = (kScanSteps + 1 - kFirstRows + L - 1) / L;  // rows per run: 12
   const double step = fieldRange_ / kScanSteps;
@@ -193,10 +193,10 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
       fields[l] = fieldStart_ + rowOf(b, l) * step;  // lanes beyond the table or the first rows are not used
       if (rowOf(b, l) <= kScanSteps && (b >= 0 || rowOf(b, l) < kFirstRows)) lanes = l + 1;
     }
-    const bool fromEstimates = b >= 1 || (b < 0 && nearPrevious);
-    for (int l = 0; l < lanes && b < 0 && fromEstimates; ++l)
+    const bool fromEstimates = b >= 1 || nearPrevious;
+    for (int l = 0; l < lanes && b <= 0 && fromEstimates; ++l)
       for (int j = 0; j < D; ++j) estimates[j * L + l] = sorted[static_cast<size_t>(rowOf(b, l)) * D + j];
-    for (int l = 0; l < lanes && b >= 1; ++l) {
+    for (int l = 0; l < lanes && (b >= 1 || (b == 0 && l == 0 && nearPrevious)); ++l) {
       const int known = l == 0 ? 3 : (b < 3 ? b : 3);  // rows just before it in the table
       const double* y1 = sorted + static_cast<size_t>(rowOf(b, l) - 1) * D;
       if (known >= 2) {
