@@ -205,19 +205,25 @@ std::vector<cd> referenceHamiltonian(const SolverParameters& p, double B, double
   return H;
 }
 
+// A system without symmetry, every term of the Hamiltonian present.
+SolverParameters lowSymmetry(int twoI, double nuclearMoment) {
+  SolverParameters p;
+  p.gx = 2.01;
+  p.gy = 2.07;
+  p.gz = 2.31;
+  p.Ax = 17;
+  p.Ay = -44;
+  p.Az = 151;
+  p.P = 3.5;
+  p.Q = -1.25;
+  p.nuclearMoment = nuclearMoment;
+  p.twoI = twoI;
+  return p;
+}
+
 TEST(ResonanceSolver, HamiltonianEqualsTheSpinOperatorSum) {
   for (int twoI : {1, 2, 3, 5, 7, 14}) {
-    SolverParameters p;
-    p.gx = 2.01;
-    p.gy = 2.07;
-    p.gz = 2.31;
-    p.Ax = 17;
-    p.Ay = -44;
-    p.Az = 151;
-    p.P = 3.5;
-    p.Q = -1.25;
-    p.nuclearMoment = 3.1;
-    p.twoI = twoI;
+    const SolverParameters p = lowSymmetry(twoI, 3.1);
     ResonanceSolver solver(kNoShf, p, 3000, 6000, 1024);
     solver.setOrientation(37.0, 61.0);
     const double B = 3217.0;
@@ -236,17 +242,7 @@ TEST(ResonanceSolver, HamiltonianEqualsTheSpinOperatorSum) {
 TEST(ResonanceSolver, LevelSpeedIsTheFieldMatrixsLargestEigenvalue) {
   // The fast engine bounds how far levels move between two fields by it.
   for (int twoI : {1, 3, 7, 14}) {
-    SolverParameters p;
-    p.gx = 2.01;
-    p.gy = 2.07;
-    p.gz = 2.31;
-    p.Ax = 17;
-    p.Ay = -44;
-    p.Az = 151;
-    p.Q = -1.25;
-    p.nuclearMoment = -3.1;
-    p.twoI = twoI;
-    ResonanceSolver solver(kNoShf, p, 3000, 6000, 1024);
+    ResonanceSolver solver(kNoShf, lowSymmetry(twoI, -3.1), 3000, 6000, 1024);
     const int D = solver.dimension();
     std::vector<double> target(1024), m(D * D), mi(D * D), values(D), vr(D * D), vi(D * D);
     HermitianEigenSolver eigen(D);
