@@ -241,7 +241,7 @@ class ResonanceSolver {
   std::vector<char> bracketKept_;
   static constexpr int kNoPair = -1, kPairsFromValues = -2;
   std::vector<int> bracketPair_;
-  std::vector<Refinement> refinements_;
+  std::vector<Refinement> refinements_;  // per bracket of a chunk
   double levelSpeed_ = 0.0;
   // The level table's rows as diagonalised (descending, before the levels
   // are followed), where the estimates of the values come from.
