@@ -106,27 +106,22 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
   }
 }
 
-void ResonanceSolver::interpolationAt(double field, int* first, double* weights) const {
+ResonanceSolver::TableInterpolation ResonanceSolver::interpolationAt(double field) const {
   // Cubic interpolation through the four rows around the field.
   const double t = (field - fieldStart_) / (fieldRange_ / kScanSteps);
   int row = static_cast<int>(std::floor(t)) - 1;
   row = row < 0 ? 0 : (row > kScanSteps - 3 ? kScanSteps - 3 : row);
   const double s = t - row;
-  weights[0] = -(s - 1) * (s - 2) * (s - 3) / 6;
-  weights[1] = s * (s - 2) * (s - 3) / 2;
-  weights[2] = -s * (s - 1) * (s - 3) / 2;
-  weights[3] = s * (s - 1) * (s - 2) / 6;
-  *first = row;
+  return {sortedLevels_.data() + static_cast<size_t>(row) * D_,
+          D_,
+          {-(s - 1) * (s - 2) * (s - 3) / 6, s * (s - 2) * (s - 3) / 2, -s * (s - 1) * (s - 3) / 2,
+           s * (s - 1) * (s - 2) / 6}};
 }
 
 void ResonanceSolver::estimateLevelsAt(double field, int lane) {
-  int first;
-  double w[4];
-  interpolationAt(field, &first, w);
-  const double* y = sortedLevels_.data() + static_cast<size_t>(first) * D_;
+  const TableInterpolation interpolation = interpolationAt(field);
   double* estimates = batch_->estimates();
-  for (int j = 0; j < D_; ++j)
-    estimates[j * L + lane] = w[0] * y[j] + w[1] * y[j + D_] + w[2] * y[j + 2 * D_] + w[3] * y[j + 3 * D_];
+  for (int j = 0; j < D_; ++j) estimates[j * L + lane] = interpolation.level(j);
 }
 
 void ResonanceSolver::blockEstimates(double field, int lane) {
@@ -194,20 +189,22 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
       if (rowOf(b, l) <= kScanSteps && (b >= 0 || rowOf(b, l) < kFirstRows)) lanes = l + 1;
     }
     const bool fromEstimates = b >= 1 || nearPrevious;
-    for (int l = 0; l < lanes && b <= 0 && fromEstimates; ++l)
-      for (int j = 0; j < D; ++j) estimates[j * L + l] = sorted[static_cast<size_t>(rowOf(b, l)) * D + j];
-    for (int l = 0; l < lanes && (b >= 1 || (b == 0 && l == 0 && nearPrevious)); ++l) {
-      const int known = l == 0 ? 3 : (b < 3 ? b : 3);  // rows just before it in the table
-      const double* y1 = sorted + static_cast<size_t>(rowOf(b, l) - 1) * D;
+    for (int l = 0; l < lanes && fromEstimates; ++l) {
+      const size_t row = static_cast<size_t>(rowOf(b, l));
+      const int known = b < 0 ? 0 : (l == 0 ? 3 : (b < 3 ? b : 3));  // rows just before it in the table
+      const double* y1 = known > 0 ? sorted + (row - 1) * D : nullptr;
       if (known >= 2) {
         for (int j = 0; j < D; ++j)
           estimates[j * L + l] = known >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
-      } else {
+      } else if (known == 1) {
         double before[BatchEigenSolver::kMaxDimension];
         blockEstimates(fields[l] - step, l);
         for (int j = 0; j < D; ++j) before[j] = estimates[j * L + l];
         blockEstimates(fields[l], l);
         for (int j = 0; j < D; ++j) estimates[j * L + l] += y1[j] - before[j];
+      } else {
+        // The orientation before's row, still in the table.
+        for (int j = 0; j < D; ++j) estimates[j * L + l] = sorted[row * D + j];
       }
     }
     fillLanes(fields);
@@ -381,13 +378,8 @@ void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, i
   for (int l = 0; l < count; ++l) {
     pairs[l][0] = closest[l] / D;
     pairs[l][1] = closest[l] % D;
-    int first;
-    double w[4];
-    interpolationAt(fields[l], &first, w);
-    for (int t = 0; t < 2; ++t) {
-      const double* y = sortedLevels_.data() + static_cast<size_t>(first) * D + pairs[l][t];
-      shifts[t * L + l] = w[0] * y[0] + w[1] * y[D] + w[2] * y[2 * D] + w[3] * y[3 * D];
-    }
+    const TableInterpolation interpolation = interpolationAt(fields[l]);
+    for (int t = 0; t < 2; ++t) shifts[t * L + l] = interpolation.level(pairs[l][t]);
   }
   fillLanes(fields);
   batch_->bandEigenpairs(count, shifts, values, residuals, vectorsR, vectorsI);

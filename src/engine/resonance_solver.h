@@ -144,8 +144,17 @@ class ResonanceSolver {
   // Fast path: estimates of the values at field for one lane of the batch,
   // interpolated in the level table's sorted rows.
   void estimateLevelsAt(double field, int lane);
-  // The table rows and weights of that interpolation at field.
-  void interpolationAt(double field, int* first, double* weights) const;
+  // That interpolation at one field: the first of the four sorted rows
+  // around it and their weights.
+  struct TableInterpolation {
+    const double* rows;
+    int D;
+    double w[4];
+    double level(int j) const {
+      return w[0] * rows[j] + w[1] * rows[j + D] + w[2] * rows[j + 2 * D] + w[3] * rows[j + 3 * D];
+    }
+  };
+  TableInterpolation interpolationAt(double field) const;
   // Rough estimates where the table has no rows yet: the levels of each m_I
   // on its own (2 × 2 in the electron spin).
   void blockEstimates(double field, int lane);
