@@ -127,7 +127,7 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
 void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
   if (!acceptField(field)) return;
   levelsAt(field, true);
-  addTransitionsAt(field, {Vr_, Vi_, 1, 0}, collectResonantPairs(E_, 1, 0), weight, target);
+  addTransitionsAt(field, {Vr_, Vi_}, collectResonantPairs(E_, 1, 0), weight, target);
 }
 
 bool ResonanceSolver::acceptField(double field) {
@@ -165,9 +165,8 @@ int ResonanceSolver::collectResonantPairs(const double* values, int stride, int 
 void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels, int pairCount, double weight,
                                        double* target) {
   const int D = D_, NI = NI_;
-  const int stride = levels.stride, lane = levels.lane;
-  auto vr = [&](int k, int j) { return levels.vectorsReal[(k * D + j) * stride + lane]; };
-  auto vi = [&](int k, int j) { return levels.vectorsImag[(k * D + j) * stride + lane]; };
+  auto vr = [&](int k, int j) { return levels.vectorsReal[k * D + j]; };
+  auto vi = [&](int k, int j) { return levels.vectorsImag[k * D + j]; };
 
   const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
   const double cuY = p_.gy * cosTheta_ * sinPhi_;

@@ -319,8 +319,8 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
       pairQ_[0] = bracketPair_[b] % D_;
       pairCount = 1;
     }
-    addTransitionsAt(field, {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block, 1, 0}, pairCount,
-                     weight, target);
+    addTransitionsAt(field, {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block}, pairCount, weight,
+                     target);
   }
 }
 

@@ -159,13 +159,10 @@ class ResonanceSolver {
   // on its own (2 × 2 in the electron spin).
   void blockEstimates(double field, int lane);
 
-  // Eigenvectors as one of the solvers leaves them: component k of vector j
-  // at [(k·D + j)·stride + lane].
+  // Eigenvectors, component k of vector j at [k·D + j].
   struct Eigenvectors {
     const double* vectorsReal;
     const double* vectorsImag;
-    int stride;
-    int lane;
   };
   void recordTransitions(double field, double weight, double* target);
   // Appends field to the resonance fields unless one lies within 0.01 G or
