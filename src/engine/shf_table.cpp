@@ -1,5 +1,7 @@
 #include "engine/shf_table.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,17 @@ bool isNumber(const char* field) {
   char* end = nullptr;
   std::strtod(field, &end);
   return end != field && *end == '\0';
+}
+
+// The leading integer of a field, as atoi reads it, without its overflow:
+// beyond the range of long long the value saturates at the end of that range
+// whose sign the field has, so that it still compares as too large or
+// negative.
+long long leadingInteger(const char* field) {
+  errno = 0;
+  const long long value = std::strtoll(field, nullptr, 10);
+  if (errno == ERANGE) return field[0] == '-' ? LLONG_MIN : LLONG_MAX;
+  return value;
 }
 
 bool isSpin(const char* field) {
@@ -91,20 +104,31 @@ ShfParseResult parseShfTable(const std::string& text) {
       return result;
     }
 
-    ShfSet set;
-    if (std::strchr(fields[0], '/') != nullptr)
-      set.twoIs = std::atoi(fields[0]);
-    else
-      set.twoIs = 2 * std::atoi(fields[0]);
-    if (set.twoIs == 0) continue;
-    set.Ax = std::atof(fields[1]);
-    set.Ay = std::atof(fields[2]);
-    set.Az = std::atof(fields[3]);
-    set.atoms = std::atoi(fields[4]);
-    if (set.twoIs < 0 || set.atoms < 0) {
+    // Twice the spin: the numerator of "n/2", else twice the leading integer,
+    // both read as 64-bit numbers so that nothing overflows before the range
+    // checks below.
+    long long twoIs = leadingInteger(fields[0]);
+    if (std::strchr(fields[0], '/') == nullptr && twoIs > LLONG_MIN / 2 && twoIs < LLONG_MAX / 2) twoIs *= 2;
+    if (twoIs == 0) continue;
+    const long long atoms = leadingInteger(fields[4]);
+    if (twoIs < 0 || atoms < 0) {
       result.error = where + "has a negative spin or number of atoms.";
       return result;
     }
+    if (twoIs > INT_MAX) {
+      result.error = where + "has a spin too large to read.";
+      return result;
+    }
+    if (atoms > INT_MAX) {
+      result.error = where + "has a number of atoms too large to read.";
+      return result;
+    }
+    ShfSet set;
+    set.twoIs = static_cast<int>(twoIs);
+    set.Ax = std::atof(fields[1]);
+    set.Ay = std::atof(fields[2]);
+    set.Az = std::atof(fields[3]);
+    set.atoms = static_cast<int>(atoms);
     if (static_cast<long long>(set.atoms) * set.twoIs > kMaxShfTwoIAtoms) {
       result.error = where + "has atoms times spin above 18.";
       return result;

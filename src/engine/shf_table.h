@@ -45,8 +45,9 @@ std::string defaultShfText();
 // spin is 0 is dropped. A spin "n/2" gives twoIs = n; otherwise twice the
 // leading integer. Refuses, with a message, what the engine cannot hold: a
 // line of 80 characters or more, a field of 20 or more, a field that is not a
-// number, a negative number of atoms, more than 20 sets, atoms·I above 18,
-// or more than a million lines per transition over all sets.
+// number, a negative spin or number of atoms, twice a spin or a number of
+// atoms beyond the int range, more than 20 sets, atoms·I above 18, or more
+// than a million lines per transition over all sets.
 ShfParseResult parseShfTable(const std::string& text);
 
 }  // namespace quorra

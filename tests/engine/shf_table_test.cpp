@@ -89,5 +89,42 @@ TEST(ShfTable, TablesTheEngineCannotHoldAreRefused) {
   EXPECT_STREQ(kShfErrorTitle, "INVALID SHF TABLE");
 }
 
+TEST(ShfTable, NumbersBeyondTheIntegerRangeAreRefused) {
+  // The largest values that fit: a spin of 2^30 − 1 (twice it is 2^31 − 2)
+  // or (2^31 − 1)/2 in a set of no atoms, which adds no splitting.
+  EXPECT_EQ(only("1073741823 1 1 1 0").twoIs, 2147483646);
+  EXPECT_EQ(only("2147483647/2 1 1 1 0").twoIs, 2147483647);
+  // Spin 0 drops the set before its atoms are looked at.
+  EXPECT_TRUE(parseShfTable("0 1 1 1 99999999999999999\r\n").ok());
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {"1073741824 1 1 1 0\r\n", "Line 1 of the superhyperfine table has a spin too large to read."},
+      {"1073741824 1 1 1 1\r\n", "Line 1 of the superhyperfine table has a spin too large to read."},
+      {"2147483648/2 1 1 1 0\r\n", "Line 1 of the superhyperfine table has a spin too large to read."},
+      {"12345678901234567/2 1 1 1 0\r\n", "Line 1 of the superhyperfine table has a spin too large to read."},
+      {"9999999999999999999 1 1 1 0\r\n", "Line 1 of the superhyperfine table has a spin too large to read."},
+      {"4294967298 1 1 1 1\r\n", "Line 1 of the superhyperfine table has a spin too large to read."},
+      {"-1073741825 1 1 1 0\r\n",
+       "Line 1 of the superhyperfine table has a negative spin or number of atoms."},
+      {"-999999999999999999 1 1 1 0\r\n",
+       "Line 1 of the superhyperfine table has a negative spin or number of atoms."},
+      {"1/2 1 1 1 1\r\n1/2 1 1 1 2147483648\r\n",
+       "Line 2 of the superhyperfine table has a number of atoms too large to read."},
+      {"1/2 1 1 1 4294967297\r\n",
+       "Line 1 of the superhyperfine table has a number of atoms too large to read."},
+      {"1/2 1 1 1 9999999999999999999\r\n",
+       "Line 1 of the superhyperfine table has a number of atoms too large to read."},
+      {"1/2 1 1 1 -4294967295\r\n",
+       "Line 1 of the superhyperfine table has a negative spin or number of atoms."},
+      {"1/2 1 1 1 2147483647\r\n", "Line 1 of the superhyperfine table has atoms times spin above 18."},
+  };
+  for (const auto& c : cases) {
+    const ShfParseResult r = parseShfTable(c.text);
+    EXPECT_EQ(r.error, c.error) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace quorra
