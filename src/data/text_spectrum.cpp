@@ -8,6 +8,7 @@
 #include "data/file_access.h"
 #include "data/number_text.h"
 #include "data/text_lines.h"
+#include "data/text_spectrum_resample.h"
 
 namespace quorra {
 
@@ -42,44 +43,6 @@ bool dataLine(std::string_view piece, double& field, double& intensity) {
   else if (fields == 2)
     converted = scanner.scanDouble(field) && scanner.scanDouble(intensity);
   return converted && std::isfinite(field) && std::isfinite(intensity);
-}
-
-// Point i of the uniform grid takes the intensity of the measured point
-// nearest to it in the walk described below (fields f ascending overall,
-// d their mean spacing). The end points stay.
-void resample(const double* f, const double* v, int k, double* out) {
-  const double d = (f[k - 1] - f[0]) / (k - 1);
-  out[0] = v[0];
-  out[k - 1] = v[k - 1];
-  for (int i = 1; i <= k - 2; ++i) {
-    const double x = f[0] + i * d;
-    double bestDistance = std::fabs(x - f[i]);
-    if (bestDistance <= d) {
-      out[i] = v[i];
-      continue;
-    }
-    // Walk one point at a time towards x; stop at the first point within one
-    // mean spacing, or at an end of the data with the nearest point seen.
-    const int direction = x > f[i] ? 1 : -1;
-    int best = i, chosen = i, j = i;
-    while (true) {
-      j += direction;
-      const double distance = std::fabs(x - f[j]);
-      if (distance < bestDistance) {
-        bestDistance = distance;
-        best = j;
-      }
-      if (j == 0 || j == k - 1) {
-        chosen = best;
-        break;
-      }
-      if (distance <= d) {
-        chosen = j;
-        break;
-      }
-    }
-    out[i] = v[chosen];
-  }
 }
 
 }  // namespace
@@ -195,7 +158,10 @@ ReadOutcome parseTextSpectrum(std::string_view content, const std::string& path)
   }
 
   spectrum.values.resize(static_cast<size_t>(k));
-  resample(fields.get(), intensities.get(), k, spectrum.values.data());
+  if (!resampleOntoGrid(fields.get(), intensities.get(), k, spectrum.values.data())) {
+    outcome.refuse("Not enough memory", "Temporary array not created");
+    return outcome;
+  }
   bool flat = true;
   for (double v : spectrum.values) flat = flat && v == spectrum.values.front();
   if (flat) {

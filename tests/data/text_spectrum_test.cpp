@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 #include "data/text_spectrum_format.h"
+#include "data/text_spectrum_resample.h"
 #include "temp_folder.h"
 
 namespace quorra {
@@ -86,6 +91,122 @@ TEST(TextSpectrum, SignOrderAndResampling) {
   const ReadOutcome down_walk = parse("0 1\n9 2\n10 3\n11 4\n");
   ASSERT_TRUE(down_walk.ok);
   EXPECT_EQ(down_walk.spectrum.values, (std::vector<double>{1, 1, 3, 4}));
+}
+
+// The resampling rule walked point by point, as the reader did it before the
+// walk was computed in one pass: the reference for resampleOntoGrid.
+std::vector<double> walkedResample(const std::vector<double>& f, const std::vector<double>& v) {
+  const int k = static_cast<int>(f.size());
+  std::vector<double> out(f.size());
+  const double d = (f[k - 1] - f[0]) / (k - 1);
+  out[0] = v[0];
+  out[k - 1] = v[k - 1];
+  for (int i = 1; i <= k - 2; ++i) {
+    const double x = f[0] + i * d;
+    double bestDistance = std::fabs(x - f[i]);
+    if (bestDistance <= d) {
+      out[i] = v[i];
+      continue;
+    }
+    const int direction = x > f[i] ? 1 : -1;
+    int best = i, chosen = i, j = i;
+    while (true) {
+      j += direction;
+      const double distance = std::fabs(x - f[j]);
+      if (distance < bestDistance) {
+        bestDistance = distance;
+        best = j;
+      }
+      if (j == 0 || j == k - 1) {
+        chosen = best;
+        break;
+      }
+      if (distance <= d) {
+        chosen = j;
+        break;
+      }
+    }
+    out[i] = v[chosen];
+  }
+  return out;
+}
+
+TEST(TextSpectrum, ResamplingChoosesThePointsOfTheWalk) {
+  std::mt19937_64 random(20261207);
+  const auto uniform = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  };
+  const auto below = [&](int n) { return static_cast<int>(random() % static_cast<uint64_t>(n)); };
+  int cases = 0, sorted = 0;
+  const auto check = [&](std::vector<double> f) {
+    if (f.size() < 2) return;
+    if (f.front() > f.back()) std::swap(f.front(), f.back());
+    if (!(f.front() < f.back())) return;
+    std::vector<double> v(f.size());
+    for (size_t j = 0; j < v.size(); ++j) v[j] = static_cast<double>(j);  // the value names the point
+    std::vector<double> out(f.size(), -1.0);
+    ASSERT_TRUE(resampleOntoGrid(f.data(), v.data(), static_cast<int>(f.size()), out.data()));
+    const std::vector<double> expected = walkedResample(f, v);
+    ++cases;
+    sorted += std::is_sorted(f.begin(), f.end());
+    if (out != expected) {
+      std::string fields;
+      for (double x : f) fields += std::to_string(x) + " ";
+      ADD_FAILURE() << "fields " << fields;
+    }
+  };
+
+  for (int round = 0; round < 4000; ++round) {
+    const int k = 2 + below(round < 3000 ? 40 : 400);
+    std::vector<double> f(static_cast<size_t>(k));
+    switch (round % 8) {
+      case 0:  // irregular steps with repeats and gaps, ascending
+      case 1: {
+        double x = uniform(-100, 100);
+        for (double& field : f) {
+          const int kind = below(6);
+          x += kind == 0 ? 0.0 : kind == 1 ? uniform(0, 100) : uniform(0, 1);
+          field = x;
+        }
+        break;
+      }
+      case 2:  // a dense cluster and far points: long walks
+        for (double& field : f) field = below(10) == 0 ? uniform(0, 1000) : uniform(0, 1);
+        std::sort(f.begin(), f.end());
+        if (round % 16 == 2) f.back() = 1e6;
+        break;
+      case 3:  // out of order everywhere
+        for (double& field : f) field = uniform(-50, 50);
+        break;
+      case 4:  // ascending with a few points moved
+        for (int j = 0; j < k; ++j) f[static_cast<size_t>(j)] = j + uniform(-0.3, 0.3);
+        for (int swaps = below(4); swaps >= 0; --swaps)
+          std::swap(f[static_cast<size_t>(below(k))], f[static_cast<size_t>(below(k))]);
+        break;
+      case 5:  // quarter steps from 0 to k − 1: distances tie exactly and equal d
+      case 6:
+        for (double& field : f) field = below(4 * k) / 4.0;
+        if (round % 8 == 5) std::sort(f.begin(), f.end());
+        f.front() = 0;
+        f.back() = k - 1;
+        break;
+      case 7:  // distances that round alike: tiny fields against a grid of 1e17
+        for (double& field : f) field = below(3) == 0 ? uniform(0, 1e17) : uniform(0, 1e-3);
+        if (round % 16 == 7) std::sort(f.begin(), f.end());
+        f.front() = 0;
+        f.back() = 1e17;
+        break;
+    }
+    check(f);
+  }
+  // A zero mean spacing (a range of one denormal), and distances beyond the
+  // largest double.
+  check({0.0, 5e-324, 0.0, 5e-324, 0.0, 5e-324});
+  check({0.0, 0.0, 5e-324, 5e-324, 0.0, 5e-324});
+  check({0.0, -1.5e308, 1e308, 1.5e308, -1e308, 1e300, 1.5e308});
+  check({0.0, 1e308, 1.2e308, 1.3e308, 1.5e308});
+  EXPECT_GT(sorted, 1500);
+  EXPECT_GT(cases - sorted, 1500);
 }
 
 TEST(TextSpectrum, Refusals) {
