@@ -64,8 +64,11 @@ HarrowOutcome ReadHarrowFile(const std::string& path) {
     return outcome;
   }
 
+  // The points are counted up to one past the text reader's limit, and a
+  // file beyond it is refused before anything is allocated for its points:
+  // three arrays and two channel texts would otherwise grow with the file.
   std::string header;
-  const int n = CountDataLines(content, 3, kMarker, &header);
+  const int n = CountDataLines(content, 3, kMarker, &header, 3, kMaxTextDataLines + 1);
   double frequency = 0.0, temperature = 300.0, persistent = 0.0;
   const bool hasFrequency = keyValueFrom(content, kFrequencyKey, 12, frequency);
   if (!hasFrequency) frequency = 0.0;
@@ -76,6 +79,10 @@ HarrowOutcome ReadHarrowFile(const std::string& path) {
   if (n == 0) {
     outcome.messages.push_back({path + "\nThe file holds no data lines after a \">BEGIN\" line.", "NO DATA IN FILE",
                                 MessageIcon::Stop});
+    return outcome;
+  }
+  if (n > kMaxTextDataLines) {
+    outcome.messages.push_back({"Too many points", "RESOLUTION>200000", MessageIcon::Stop});
     return outcome;
   }
 

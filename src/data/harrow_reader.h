@@ -7,7 +7,9 @@
 // persistent main field M the first column is the sweep field in millitesla
 // relative to it. Each channel is written in the text spectrum format and
 // read back by the text reader, in memory, so both channels get the text
-// reader's sign rule, ordering and resampling, and no file is created.
+// reader's sign rule, ordering and resampling, and no file is created. A
+// file of more data lines than a text spectrum may hold is refused as soon
+// as they are counted, with the text reader's message.
 
 #include <string>
 #include <vector>

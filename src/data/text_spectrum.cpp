@@ -47,14 +47,14 @@ bool dataLine(std::string_view piece, double& field, double& intensity) {
 
 }  // namespace
 
-int CountDataLines(std::string_view content, int minFields, std::string_view marker, std::string* collectedText,
-                   int maxFields) {
+int CountDataLines(std::string_view content, int minFields, std::string_view marker,
+                   std::string* collectedText, int maxFields, int stopAt) {
   size_t position = 0;
   if (!marker.empty() && !SkipToMarker(content, position, marker, collectedText)) return 0;
   LineReader reader(content, position);
   std::string_view piece;
   int count = 0;
-  while (reader.next(kDataPiece, piece)) {
+  while (count < stopAt && reader.next(kDataPiece, piece)) {
     const int fields = countFields(piece);
     if (fields >= minFields && fields <= maxFields) ++count;
   }
@@ -98,7 +98,7 @@ ReadOutcome parseTextSpectrum(std::string_view content, const std::string& path)
 
   // Work arrays for every line that may be accepted (lines of four and more
   // fields included), one more than the limit so that an excess is seen.
-  const int candidates = std::min(CountDataLines(content, 2, {}, nullptr, INT_MAX), kMaxTextDataLines + 1);
+  const int candidates = CountDataLines(content, 2, {}, nullptr, INT_MAX, kMaxTextDataLines + 1);
   const size_t capacity = static_cast<size_t>(std::max(candidates, 1));
   std::unique_ptr<double[]> fields(new (std::nothrow) double[capacity]);
   std::unique_ptr<double[]> intensities(new (std::nothrow) double[capacity]);

@@ -7,6 +7,7 @@
 // into an ascending uniform grid and resamples the intensities onto it.
 // Writing: see text_spectrum_format.h.
 
+#include <climits>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,10 @@ ReadOutcome parseTextSpectrum(std::string_view content, const std::string& path)
 // minFields and maxFields white-space separated fields. With a marker, only
 // the lines after the marker line count (0 without a marker line), and
 // collectedText receives the lines before it, as SkipToMarker collects them.
+// Counting stops when the count reaches stopAt: a caller that refuses more
+// than a limit need not read past it.
 int CountDataLines(std::string_view content, int minFields, std::string_view marker = {},
-                   std::string* collectedText = nullptr, int maxFields = 3);
+                   std::string* collectedText = nullptr, int maxFields = 3, int stopAt = INT_MAX);
 
 // From position on, reads lines of at most 99 characters until one begins
 // with marker (compared without regard to case); position then points after

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 
+#include "data/text_spectrum.h"
 #include "temp_folder.h"
 
 namespace quorra {
@@ -82,6 +83,16 @@ TEST(HarrowReader, Refusals) {
   const HarrowOutcome flat = ReadHarrowFile(folder.write("d.dat", ">BEGIN\n5 1 2\n6 1 2\n"));
   ASSERT_EQ(flat.messages.size(), 1u);
   EXPECT_EQ(flat.messages[0].title, "FLAT SPECTRUM");
+
+  // More data lines than a text spectrum may hold: refused as soon as they
+  // are counted, before any point is read, so that neither the short last
+  // line nor the equal fields are looked at.
+  std::string many = "header\n>BEGIN\n";
+  for (int i = 0; i < kMaxTextDataLines; ++i) many += "5 1 2\n";
+  const std::string limit = folder.write("e.dat", many);
+  EXPECT_TRUE(ReadHarrowFile(limit).messages.empty());  // all fields equal: silent
+  const std::string over = folder.write("f.dat", many + "5 1\n5 1 x\n");
+  EXPECT_EQ(only(ReadHarrowFile(over)), "Too many points|RESOLUTION>200000");
 }
 
 }  // namespace
