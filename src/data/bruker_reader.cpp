@@ -131,6 +131,37 @@ bool refusePointCount(ReadOutcome& outcome, const std::string& path, int points)
   return points < 2 || points > kMaxPoints;
 }
 
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// A point count must be a whole number: a fraction, an exponent, letters or
+// a value beyond the int range are taken for a damaged file, not cut at the
+// point or replaced by the previous count. The message shows the key and the
+// word that follows it.
+void refusePointsValue(ReadOutcome& outcome, const std::string& path, std::string_view key,
+                       std::string_view text) {
+  constexpr size_t kShownChars = 40;
+  size_t begin = 0;
+  while (begin < text.size() && isBlank(text[begin])) ++begin;
+  size_t end = begin;
+  while (end < text.size() && !isBlank(text[end]) && end - begin < kShownChars) ++end;
+  outcome.refuse(path + "\nThe number of points " + std::string(key) + " \"" +
+                     std::string(text.substr(begin, end - begin)) + "\" is not a whole number from 2 to " +
+                     std::to_string(kMaxPoints) + ".",
+                 "INVALID PARAMETERS");
+}
+
+// True when text, after white space, begins as a number does: a digit,
+// possibly after a sign and a decimal point.
+bool startsNumber(std::string_view text) {
+  size_t p = 0;
+  while (p < text.size() && isBlank(text[p])) ++p;
+  if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
+  if (p < text.size() && text[p] == '.') ++p;
+  return p < text.size() && text[p] >= '0' && text[p] <= '9';
+}
+
 void refuseAxis(ReadOutcome& outcome, const std::string& path, std::string_view name, std::string_view unit) {
   std::string axis;
   if (!name.empty()) {
@@ -296,6 +327,13 @@ bool readBes3tLayout(std::string_view text, const std::string& dscPath, int poin
     int n = 0;
     return found && scanInt(value, n) && n > 0 ? static_cast<uint64_t>(n) : fallback;
   };
+  // XPTS sizes the data set even when Resolution gives the points.
+  const std::string_view xpts = keyedLineValue(text, "XPTS", kDescriptionLine, found);
+  int xptsValue = 0;
+  if (found && !scanWholeInt(xpts, xptsValue)) {
+    refusePointsValue(outcome, dscPath, "XPTS", xpts);
+    return false;
+  }
   layout.xpts = count("XPTS", static_cast<uint64_t>(std::max(points, 0)));
   layout.ypts = count("YPTS", 1);
   layout.zpts = count("ZPTS", 1);
@@ -334,8 +372,19 @@ ReadOutcome readDescriptionPair(const std::string& path, const std::string& base
   }
 
   int points = previous.points;
-  if (!keys.readInt("Resolution", points) && !keys.readInt("XPTS", points)) {
+  bool found = false;
+  std::string_view pointsKey = "Resolution";
+  std::string_view pointsText = keys.valueText(pointsKey, found);
+  if (!found) {
+    pointsKey = "XPTS";
+    pointsText = keys.valueText(pointsKey, found);
+  }
+  if (!found) {
     outcome.refuse(dscPath, "Resolution unknown");
+    return outcome;
+  }
+  if (!scanWholeInt(pointsText, points)) {
+    refusePointsValue(outcome, dscPath, pointsKey, pointsText);
     return outcome;
   }
 
@@ -352,7 +401,6 @@ ReadOutcome readDescriptionPair(const std::string& path, const std::string& base
 
   // A trace whose x axis is a time, a frequency or anything else but a field
   // cannot share the simulation's field grid.
-  bool found = false;
   const std::string_view unit = unquoted(keyedLineValue(description, "XUNI", kDescriptionLine, found));
   if (found && !isFieldUnit(unit)) {
     refuseAxis(outcome, dscPath, unquoted(keyedLineValue(description, "XNAM", kDescriptionLine, found)), unit);
@@ -438,11 +486,21 @@ ReadOutcome readParameterPair(const std::string& path, const std::string& base, 
   const std::string lines = parameterFileLines(raw);
   const bool dosLayout = text.find("DOS") != std::string::npos;
 
+  // ANZ gives the points, else RES, else 1024. The keys are found anywhere,
+  // inside words too, so a key followed by no number leaves the count as it
+  // is; a number must be whole.
   int points = 1024;
-  if (const size_t at = text.find("RES"); at != std::string::npos)
-    scanInt(std::string_view(text).substr(std::min(at + 3, text.size())), points);
-  if (const size_t at = text.find("ANZ"); at != std::string::npos)
-    scanInt(std::string_view(text).substr(std::min(at + 3, text.size())), points);
+  for (const char* key : {"ANZ", "RES"}) {
+    const size_t at = text.find(key);
+    if (at == std::string::npos) continue;
+    const std::string_view value = std::string_view(text).substr(std::min(at + 3, text.size()));
+    if (!startsNumber(value)) continue;
+    if (!scanWholeInt(value, points)) {
+      refusePointsValue(outcome, parPath, key, value);
+      return outcome;
+    }
+    break;
+  }
 
   double centre = previous.fieldCentre, range = 50.0;
   if (const size_t gst = text.find("GST"); gst != std::string::npos) {

@@ -12,7 +12,8 @@
 //   Of a 2D set (SSX/SSY, or REY > 1) the first trace is loaded.
 // The companion file is looked for with the lower-case extension first, then
 // with any case of it in the same folder. Files whose x axis is not a
-// magnetic field, data files shorter than the description promises and
+// magnetic field, point counts (Resolution, XPTS, ANZ, RES) that are not
+// whole numbers, data files shorter than the description promises and
 // unknown data formats are refused with a message; nothing is guessed.
 
 #include <string>

@@ -112,6 +112,15 @@ bool scanInt(std::string_view text, int& value) {
   return scanner.scanInt(value);
 }
 
+bool scanWholeInt(std::string_view text, int& value) {
+  TextScanner scanner(text);
+  int parsed = 0;
+  if (!scanner.scanInt(parsed)) return false;
+  if (!scanner.atEnd() && !isSpace(text[scanner.position()])) return false;
+  value = parsed;
+  return true;
+}
+
 int countFields(std::string_view text) {
   int fields = 0;
   bool inField = false;

@@ -40,6 +40,11 @@ class TextScanner {
 // value is then untouched, as scanf leaves it).
 bool scanDouble(std::string_view text, double& value);
 bool scanInt(std::string_view text, int& value);
+// " %d" that must take the whole number: the digits are followed by white
+// space or the end of the text. False, with value untouched, for text with
+// no digits, a number with a fraction, an exponent or letters after it, or a
+// value outside the int range.
+bool scanWholeInt(std::string_view text, int& value);
 
 // Number of white-space separated fields in text.
 int countFields(std::string_view text);

@@ -226,6 +226,34 @@ TEST(BrukerReader, DataFormatsOfTheDescription) {
   EXPECT_EQ(refusal("XPTS 2\nXNAM 'Frequency'\nXUNI 'MHz'\n", bigEndianDoubles({1, 2})), "NOT A FIELD SWEEP");
   EXPECT_NE(read("XPTS 2\nXNAM 'Frequency'\nXUNI 'MHz'\n", "").messages[0].text.find("'Frequency' in MHz"),
             std::string::npos);
+
+  // A point count that is not a whole number in range is refused with its
+  // key and value, not replaced by the previous count or cut at the point.
+  const std::string points = " is not a whole number from 2 to 16777216.";
+  const auto fullRefusal = [&](const std::string& description) {
+    const ReadOutcome refused = read(description, bigEndianDoubles({1, 2, 3, 4}));
+    EXPECT_FALSE(refused.ok);
+    if (refused.messages.size() != 1) return titles(refused);
+    const ReadMessage& m = refused.messages[0];
+    return m.text + "|" + m.title + (m.icon == MessageIcon::Stop ? "" : "|icon");
+  };
+  const std::string dsc = folder.file("b b.DSC") + "\nThe number of points ";
+  EXPECT_EQ(fullRefusal("XPTS 4.5\n"), dsc + "XPTS \"4.5\"" + points + "|INVALID PARAMETERS");
+  EXPECT_EQ(fullRefusal("XPTS\t2147483648\r\n"),
+            dsc + "XPTS \"2147483648\"" + points + "|INVALID PARAMETERS");
+  EXPECT_EQ(fullRefusal("XPTS\n"), dsc + "XPTS \"\"" + points + "|INVALID PARAMETERS");
+  EXPECT_EQ(fullRefusal("Resolution 1e3\nXPTS 4\n"),
+            dsc + "Resolution \"1e3\"" + points + "|INVALID PARAMETERS");
+  EXPECT_EQ(fullRefusal("Resolution four\nXPTS 4\n"),
+            dsc + "Resolution \"four\"" + points + "|INVALID PARAMETERS");
+  // XPTS also sizes the data set when Resolution gives the points.
+  EXPECT_EQ(fullRefusal("Resolution 4\nXPTS 4x\n"), dsc + "XPTS \"4x\"" + points + "|INVALID PARAMETERS");
+  for (const char* accepted :
+       {"Resolution         4\r\nXPTS\t4\r\n", "Resolution 4 points\nXPTS 4\n"}) {
+    outcome = read(accepted, bigEndianDoubles({1, 2, 3, 4}));
+    ASSERT_TRUE(outcome.ok) << accepted << titles(outcome);
+    EXPECT_EQ(outcome.spectrum.values.size(), 4u);
+  }
 }
 
 TEST(BrukerReader, ParameterFileRules) {
@@ -283,6 +311,29 @@ TEST(BrukerReader, ParameterFileRules) {
   EXPECT_EQ(refusal("ANZ 4\rJUN s\r", floats), "NOT A FIELD SWEEP");
   EXPECT_EQ(refusal("ANZ 4\rJEX time-sweep\r", floats), "NOT A FIELD SWEEP");
   EXPECT_EQ(refusal("ANZ 1\r", floats), "NO SPECTRUM IN FILE");
+
+  // A number after RES or ANZ that is not a whole number in range is refused
+  // with its key; text that is no number at all (the keys are found inside
+  // words too) leaves the count as it was, and a bad RES does not matter when
+  // ANZ gives the count.
+  const auto fullRefusal = [&](const std::string& parameters) {
+    const ReadOutcome refused = read(parameters, floats);
+    EXPECT_FALSE(refused.ok);
+    if (refused.messages.size() != 1) return titles(refused);
+    const ReadMessage& m = refused.messages[0];
+    return m.text + "|" + m.title + (m.icon == MessageIcon::Stop ? "" : "|icon");
+  };
+  const std::string par = folder.file("c.PAR") + "\nThe number of points ";
+  const std::string points = " is not a whole number from 2 to 16777216.|INVALID PARAMETERS";
+  EXPECT_EQ(fullRefusal("DOS\rANZ 4.5\r"), par + "ANZ \"4.5\"" + points);
+  EXPECT_EQ(fullRefusal("DOS\rRES 2147483648\r"), par + "RES \"2147483648\"" + points);
+  EXPECT_EQ(fullRefusal("DOS\rRES -9999999999\r"), par + "RES \"-9999999999\"" + points);
+  for (const char* accepted :
+       {"DOS\rRES 4.5\rANZ 4\r", "DOS\rJCO ANZAC\rRES 4\r", "DOS\rANZ x\rRES 4\r"}) {
+    outcome = read(accepted, floats);
+    ASSERT_TRUE(outcome.ok) << accepted << titles(outcome);
+    EXPECT_EQ(outcome.spectrum.values.size(), 4u);
+  }
 }
 
 TEST(BrukerReader, MissingFilesAndExtensions) {
