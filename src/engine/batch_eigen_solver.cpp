@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/message_sink.h"
+#include "engine/vector_clones.h"
 
 namespace quorra {
 
@@ -670,8 +671,9 @@ inline __attribute__((always_inline)) unsigned newtonValues(const Workspace& w, 
   return accepted;
 }
 
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) unsigned diagonalizeKernel(
-    const Workspace& w, Vectors mode, unsigned liveMask, bool fromEstimates) {
+QUORRA_VECTOR_CLONES unsigned diagonalizeKernel(const Workspace& w, Vectors mode, unsigned liveMask,
+                                                bool fromEstimates) {
+  QUORRA_VECTOR_BEGIN
   const int n = w.n;
   const bool vectors = mode == Vectors::All;
   if (vectors) {
@@ -823,14 +825,16 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) un
     }
   }
   return failed;
+  QUORRA_VECTOR_END
 }
 
 // Inverse iteration for one value per lane, lambda[l], on the kept
 // tridiagonal matrices: T − λ·I = P·L·U with partial pivoting (tiny[l]
 // stands in for a zero pivot), two solves from a fixed start, each
 // normalised; the vector into (xr, xi)[k·L + l].
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void inverseIterationKernel(
-    const Workspace& w, const double* lambda, const double* tiny, double* __restrict xr, double* __restrict xi) {
+QUORRA_VECTOR_CLONES void inverseIterationKernel(const Workspace& w, const double* lambda, const double* tiny,
+                                                 double* __restrict xr, double* __restrict xi) {
+  QUORRA_VECTOR_BEGIN
   constexpr int kMax = BatchEigenSolver::kMaxDimension;
   const int n = w.n;
   const double* __restrict d = w.tridiagonalD;
@@ -897,6 +901,7 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
       xr[k * L + l] = y[k * L + l];
       xi[k * L + l] = 0.0;
     }
+  QUORRA_VECTOR_END
 }
 
 // The eigenpairs nearest shift[t·L + l], t < 2, of every lane's banded
@@ -911,9 +916,11 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
 // leaves it short of converged; the residual shows either.) The two
 // eigenpairs of a lane are worked on side by side, so that their chains of
 // divisions overlap.
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void bandEigenpairKernel(
-    int n, int b, const double* __restrict bandR, const double* __restrict bandI, const double* shift,
-    const double* tiny, double* __restrict xr, double* __restrict xi, double* value, double* residual) {
+QUORRA_VECTOR_CLONES void bandEigenpairKernel(int n, int b, const double* __restrict bandR,
+                                              const double* __restrict bandI, const double* shift,
+                                              const double* tiny, double* __restrict xr,
+                                              double* __restrict xi, double* value, double* residual) {
+  QUORRA_VECTOR_BEGIN
   constexpr int kMax = BatchEigenSolver::kMaxDimension, kMaxBand = 4, kRow = (kMaxBand + 1) * L;
   constexpr int kSlot = kMax * kRow;
   auto A = [b](int r, int c) { return (r * (b + 2) + c - r) * L; };
@@ -1051,13 +1058,15 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
       residual[t * L + l] = std::sqrt(squares[l]);
     }
   }
+  QUORRA_VECTOR_END
 }
 
 // A vector of every lane's tridiagonal matrix, (xr, xi)[k·L + l], taken back
 // in place to the banded matrix's: the phases, then the rotations, last
 // first.
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void bandBackTransformKernel(
-    const Workspace& w, double* __restrict xr, double* __restrict xi) {
+QUORRA_VECTOR_CLONES void bandBackTransformKernel(const Workspace& w, double* __restrict xr,
+                                                  double* __restrict xi) {
+  QUORRA_VECTOR_BEGIN
   const int n = w.n;
   for (int k = 0; k < n; ++k) LANES {
       const double pr = w.phaseR[k * L + l], pi = w.phaseI[k * L + l], yr = xr[k * L + l], yi = xi[k * L + l];
@@ -1076,6 +1085,7 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
       xi[(p + 1) * L + l] = sr * ui - si * ur + c * vi;
     }
   }
+  QUORRA_VECTOR_END
 }
 
 }  // namespace
@@ -1365,10 +1375,9 @@ void BatchEigenSolver::backTransform(int lane, int j, const double* yr, const do
 }
 
 const char* BatchEigenSolver::instructionSet() {
-  // The same tests, in the same order, as the kernel's clone resolver.
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("x86-64-v4")) return "avx512";
-  if (__builtin_cpu_supports("x86-64-v3")) return "avx2";
+  const VectorLevel level = vectorLevel();
+  if (level == VectorLevel::Avx512) return "avx512";
+  if (level == VectorLevel::Avx2) return "avx2";
   return "generic";
 }
 

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "engine/resonance_solver.h"
+#include "engine/vector_clones.h"
 
 namespace quorra {
 
@@ -27,8 +28,8 @@ constexpr int L = BatchEigenSolver::kLanes;
 }
 
 // (Cloned like the solver's kernels, the eight lanes as two vectors.)
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void ResonanceSolver::fillLanes(
-    const double* fields) {
+QUORRA_VECTOR_CLONES void ResonanceSolver::fillLanes(const double* fields) {
+  QUORRA_VECTOR_MEMBER_BEGIN
   typedef double V4 __attribute__((vector_size(32)));
   static_assert(L == 8, "two four-lane vectors");
   double* ar = batch_->matrixReal();
@@ -44,11 +45,12 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
     __builtin_memcpy(ai + term.offset, &imagLow, sizeof imagLow);
     __builtin_memcpy(ai + term.offset + 4, &imagHigh, sizeof imagHigh);
   }
+  QUORRA_VECTOR_END
 }
 
 // (Cloned: the lane loop is what the pairs cost.)
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
-ResonanceSolver::pairExcessesClosestToZero(double* closest) const {
+QUORRA_VECTOR_CLONES void ResonanceSolver::pairExcessesClosestToZero(double* closest) const {
+  QUORRA_VECTOR_MEMBER_BEGIN
   // Every lane at once; per lane the first pair in (p, q) order wins a tie,
   // as in the reference's search.
   const double* values = batch_->values();
@@ -63,10 +65,12 @@ ResonanceSolver::pairExcessesClosestToZero(double* closest) const {
       }
     }
   }
+  QUORRA_VECTOR_END
 }
 
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void ResonanceSolver::pairBounds(
-    const double* lower, const double* upper, int* closest, double* otherAtLeast) const {
+QUORRA_VECTOR_CLONES void ResonanceSolver::pairBounds(const double* lower, const double* upper, int* closest,
+                                                      double* otherAtLeast) const {
+  QUORRA_VECTOR_MEMBER_BEGIN
   // Four lanes at a time. E_p − E_q lies in [lower_p − upper_q,
   // upper_p − lower_q]: |excess| is at least the larger of its lower end,
   // minus its upper end and zero; the pair with the smallest |middle| is
@@ -104,6 +108,7 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
       otherAtLeast[h + k] = leastPair[k] == best[k] ? secondLeast[k] : least[k];
     }
   }
+  QUORRA_VECTOR_END
 }
 
 ResonanceSolver::TableInterpolation ResonanceSolver::interpolationAt(double field) const {

@@ -6,10 +6,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/vector_clones.h"
+
 namespace quorra {
 
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) bool pairWalk(
-    const double* ya, const double* yb, int rows, double quantum, double* excess) {
+QUORRA_VECTOR_CLONES bool pairWalk(const double* ya, const double* yb, int rows, double quantum,
+                                   double* excess) {
+  QUORRA_VECTOR_BEGIN
   for (int k = 0; k < rows; ++k) {
     const double gap = ya[k] - yb[k];
     excess[k] = (gap < 0 ? -gap : gap) - quantum;
@@ -17,6 +20,7 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) bo
   bool any = false;
   for (int k = 1; k < rows; ++k) any |= excess[k] * excess[k - 1] < 0;
   return any;
+  QUORRA_VECTOR_END
 }
 
 namespace {

@@ -26,7 +26,7 @@ TEST(LevelsAtField, ZeroFieldLevelsGroupByTotalSpin) {
     ASSERT_TRUE(computeLevelsAt(w, 0.0, 40, 10, levels));
     const int n = static_cast<int>(2 * I + 1);
     ASSERT_EQ(levels.size(), static_cast<size_t>(2 * n));
-    auto energy = [&](double F) { return a / 2 * (F * (F + 1) - I * (I + 1) - 0.75); };
+    auto energy = [a, I = I](double F) { return a / 2 * (F * (F + 1) - I * (I + 1) - 0.75); };
     for (int k = 0; k < n + 1; ++k) EXPECT_NEAR(levels[k], energy(I + 0.5), 1e-9) << spinText << " " << k;
     for (int k = n + 1; k < 2 * n; ++k) EXPECT_NEAR(levels[k], energy(I - 0.5), 1e-9) << spinText << " " << k;
   }
