@@ -8,7 +8,6 @@
 
 #include "app/data_commands.h"
 #include "app/simulation_commands.h"
-#include "app/window_commands.h"
 #include "gui/crystal_dialogs.h"
 #include "gui/dialogs.h"
 #include "gui/line_shape_dialog.h"
@@ -21,90 +20,12 @@
 
 namespace quorra::gui {
 
-namespace {
-
-enum Command {
-  kLoadHarrow = 1020,
-  kLoadText = 1010,
-  kLoadBruker = 1000,
-  kShowExperimentalParameters = 1030,
-  kSaveRed = 1040,
-  kSaveBlue = 1050,
-  kDeleteBlue = 1060,
-  kDeleteRed = 1070,
-  kRedToBlue = 1080,
-  kBlueToRed = 1090,
-  kCommonScale = 1100,
-  kMultiply = 1110,
-  kPrint = 1120,
-  kAbout = 57664,
-  kExit = 1140,
-  kParameters = 2000,
-  kShfConstants = 2150,
-  kLinewidth = 2200,
-  kSimulation = 2300,
-  kCrystal = 2600,
-  kEnergy = 2800,
-  kExpand = 2400,
-  kReset = 2500,
-  kRotation = 2700,
-  kCorrectSlope = 8120,
-  kHysteresis = 32766,
-  kHilbert = 8150,
-  kSmoothen = 32769,
-  kThreads = 32767,
-  kLevels = 152,
-  kAcquisition = 32781,
-};
-
-}  // namespace
-
-const std::vector<CommandEntry>& commandTable() {
-  static const std::vector<CommandEntry> table = {
-      {kLoadHarrow, "Load Harrow's file", "File", true},
-      {kLoadText, "Load spectrum as text", "File", true},
-      {kLoadBruker, "Load Bruker spectrum (*.spc,  *.dta)", "File", true},
-      {kShowExperimentalParameters, "Show experimental parameters", "File", true},
-      {0, nullptr, "File", true},
-      {kSaveRed, "Save Red spectrum as a text file", "File", true},
-      {kSaveBlue, "Save Blue spectrum as a text file", "File", true},
-      {0, nullptr, "File", true},
-      {kDeleteBlue, "Delete Blue spectrum", "File", true},
-      {kDeleteRed, "Delete Red spectrum", "File", true},
-      {kRedToBlue, "Transfer Red to Blue", "File", true},
-      {kBlueToRed, "Transfer Blue to Red", "File", true},
-      {kCommonScale, "Set common scale", "File", true},
-      {kMultiply, "Multiply experimental spectrum by a number", "File", true},
-      {0, nullptr, "File", true},
-      {kPrint, "Plot on printer", "File", true},
-      {0, nullptr, "File", true},
-      {kAbout, "About", "File", true},
-      {kExit, "Exit", "File", true},
-      {kParameters, "Parameters", "", true},
-      {kShfConstants, "SHF Constants", "", true},
-      {kLinewidth, "Linewidth", "", true},
-      {kSimulation, "Simulation", "", true},
-      {kCrystal, "Crystal EPR", "", true},
-      {kEnergy, "Energy", "", true},
-      {kExpand, "Expand", "", true},
-      {kReset, "Reset", "", true},
-      {kRotation, "Rotation", "", true},
-      {kCorrectSlope, "Correct slope", "Tools", true},
-      {kHysteresis, "Hysteresis", "Tools", true},
-      {kHilbert, "Hilbert Transform", "Tools", true},
-      {kSmoothen, "Smoothen", "Tools", true},
-      {kThreads, "Set number of threads", "Tools", true},
-      {kLevels, "Levels at field", "Tools", true},
-      {kAcquisition, "Acquisition", "", true},
-  };
-  return table;
-}
-
 EprMainWindow::EprMainWindow() : ui_(this), state_(std::make_unique<CEprWindow>(ui_)) {
   setWindowTitle(kTitle);
   plot_ = new PlotWidget(state_->view, this);
   setCentralWidget(plot_);
   ui_.setPlotWidget(plot_);
+  openers_ = dialogOpeners();
   buildMenus();
   resize(900, 660);
   plot_->setFocus();
@@ -122,33 +43,60 @@ EprMainWindow::~EprMainWindow() {
 }
 
 void EprMainWindow::buildMenus() {
-  QMenu* file = nullptr;
-  QMenu* tools = nullptr;
-  for (const CommandEntry& entry : commandTable()) {
-    const QString place = entry.menu;
-    QMenu* menu = nullptr;
-    if (place == "File") {
-      if (file == nullptr) file = menuBar()->addMenu("File");
-      menu = file;
-    } else if (place == "Tools") {
-      if (tools == nullptr) tools = menuBar()->addMenu("Tools");
-      menu = tools;
+  std::map<MenuPlace, QMenu*> popups;
+  for (const Command& command : commandTable()) {
+    QMenu* popup = nullptr;
+    if (const char* title = popupTitle(command.place)) {
+      QMenu*& made = popups[command.place];
+      if (made == nullptr) made = menuBar()->addMenu(title);
+      popup = made;
+      if (command.separatorBefore) popup->addSeparator();
     }
-    if (entry.text == nullptr) {
-      menu->addSeparator();
-      continue;
-    }
-    QAction* action = menu != nullptr ? menu->addAction(entry.text) : menuBar()->addAction(entry.text);
-    action->setData(entry.id);
-    action->setObjectName(QString("command%1").arg(entry.id));
-    action->setEnabled(entry.built);
-    const int id = entry.id;
+    QAction* action = popup != nullptr ? popup->addAction(command.text) : menuBar()->addAction(command.text);
+    const int number = static_cast<int>(command.id);
+    action->setData(number);
+    action->setObjectName(QString("command%1").arg(number));
+    // A command left to this window with nothing to open it cannot be chosen.
+    action->setEnabled(!command.opensDialog() || openers_.contains(command.id));
+    const CommandId id = command.id;
     connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
     actions_[id] = action;
   }
 }
 
-QAction* EprMainWindow::action(int id) const {
+std::map<CommandId, std::function<void()>> EprMainWindow::dialogOpeners() {
+  return {
+      {CommandId::LoadHarrow,
+       [this] {
+         LoadHarrowFile(*state_);
+         afterLoad();
+       }},
+      {CommandId::LoadText, [this] { loadText(); }},
+      {CommandId::LoadBruker,
+       [this] {
+         LoadBrukerSpectrum(*state_);
+         afterLoad();
+       }},
+      {CommandId::ShowExperimentalParameters, [this] { showExperimentalParameters(); }},
+      {CommandId::Print, [this] { print(); }},
+      {CommandId::About, [this] { CAboutDlg(this).exec(); }},
+      {CommandId::Exit, [this] { close(); }},
+      {CommandId::Parameters, [this] { openParameters(); }},
+      {CommandId::ShfConstants, [this] { editShfTable(); }},
+      {CommandId::Linewidth, [this] { editLineShape(); }},
+      {CommandId::Simulation, [this] { simulate(); }},
+      {CommandId::CrystalEpr, [this] { openOrientation(); }},
+      {CommandId::Energy, [this] { openEnergy(); }},
+      {CommandId::Rotation, [this] { openRotation(); }},
+      {CommandId::Hysteresis, [this] { hysteresis(); }},
+      {CommandId::HilbertTransform, [this] { openHilbert(); }},
+      {CommandId::Smoothen, [this] { openSmoothing(); }},
+      {CommandId::LevelsAtField, [this] { levelsAtField(); }},
+      {CommandId::Acquisition, [this] { openAcquisition(); }},
+  };
+}
+
+QAction* EprMainWindow::action(CommandId id) const {
   const auto found = actions_.find(id);
   return found == actions_.end() ? nullptr : found->second;
 }
@@ -175,107 +123,14 @@ HilbertDlg* EprMainWindow::hilbertDialog() const {
   return hilbert_;
 }
 
-void EprMainWindow::runCommand(int id) {
+void EprMainWindow::runCommand(CommandId id) {
   if (simulation_ != nullptr) return;  // the run holds the state
-  CEprWindow& w = *state_;
-  switch (id) {
-    case kLoadHarrow:
-      LoadHarrowFile(w);
-      afterLoad();
-      break;
-    case kLoadText:
-      loadText();
-      break;
-    case kLoadBruker:
-      LoadBrukerSpectrum(w);
-      afterLoad();
-      break;
-    case kShowExperimentalParameters:
-      showExperimentalParameters();
-      break;
-    case kSaveRed:
-      SaveRedSpectrumAsText(w);
-      break;
-    case kSaveBlue:
-      SaveBlueSpectrumAsText(w);
-      break;
-    case kDeleteBlue:
-      w.DeleteBlueSpectrum();
-      break;
-    case kDeleteRed:
-      w.DeleteRedSpectrum();
-      break;
-    case kRedToBlue:
-      w.TransferRedToBlue();
-      break;
-    case kBlueToRed:
-      w.TransferBlueToRed();
-      break;
-    case kCommonScale:
-      w.SetCommonScale();
-      break;
-    case kMultiply:
-      MultiplyExperimentalSpectrum(w);
-      break;
-    case kPrint:
-      print();
-      break;
-    case kAbout:
-      CAboutDlg(this).exec();
-      break;
-    case kExit:
-      close();
-      break;
-    case kParameters:
-      openParameters();
-      break;
-    case kShfConstants:
-      editShfTable();
-      break;
-    case kLinewidth:
-      editLineShape();
-      break;
-    case kSimulation:
-      simulate();
-      break;
-    case kExpand:
-      ExpandView(w);
-      break;
-    case kReset:
-      ResetView(w);
-      break;
-    case kCorrectSlope:
-      CorrectSlope(w);
-      break;
-    case kHysteresis:
-      hysteresis();
-      break;
-    case kHilbert:
-      openHilbert();
-      break;
-    case kSmoothen:
-      openSmoothing();
-      break;
-    case kThreads:
-      SetNumberOfThreads(w);
-      break;
-    case kCrystal:
-      openOrientation();
-      break;
-    case kEnergy:
-      openEnergy();
-      break;
-    case kRotation:
-      openRotation();
-      break;
-    case kLevels:
-      levelsAtField();
-      break;
-    case kAcquisition:
-      openAcquisition();
-      break;
-    default:
-      break;  // commands not built are disabled in the menu
+  const Command* command = findCommand(id);
+  if (command == nullptr) return;
+  if (!command->opensDialog()) {
+    command->handler(*state_);
+  } else if (const auto opener = openers_.find(id); opener != openers_.end()) {
+    opener->second();
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The main window of the desktop program: the menu of every command, the
 // plot view as its only child, and the modeless dialogs. It owns the state
-// (CEprWindow) and the Qt UserInterface the state talks through; every menu
-// command is routed to its handler on the state.
+// (CEprWindow) and the Qt UserInterface the state talks through. The menu is
+// built from the command table: a command with a handler is handed to it, the
+// others open their dialog or window here.
 //
 // "Simulation" runs on a thread of its own while the menu, the dialogs and
 // the plot are disabled, so that the window still repaints and moves and the
@@ -14,6 +15,7 @@
 #include <map>
 
 #include "app/ceprwindow.h"
+#include "app/command_table.h"
 #include "app/processing_commands.h"
 #include "gui/qt_user_interface.h"
 
@@ -34,17 +36,6 @@ class PlotWidget;
 class SmoothDialog;
 class hamilt;
 
-// One row of the command table: its id, the exact menu text, the pop-up it
-// sits in ("File", "Tools", or "" for the menu bar itself), and whether its
-// command is built. A zero id with no text is a separator.
-struct CommandEntry {
-  int id;
-  const char* text;
-  const char* menu;
-  bool built;
-};
-const std::vector<CommandEntry>& commandTable();
-
 class EprMainWindow : public QMainWindow {
   Q_OBJECT
  public:
@@ -56,7 +47,7 @@ class EprMainWindow : public QMainWindow {
   CEprWindow& state() { return *state_; }
   QtUserInterface& ui() { return ui_; }
   PlotWidget* plot() const { return plot_; }
-  QAction* action(int id) const;
+  QAction* action(CommandId id) const;
   // The modeless dialogs while they are open, or none.
   hamilt* parametersDialog() const;
   SmoothDialog* smoothDialog() const;
@@ -70,7 +61,7 @@ class EprMainWindow : public QMainWindow {
   bool simulationRunning() const { return simulation_ != nullptr; }
 
   // Carries out a menu command as its action would.
-  void runCommand(int id);
+  void runCommand(CommandId id);
 
  signals:
   void simulationFinished();
@@ -80,6 +71,9 @@ class EprMainWindow : public QMainWindow {
 
  private:
   void buildMenus();
+  // The commands the table leaves to this window, each with what opens its
+  // dialog or window.
+  std::map<CommandId, std::function<void()>> dialogOpeners();
   void openParameters();
   void simulate();
   void startSimulation();
@@ -107,7 +101,8 @@ class EprMainWindow : public QMainWindow {
   std::unique_ptr<CEprWindow> state_;
   ProcessingToolSettings tools_;
   PlotWidget* plot_ = nullptr;
-  std::map<int, QAction*> actions_;
+  std::map<CommandId, QAction*> actions_;
+  std::map<CommandId, std::function<void()>> openers_;
   QPointer<hamilt> parameters_;
   QPointer<SmoothDialog> smooth_;
   QPointer<HilbertDlg> hilbert_;

@@ -20,7 +20,6 @@
 namespace quorra::testing {
 namespace {
 
-constexpr int kAcquisition = 32781;
 constexpr QRgb kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
 
 int countPixels(const QImage& image, QRgb colour) {
@@ -43,7 +42,7 @@ void loadTwoChannels(GuiFixture& f, const TempFolder& folder) {
 
 TEST(AcquisitionWindow, OpensOnceWithTheMessageAndInstrumentControlsOff) {
   GuiFixture f;
-  f.choose(kAcquisition);
+  f.choose(CommandId::Acquisition);
   gui::MagnetControl* window = f.window.acquisitionWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
@@ -63,13 +62,13 @@ TEST(AcquisitionWindow, OpensOnceWithTheMessageAndInstrumentControlsOff) {
   for (const char* name : {"Export to Quorra", "Reset X", "Fit Y", "Rephase", "Save"})
     EXPECT_FALSE(window->button(name)->isEnabled()) << name;
 
-  f.choose(kAcquisition);
+  f.choose(CommandId::Acquisition);
   EXPECT_EQ(f.window.acquisitionWindow(), window);
   EXPECT_EQ(f.answerer.messages.size(), 1u);
 
   window->button("Close")->click();
   EXPECT_TRUE(QTest::qWaitFor([&] { return f.window.acquisitionWindow() == nullptr; }, 2000));
-  f.choose(kAcquisition);  // a new window tells it again
+  f.choose(CommandId::Acquisition);  // a new window tells it again
   EXPECT_EQ(f.answerer.messages.size(), 2u);
 }
 
@@ -77,7 +76,7 @@ TEST(AcquisitionWindow, ImportRephaseSaveAndExport) {
   GuiFixture f;
   TempFolder folder;
   loadTwoChannels(f, folder);
-  f.choose(kAcquisition);
+  f.choose(CommandId::Acquisition);
   gui::MagnetControl* window = f.window.acquisitionWindow();
   ASSERT_NE(window, nullptr);
 
@@ -152,7 +151,7 @@ TEST(AcquisitionWindow, QuittingWithEverythingOpenTakesTheWindowsAlong) {
   auto f = std::make_unique<GuiFixture>();
   TempFolder folder;
   loadTwoChannels(*f, folder);
-  f->choose(kAcquisition);
+  f->choose(CommandId::Acquisition);
   gui::MagnetControl* window = f->window.acquisitionWindow();
   ASSERT_NE(window, nullptr);
   window->button("Import from Quorra")->click();

@@ -25,8 +25,6 @@
 namespace quorra::testing {
 namespace {
 
-constexpr int kCrystal = 2600, kRotation = 2700, kEnergy = 2800, kLevels = 152;
-
 // A window on a small grid, so that each calculation takes milliseconds.
 struct CrystalFixture : GuiFixture {
   CrystalFixture() : GuiFixture(false) { window.state().spin.points = 2048; }
@@ -68,13 +66,13 @@ void catchTextWindow(ModalAnswerer& answerer, QString& title, QString& text) {
 TEST(CrystalDialogs, OrientationIsOneDialogWhoseAxesCalculateAndList) {
   CrystalFixture f;
   CEprWindow& w = f.window.state();
-  f.choose(kCrystal);
+  f.choose(CommandId::CrystalEpr);
   gui::Orientation* dialog = f.window.orientationDialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(dialog->windowTitle(), "Orientation");
   EXPECT_FALSE(dialog->listButton()->isEnabled());
-  f.choose(kCrystal);
+  f.choose(CommandId::CrystalEpr);
   EXPECT_EQ(f.window.orientationDialog(), dialog);
   EXPECT_EQ(f.window.findChildren<gui::Orientation*>().size(), 1);
 
@@ -118,7 +116,7 @@ TEST(CrystalDialogs, OrientationIsOneDialogWhoseAxesCalculateAndList) {
   dialog->reject();
   f.settle();
   EXPECT_EQ(f.window.orientationDialog(), nullptr);
-  f.choose(kCrystal);
+  f.choose(CommandId::CrystalEpr);
   ASSERT_NE(f.window.orientationDialog(), nullptr);
   EXPECT_FALSE(w.flags.redPresent);
   EXPECT_FALSE(f.window.orientationDialog()->listButton()->isEnabled());
@@ -128,12 +126,12 @@ TEST(CrystalDialogs, OrientationIsOneDialogWhoseAxesCalculateAndList) {
 TEST(CrystalDialogs, EnergyDrawsTheLevelDiagramOfTheDirection) {
   CrystalFixture f;
   CEprWindow& w = f.window.state();
-  f.choose(kEnergy);
+  f.choose(CommandId::Energy);
   gui::OrientationE* dialog = f.window.energyDialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->windowTitle(), "ENERGY LEVELS");
   EXPECT_TRUE(dialog->listButton()->isHidden());
-  f.choose(kEnergy);
+  f.choose(CommandId::Energy);
   EXPECT_EQ(f.window.energyDialog(), dialog);
 
   dialog->axisButton('X')->click();
@@ -165,12 +163,12 @@ TEST(CrystalDialogs, EnergyDrawsTheLevelDiagramOfTheDirection) {
   EXPECT_EQ(f.window.findChildren<gui::PlotWindow*>().size(), 1);
 
   // Closing the Energy dialog leaves an open crystal dialog reachable.
-  f.choose(kCrystal);
+  f.choose(CommandId::CrystalEpr);
   gui::Orientation* crystal = f.window.orientationDialog();
   dialog->reject();
   f.settle();
   EXPECT_EQ(f.window.energyDialog(), nullptr);
-  f.choose(kCrystal);
+  f.choose(CommandId::CrystalEpr);
   EXPECT_EQ(f.window.orientationDialog(), crystal);
   // The diagram's window stays until it is closed itself.
   ASSERT_EQ(f.window.levelPlot(), levels);
@@ -181,10 +179,10 @@ TEST(CrystalDialogs, EnergyDrawsTheLevelDiagramOfTheDirection) {
 TEST(CrystalDialogs, RotationTurnsTheFieldAndDrawsTheRoadMap) {
   CrystalFixture f;
   CEprWindow& w = f.window.state();
-  f.choose(kRotation);
+  f.choose(CommandId::Rotation);
   gui::RotationDialog* dialog = f.window.rotationDialog();
   ASSERT_NE(dialog, nullptr);
-  f.choose(kRotation);
+  f.choose(CommandId::Rotation);
   EXPECT_EQ(f.window.rotationDialog(), dialog);
   EXPECT_EQ(dialog->edit("Theta")->text(), "90");  // axis along x by default
 
@@ -216,7 +214,7 @@ TEST(CrystalDialogs, RotationTurnsTheFieldAndDrawsTheRoadMap) {
 TEST(CrystalDialogs, BadNumbersAreRefusedAndChangeNothing) {
   CrystalFixture f;
   CEprWindow& w = f.window.state();
-  f.choose(kCrystal);
+  f.choose(CommandId::CrystalEpr);
   gui::Orientation* crystal = f.window.orientationDialog();
   crystal->thetaEdit()->setText("12");
   crystal->phiEdit()->setText("4x");
@@ -228,13 +226,13 @@ TEST(CrystalDialogs, BadNumbersAreRefusedAndChangeNothing) {
   EXPECT_FALSE(w.flags.redPresent);
   EXPECT_FALSE(crystal->listButton()->isEnabled());
 
-  f.choose(kEnergy);
+  f.choose(CommandId::Energy);
   f.window.energyDialog()->thetaEdit()->setText("nan");
   f.window.energyDialog()->calculateButton()->click();
   EXPECT_EQ(f.answerer.messages.size(), 2u);
   EXPECT_EQ(f.window.levelPlot(), nullptr);
 
-  f.choose(kRotation);
+  f.choose(CommandId::Rotation);
   gui::RotationDialog* rotation = f.window.rotationDialog();
   rotation->edit("Rotation angle")->setText("1,5");
   rotation->okButton()->click();
@@ -246,7 +244,7 @@ TEST(CrystalDialogs, BadNumbersAreRefusedAndChangeNothing) {
 
   // A bad entry in the open Parameters dialog stops the calculation too.
   rotation->edit("Rotation angle")->setText("15");
-  f.choose(2000);
+  f.choose(CommandId::Parameters);
   f.window.parametersDialog()->edit("gz")->setText("two");
   crystal->calculateButton()->click();
   EXPECT_EQ(f.answerer.messages.size(), 5u);
@@ -258,7 +256,7 @@ TEST(CrystalDialogs, LevelsAtFieldListsTheLevelsOrSaysWhyNot) {
   QString title, text;
   catchTextWindow(f.answerer, title, text);
   f.answerer.inputTexts = {"3400 0 0"};
-  f.choose(kLevels);
+  f.choose(CommandId::LevelsAtField);
   EXPECT_TRUE(f.answerer.messages.empty());
   EXPECT_EQ(title, "Levels at field");
   EXPECT_TRUE(text.contains("3400"));
@@ -267,7 +265,7 @@ TEST(CrystalDialogs, LevelsAtFieldListsTheLevelsOrSaysWhyNot) {
   f.answerer.dialogs.clear();
   text.clear();
   f.answerer.inputTexts = {"1000 0"};
-  f.choose(kLevels);
+  f.choose(CommandId::LevelsAtField);
   ASSERT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_EQ(f.answerer.messages[0].title, "INVALID INPUT");
   EXPECT_TRUE(text.isEmpty());

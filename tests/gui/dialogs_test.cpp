@@ -42,7 +42,7 @@ std::vector<double> redTrace(CEprWindow& w) {
 
 TEST(Dialogs, LinewidthRefusesABadNumberThenReBroadensTheRun) {
   GuiFixture f;
-  f.choose(2300);
+  f.choose(CommandId::Simulation);
   CEprWindow& w = f.window.state();
   ASSERT_TRUE(w.flags.redPresent);
   const std::vector<double> before = redTrace(w);
@@ -63,7 +63,7 @@ TEST(Dialogs, LinewidthRefusesABadNumberThenReBroadensTheRun) {
       shape->accept();
     });
   });
-  f.choose(2200);
+  f.choose(CommandId::Linewidth);
   EXPECT_TRUE(stayedOpen);
   ASSERT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_TRUE(f.answerer.messages[0].text.contains("Linewidth"));
@@ -90,7 +90,7 @@ TEST(Dialogs, TheShfTableIsStoredWithLineEndsAndAtMost999Characters) {
       table->accept();
     });
   });
-  f.choose(2150);
+  f.choose(CommandId::ShfConstants);
   EXPECT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_EQ(f.window.state().shfText, "   1/2        12        12        16    2\r\n");
 }
@@ -107,9 +107,9 @@ TEST(Dialogs, FileFiltersInQtForm) {
 TEST(Dialogs, SavingAddsTheDefaultExtensionAndAsksBeforeReplacing) {
   GuiFixture f;
   TempFolder folder;
-  f.choose(2300);
+  f.choose(CommandId::Simulation);
   f.answerer.filePaths = {QString::fromStdString(folder.path() + "/red")};
-  f.choose(1040);
+  f.choose(CommandId::SaveRed);
   const std::string saved = folder.path() + "/red.txt";
   EXPECT_TRUE(std::filesystem::exists(saved));
   EXPECT_EQ(f.window.state().currentFileName, saved);
@@ -118,7 +118,7 @@ TEST(Dialogs, SavingAddsTheDefaultExtensionAndAsksBeforeReplacing) {
   std::filesystem::resize_file(saved, 0);
   f.answerer.filePaths = {QString::fromStdString(saved)};
   f.answerer.buttons = {QMessageBox::No};
-  f.choose(1040);
+  f.choose(CommandId::SaveRed);
   ASSERT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_EQ(f.answerer.messages[0].joined(), "Overwrite existing file?|FILE EXISTS");
   EXPECT_EQ(std::filesystem::file_size(saved), 0u);  // No keeps the file
@@ -130,14 +130,14 @@ TEST(Dialogs, ToolsWorkOnTheLoadedSpectrum) {
   CEprWindow& w = f.window.state();
 
   // Without an experimental spectrum there are no parameters and nothing to smooth.
-  f.choose(1030);
+  f.choose(CommandId::ShowExperimentalParameters);
   ASSERT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_EQ(f.answerer.messages[0].joined(), "No experimental spectrum is available|NO PARAMETERS TO SHOW");
-  f.choose(32769);
+  f.choose(CommandId::Smoothen);
   EXPECT_EQ(f.window.smoothDialog(), nullptr);
 
   f.answerer.filePaths = {QString::fromStdString(writeLine(folder))};
-  f.choose(1010);
+  f.choose(CommandId::LoadText);
   ASSERT_TRUE(w.flags.bluePresent);
   w.experimentalParameterText = "Sweep 500 G\r\nPoints 1001\r\n";
   QString shownTitle, shownText;
@@ -146,11 +146,11 @@ TEST(Dialogs, ToolsWorkOnTheLoadedSpectrum) {
     shownText = qobject_cast<gui::ExperParam*>(dialog)->text();
     dialog->reject();
   });
-  f.choose(1030);
+  f.choose(CommandId::ShowExperimentalParameters);
   EXPECT_EQ(shownTitle, "Experimental Parameters");
   EXPECT_EQ(shownText, "Sweep 500 G\nPoints 1001\n");
 
-  f.choose(32769);
+  f.choose(CommandId::Smoothen);
   gui::SmoothDialog* smooth = f.window.smoothDialog();
   ASSERT_NE(smooth, nullptr);
   EXPECT_EQ(smooth->windowTitle(), "Smooth Spectrum");
@@ -163,7 +163,7 @@ TEST(Dialogs, ToolsWorkOnTheLoadedSpectrum) {
   EXPECT_EQ(f.answerer.messages.size(), 2u);
   EXPECT_EQ(w.smoothingPoints, 5);
 
-  f.choose(8150);
+  f.choose(CommandId::HilbertTransform);
   gui::HilbertDlg* hilbert = f.window.hilbertDialog();
   ASSERT_NE(hilbert, nullptr);
   EXPECT_EQ(hilbert->windowTitle(), "Hlbert Transform");
@@ -176,13 +176,13 @@ TEST(Dialogs, ToolsWorkOnTheLoadedSpectrum) {
 
   // A new load closes the smoothing dialog.
   f.answerer.filePaths = {QString::fromStdString(writeLine(folder))};
-  f.choose(1010);
+  f.choose(CommandId::LoadText);
   EXPECT_EQ(f.window.smoothDialog(), nullptr);
 
   // Multiply by -2 through the input box.
   const double max = w.blue.max, min = w.blue.min;
   f.answerer.inputTexts = {"-2"};
-  f.choose(1110);
+  f.choose(CommandId::MultiplyExperimental);
   EXPECT_EQ(w.blue.max, -2 * min);
   EXPECT_EQ(w.blue.min, -2 * max);
 }
@@ -191,7 +191,7 @@ TEST(Dialogs, PrintedPageGoesToThePrinter) {
   GuiFixture f;
   TempFolder folder;
   f.answerer.filePaths = {QString::fromStdString(writeLine(folder))};
-  f.choose(1010);
+  f.choose(CommandId::LoadText);
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
   const std::string pdf = folder.path() + "/page.pdf";
@@ -208,7 +208,7 @@ TEST(Dialogs, ClosingDuringARunBreaksItAndThenCloses) {
   w.spin.points = 4096;
   w.spin.thetaStep = 0.05;
   w.threadCount = 1;
-  f.window.action(2300)->trigger();
+  f.window.action(CommandId::Simulation)->trigger();
   ASSERT_TRUE(f.window.simulationRunning());
   f.window.close();
   EXPECT_TRUE(f.window.isVisible());  // not while the run holds the state

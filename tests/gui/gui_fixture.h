@@ -4,6 +4,7 @@
 // the commands open: it records every message box and closes it, and hands
 // file dialogs and input boxes the answers queued for them.
 
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -118,8 +119,10 @@ struct GuiFixture {
   }
 
   // Chooses a command from the menu and waits for any run it starts.
-  void choose(int id) {
-    window.action(id)->trigger();
+  void choose(CommandId id) {
+    QAction* action = window.action(id);
+    ASSERT_NE(action, nullptr) << "no menu item for command " << static_cast<int>(id);
+    action->trigger();
     waitForIdle();
   }
   void waitForIdle() {

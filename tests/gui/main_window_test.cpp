@@ -104,7 +104,7 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
 
 TEST(MainWindow, SimulationFromTheMenuShowsTheRedTraceAsAHeadlessRunDoes) {
   GuiFixture f;
-  f.choose(2300);
+  f.choose(CommandId::Simulation);
   CEprWindow& w = f.window.state();
   ASSERT_TRUE(w.flags.redPresent);
   EXPECT_TRUE(f.answerer.messages.empty());
@@ -136,7 +136,7 @@ TEST(MainWindow, TextLoadShowsTheBlueTraceAndOpensTheParameters) {
   TempFolder folder;
   const std::string path = writeTextSpectrum(folder);
   f.answerer.filePaths = {QString::fromStdString(path)};
-  f.choose(1010);
+  f.choose(CommandId::LoadText);
   CEprWindow& w = f.window.state();
   ASSERT_TRUE(w.flags.bluePresent);
   EXPECT_EQ(w.currentFileName, path);
@@ -150,7 +150,7 @@ TEST(MainWindow, TextLoadShowsTheBlueTraceAndOpensTheParameters) {
 
   // Cancel in the file dialog changes nothing and opens nothing new.
   f.window.parametersDialog()->close();
-  f.choose(1010);
+  f.choose(CommandId::LoadText);
   EXPECT_EQ(w.currentFileName, path);
 }
 
@@ -158,7 +158,7 @@ TEST(MainWindow, MouseAndKeysMoveTheCursorsAndWriteTheReadouts) {
   GuiFixture f;
   TempFolder folder;
   f.answerer.filePaths = {QString::fromStdString(writeTextSpectrum(folder))};
-  f.choose(1010);
+  f.choose(CommandId::LoadText);
   gui::PlotWidget* plot = f.window.plot();
   const CChildView& view = f.window.state().view;
   const int width = plot->image().width();
@@ -201,13 +201,13 @@ TEST(MainWindow, MouseAndKeysMoveTheCursorsAndWriteTheReadouts) {
   // Up arrow magnifies the blue trace; Reset returns it to unit scale.
   QTest::keyClick(plot, Qt::Key_Up);
   EXPECT_NEAR(view.blue.scale, 1.414, 1e-12);
-  f.choose(2500);
+  f.choose(CommandId::Reset);
   EXPECT_EQ(view.blue.scale, 1.0);
 }
 
 TEST(MainWindow, BadNumbersAreRefusedInTheDialogsAndTheStateKeepsItsValues) {
   GuiFixture f(false);
-  f.choose(2000);
+  f.choose(CommandId::Parameters);
   gui::hamilt* dialog = f.window.parametersDialog();
   ASSERT_NE(dialog, nullptr);
   CEprWindow& w = f.window.state();
@@ -222,7 +222,7 @@ TEST(MainWindow, BadNumbersAreRefusedInTheDialogsAndTheStateKeepsItsValues) {
   EXPECT_TRUE(dialog->isVisible());
 
   // Simulation from the menu reads the dialog first: refused, no run.
-  f.choose(2300);
+  f.choose(CommandId::Simulation);
   EXPECT_EQ(f.answerer.messages.size(), 2u);
   EXPECT_FALSE(w.flags.parametersApplied);
 
@@ -242,13 +242,13 @@ TEST(MainWindow, BadNumbersAreRefusedInTheDialogsAndTheStateKeepsItsValues) {
 
   // "Parameters" again shows the state, dropping what was typed meanwhile.
   dialog->edit("gy")->setText("9");
-  f.choose(2000);
+  f.choose(CommandId::Parameters);
   EXPECT_EQ(dialog->edit("gy")->text(), "2.05");
 
   // The thread count keeps its value for a text that is not a number.
   w.threadCount = 2;
   f.answerer.inputTexts = {"abc"};
-  f.choose(32767);
+  f.choose(CommandId::NumberOfThreads);
   EXPECT_EQ(w.threadCount, 2);
 }
 
@@ -258,7 +258,7 @@ TEST(MainWindow, BreakStopsTheRunWithTheHistogramMessage) {
   w.spin.points = 4096;
   w.spin.thetaStep = 0.05;  // long enough to be caught running
   w.threadCount = 1;
-  f.window.action(2300)->trigger();
+  f.window.action(CommandId::Simulation)->trigger();
   ASSERT_TRUE(f.window.simulationRunning());
   EXPECT_FALSE(f.window.menuBar()->isEnabled());
 
@@ -285,7 +285,7 @@ TEST(MainWindow, BreakStopsTheRunWithTheHistogramMessage) {
 
 TEST(MainWindow, PrintingNeedsATrace) {
   GuiFixture f;
-  f.choose(1120);
+  f.choose(CommandId::Print);
   ASSERT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_EQ(f.answerer.messages[0].joined(), "Screen is empty|NO SPECTRA TO PRINT");
   EXPECT_EQ(f.answerer.messages[0].icon, QMessageBox::Warning);

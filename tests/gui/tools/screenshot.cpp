@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
 
   QEventLoop loop;
   QObject::connect(&window, &quorra::gui::EprMainWindow::simulationFinished, &loop, &QEventLoop::quit);
-  QTimer::singleShot(300, &window, [&] { window.runCommand(2300); });
+  QTimer::singleShot(300, &window, [&] { window.runCommand(quorra::CommandId::Simulation); });
   loop.exec();
   // Let the window show the result, then place the two cursors on it as a
   // user would, so that the read-outs show.
