@@ -20,6 +20,23 @@
 
 namespace quorra::gui {
 
+namespace {
+
+// Brings the dialog in slot to the front, made first when there is none;
+// closing it empties the slot.
+template <typename Dialog, typename Make>
+Dialog* showSingleInstance(QPointer<Dialog>& slot, QObject* owner, Make make) {
+  if (!slot) {
+    slot = make();
+    QObject::connect(slot, &QDialog::rejected, owner, [&slot] { slot = nullptr; });
+  }
+  slot->showNormal();
+  slot->raise();
+  return slot;
+}
+
+}  // namespace
+
 EprMainWindow::EprMainWindow() : ui_(this), state_(std::make_unique<CEprWindow>(ui_)) {
   setWindowTitle(kTitle);
   plot_ = new PlotWidget(state_->view, this);
@@ -137,16 +154,14 @@ void EprMainWindow::runCommand(CommandId id) {
 // --- Parameters and simulation ---------------------------------------------------
 
 void EprMainWindow::openParameters() {
-  if (!parameters_) {
-    parameters_ = new hamilt(*state_, this);
-    connect(parameters_, &QDialog::rejected, this, [this] { parameters_ = nullptr; });
-    connect(parameters_, &hamilt::applyRequested, this, [this] { state_->ApplyParameters(); });
-    connect(parameters_, &hamilt::simulateRequested, this, &EprMainWindow::startSimulation);
-  }
-  parameters_->fillFromState();
-  parameters_->show();
-  parameters_->raise();
-  parameters_->activateWindow();
+  hamilt* dialog = showSingleInstance(parameters_, this, [this] {
+    auto* made = new hamilt(*state_, this);
+    connect(made, &hamilt::applyRequested, this, [this] { state_->ApplyParameters(); });
+    connect(made, &hamilt::simulateRequested, this, &EprMainWindow::startSimulation);
+    return made;
+  });
+  dialog->fillFromState();
+  dialog->activateWindow();
 }
 
 void EprMainWindow::simulate() {
@@ -244,21 +259,11 @@ void EprMainWindow::hysteresis() {
 
 void EprMainWindow::openSmoothing() {
   if (!Smoothen(*state_)) return;
-  if (!smooth_) {
-    smooth_ = new SmoothDialog(*state_, this);
-    connect(smooth_, &QDialog::rejected, this, [this] { smooth_ = nullptr; });
-  }
-  smooth_->show();
-  smooth_->raise();
+  showSingleInstance(smooth_, this, [this] { return new SmoothDialog(*state_, this); });
 }
 
 void EprMainWindow::openHilbert() {
-  if (!hilbert_) {
-    hilbert_ = new HilbertDlg(*state_, tools_, this);
-    connect(hilbert_, &QDialog::rejected, this, [this] { hilbert_ = nullptr; });
-  }
-  hilbert_->showNormal();
-  hilbert_->raise();
+  showSingleInstance(hilbert_, this, [this] { return new HilbertDlg(*state_, tools_, this); });
 }
 
 // --- Single crystals, rotation and energy levels ------------------------------------
@@ -267,20 +272,6 @@ std::function<bool()> EprMainWindow::parametersReader() {
   // What is typed in the open Parameters dialog counts, applied or not.
   return [this] { return !parameters_ || parameters_->writeToState(); };
 }
-
-namespace {
-// Brings the window in slot to the front, made first when there is none;
-// closing it empties the slot.
-template <typename Dialog, typename Make>
-void showSingleInstance(QPointer<Dialog>& slot, QObject* owner, Make make) {
-  if (!slot) {
-    slot = make();
-    QObject::connect(slot, &QDialog::rejected, owner, [&slot] { slot = nullptr; });
-  }
-  slot->showNormal();
-  slot->raise();
-}
-}  // namespace
 
 void EprMainWindow::openOrientation() {
   showSingleInstance(orientation_, this, [this] { return new Orientation(*state_, parametersReader(), this); });
