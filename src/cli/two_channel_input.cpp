@@ -5,7 +5,7 @@
 #include "data/bruker_reader.h"
 #include "data/file_access.h"
 #include "data/harrow_reader.h"
-#include "data/text_lines.h"
+#include "data/text_helpers.h"
 #include "data/text_spectrum.h"
 
 namespace quorra::cli {

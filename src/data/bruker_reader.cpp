@@ -13,6 +13,7 @@
 #include "data/experimental_parameters.h"
 #include "data/file_access.h"
 #include "data/number_text.h"
+#include "data/text_helpers.h"
 #include "data/text_lines.h"
 
 namespace quorra {
@@ -131,10 +132,6 @@ bool refusePointCount(ReadOutcome& outcome, const std::string& path, int points)
   return points < 2 || points > kMaxPoints;
 }
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 // A point count must be a whole number: a fraction, an exponent, letters or
 // a value beyond the int range are taken for a damaged file, not cut at the
 // point or replaced by the previous count. The message shows the key and the
@@ -143,9 +140,9 @@ void refusePointsValue(ReadOutcome& outcome, const std::string& path, std::strin
                        std::string_view text) {
   constexpr size_t kShownChars = 40;
   size_t begin = 0;
-  while (begin < text.size() && isBlank(text[begin])) ++begin;
+  while (begin < text.size() && isWhiteSpace(text[begin])) ++begin;
   size_t end = begin;
-  while (end < text.size() && !isBlank(text[end]) && end - begin < kShownChars) ++end;
+  while (end < text.size() && !isWhiteSpace(text[end]) && end - begin < kShownChars) ++end;
   outcome.refuse(path + "\nThe number of points " + std::string(key) + " \"" +
                      std::string(text.substr(begin, end - begin)) + "\" is not a whole number from 2 to " +
                      std::to_string(kMaxPoints) + ".",
@@ -156,10 +153,10 @@ void refusePointsValue(ReadOutcome& outcome, const std::string& path, std::strin
 // possibly after a sign and a decimal point.
 bool startsNumber(std::string_view text) {
   size_t p = 0;
-  while (p < text.size() && isBlank(text[p])) ++p;
+  while (p < text.size() && isWhiteSpace(text[p])) ++p;
   if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
   if (p < text.size() && text[p] == '.') ++p;
-  return p < text.size() && text[p] >= '0' && text[p] <= '9';
+  return p < text.size() && isAsciiDigit(text[p]);
 }
 
 void refuseAxis(ReadOutcome& outcome, const std::string& path, std::string_view name, std::string_view unit) {
@@ -175,59 +172,7 @@ void refuseAxis(ReadOutcome& outcome, const std::string& path, std::string_view 
                  "NOT A FIELD SWEEP");
 }
 
-bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-bool containsIgnoringCase(std::string_view text, std::string_view word) {
-  for (size_t i = 0; i + word.size() <= text.size(); ++i)
-    if (startsWithIgnoringCase(text.substr(i), word)) return true;
-  return false;
-}
-
 bool isFieldUnit(std::string_view unit) { return unit == "G" || unit == "T"; }
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-std::string_view unquoted(std::string_view text) {
-  text = trimmed(text);
-  if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'') text = text.substr(1, text.size() - 2);
-  return text;
-}
-
-// The value of a line that consists of key, white space and the value: the
-// rest of the line, trimmed. found is false when no line has that key.
-std::string_view keyedLineValue(std::string_view text, std::string_view key, size_t maxChars, bool& found) {
-  LineReader reader(text);
-  std::string_view piece;
-  while (reader.next(maxChars, piece)) {
-    const std::string_view line = withoutLineBreak(piece);
-    if (line.size() > key.size() && line.substr(0, key.size()) == key &&
-        (line[key.size()] == ' ' || line[key.size()] == '\t')) {
-      found = true;
-      return trimmed(line.substr(key.size()));
-    }
-    if (line == key) {
-      found = true;
-      return {};
-    }
-  }
-  found = false;
-  return {};
-}
-
-std::vector<std::string_view> commaList(std::string_view text) {
-  std::vector<std::string_view> items;
-  while (true) {
-    const size_t comma = text.find(',');
-    items.push_back(trimmed(text.substr(0, comma)));
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
-  }
-  return items;
-}
 
 bool itemTypeFromCode(std::string_view code, ItemType& type) {
   if (code == "D") type = ItemType::Float64;
@@ -523,7 +468,7 @@ ReadOutcome readParameterPair(const std::string& path, const std::string& base, 
   // key ("RMF", "EMF"); the next occurrence is then taken untested.
   double frequency = previous.frequency;
   size_t mf = text.find("MF");
-  if (mf != std::string::npos && mf > 0 && isLetter(text[mf - 1]))
+  if (mf != std::string::npos && mf > 0 && isAsciiLetter(text[mf - 1]))
     mf = text.find("MF", mf + 3);
   if (mf != std::string::npos) spectrum.hasFrequency = parDouble(text, mf, frequency);
 

@@ -9,9 +9,10 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
-#include "data/text_lines.h"
+#include "data/text_helpers.h"
 
 namespace quorra {
 

@@ -6,13 +6,11 @@
 #include <limits>
 #include <system_error>
 
+#include "data/text_helpers.h"
+
 namespace quorra {
 
 namespace {
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // from_chars reports a number beyond the type's range without a value, where
 // strtod gives ±HUGE_VAL or 0. Decides which one the consumed text meant: an
@@ -41,7 +39,7 @@ void pad(std::string& out, const char* begin, const char* end, int width, bool l
 }  // namespace
 
 void TextScanner::skipSpace() {
-  while (position_ < text_.size() && isSpace(text_[position_])) ++position_;
+  while (position_ < text_.size() && isWhiteSpace(text_[position_])) ++position_;
 }
 
 template <typename T>
@@ -89,9 +87,9 @@ bool TextScanner::scanInt(int& value) {
     negative = text_[p] == '-';
     ++p;
   }
-  if (p >= text_.size() || !isDigit(text_[p])) return false;
+  if (p >= text_.size() || !isAsciiDigit(text_[p])) return false;
   long long magnitude = 0;
-  for (; p < text_.size() && isDigit(text_[p]); ++p) {
+  for (; p < text_.size() && isAsciiDigit(text_[p]); ++p) {
     magnitude = magnitude * 10 + (text_[p] - '0');
     if (magnitude > static_cast<long long>(INT_MAX) + 1) return false;
   }
@@ -116,7 +114,7 @@ bool scanWholeInt(std::string_view text, int& value) {
   TextScanner scanner(text);
   int parsed = 0;
   if (!scanner.scanInt(parsed)) return false;
-  if (!scanner.atEnd() && !isSpace(text[scanner.position()])) return false;
+  if (!scanner.atEnd() && !isWhiteSpace(text[scanner.position()])) return false;
   value = parsed;
   return true;
 }
@@ -125,7 +123,7 @@ int countFields(std::string_view text) {
   int fields = 0;
   bool inField = false;
   for (char c : text) {
-    if (isSpace(c)) {
+    if (isWhiteSpace(c)) {
       inField = false;
     } else if (!inField) {
       inField = true;

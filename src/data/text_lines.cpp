@@ -1,12 +1,8 @@
 #include "data/text_lines.h"
 
+#include "data/text_helpers.h"
+
 namespace quorra {
-
-namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 bool LineReader::next(size_t maxChars, std::string_view& piece) {
   if (position_ >= text_.size() || maxChars == 0) return false;
@@ -40,15 +36,23 @@ std::string_view findPieceStartingWith(std::string_view text, std::string_view k
   return {};
 }
 
-bool startsWithIgnoringCase(std::string_view piece, std::string_view key) {
-  if (piece.size() < key.size()) return false;
-  for (size_t i = 0; i < key.size(); ++i)
-    if (lower(piece[i]) != lower(key[i])) return false;
-  return true;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && startsWithIgnoringCase(a, b);
+std::string_view keyedLineValue(std::string_view text, std::string_view key, size_t maxChars, bool& found) {
+  LineReader reader(text);
+  std::string_view piece;
+  while (reader.next(maxChars, piece)) {
+    const std::string_view line = withoutLineBreak(piece);
+    if (line.size() > key.size() && line.substr(0, key.size()) == key &&
+        (line[key.size()] == ' ' || line[key.size()] == '\t')) {
+      found = true;
+      return trimmed(line.substr(key.size()));
+    }
+    if (line == key) {
+      found = true;
+      return {};
+    }
+  }
+  found = false;
+  return {};
 }
 
 }  // namespace quorra

@@ -29,8 +29,10 @@ std::string_view withoutLineBreak(std::string_view piece);
 // compared exactly; empty when there is none. found tells the two apart.
 std::string_view findPieceStartingWith(std::string_view text, std::string_view key, size_t maxChars, bool& found);
 
-// True when piece begins with key, compared without regard to ASCII case.
-bool startsWithIgnoringCase(std::string_view piece, std::string_view key);
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
+// The value of the first line that consists of key, a blank or a tab, and
+// the value: the rest of the line, trimmed of blanks and tabs; a line that is the
+// key alone has an empty value. Lines are read in pieces of maxChars
+// characters. found is false when no line has that key.
+std::string_view keyedLineValue(std::string_view text, std::string_view key, size_t maxChars, bool& found);
 
 }  // namespace quorra

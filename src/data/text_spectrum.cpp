@@ -7,6 +7,7 @@
 
 #include "data/file_access.h"
 #include "data/number_text.h"
+#include "data/text_helpers.h"
 #include "data/text_lines.h"
 #include "data/text_spectrum_resample.h"
 
