@@ -5,9 +5,8 @@
 
 #include "data/atomic_file.h"
 #include "data/bruker_reader.h"
-#include "data/file_access.h"
 #include "data/harrow_reader.h"
-#include "data/text_helpers.h"
+#include "data/spectrum_file_kind.h"
 #include "data/text_spectrum.h"
 #include "data/text_spectrum_format.h"
 
@@ -162,9 +161,15 @@ LoadReport LoadHarrowPath(CEprWindow& w, const std::string& path) {
 }
 
 LoadReport LoadExperimentalFile(CEprWindow& w, const std::string& path) {
-  const std::string_view extension = fileExtension(path);
-  if (equalsIgnoringCase(extension, "dta") || equalsIgnoringCase(extension, "spc")) return LoadBrukerPath(w, path);
-  if (equalsIgnoringCase(extension, "dat")) return LoadHarrowPath(w, path);
+  switch (spectrumFileKind(path)) {
+    case SpectrumFileKind::Bes3t:
+    case SpectrumFileKind::Esp:
+      return LoadBrukerPath(w, path);
+    case SpectrumFileKind::Harrow:
+      return LoadHarrowPath(w, path);
+    case SpectrumFileKind::Text:
+      break;
+  }
   return LoadTextPath(w, path);
 }
 

@@ -13,6 +13,7 @@
 #include "cli/two_channel_input.h"
 #include "data/atomic_file.h"
 #include "data/harrow_writer.h"
+#include "data/spectrum_file_kind.h"
 #include "data/text_spectrum_format.h"
 
 namespace quorra::cli {
@@ -39,7 +40,7 @@ int convertToHarrow(const ConvertOptions& options) {
 }
 
 int runConvert(const ConvertOptions& options) {
-  if (hasDatExtension(options.output)) return convertToHarrow(options);
+  if (spectrumFileKind(options.output) == SpectrumFileKind::Harrow) return convertToHarrow(options);
   ConsoleUserInterface ui;
   CEprWindow window(ui);
   const LoadReport report = LoadExperimentalFile(window, options.file);

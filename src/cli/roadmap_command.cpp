@@ -1,7 +1,6 @@
 // quorra roadmap: the angular dependence of all resonance fields over a
 // turn about an axis, as a table or drawn as the main view draws it.
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -11,6 +10,7 @@
 #include "cli/console_ui.h"
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
+#include "data/file_access.h"
 #include "render/plot_export.h"
 #include "synthesis/rotation.h"
 
@@ -23,13 +23,6 @@ struct RoadmapOptions {
   std::string axis;
   PlotOptions plot;  // path: -o FILE
 };
-
-bool endsWithCsv(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail == ".csv";
-}
 
 // v, with values that would print as a negative zero at the given number of
 // decimals printed as zero.
@@ -56,7 +49,7 @@ int runRoadmap(const RoadmapOptions& options) {
     return code;
   if (!window.CheckParameters()) return kExitUsage;
 
-  const bool csv = endsWithCsv(options.plot.path);
+  const bool csv = lowerCaseExtension(options.plot.path) == "csv";
   PlotOptions plot = options.plot;
   std::optional<AtomicFileWriter> table;
   if (csv) {

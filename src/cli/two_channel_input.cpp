@@ -3,9 +3,8 @@
 #include "cli/cli_support.h"
 #include "cli/console_ui.h"
 #include "data/bruker_reader.h"
-#include "data/file_access.h"
 #include "data/harrow_reader.h"
-#include "data/text_helpers.h"
+#include "data/spectrum_file_kind.h"
 #include "data/text_spectrum.h"
 
 namespace quorra::cli {
@@ -34,10 +33,6 @@ void fillGrid(const ExperimentalSpectrum& s, TwoChannelSpectrum& out) {
 
 }  // namespace
 
-bool hasDatExtension(const std::string& path) {
-  return equalsIgnoringCase(fileExtension(path), "dat");
-}
-
 std::string singleLine(std::string text) {
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
@@ -45,8 +40,8 @@ std::string singleLine(std::string text) {
 }
 
 int readTwoChannels(const std::string& path, TwoChannelSpectrum& out) {
-  const std::string_view extension = fileExtension(path);
-  if (equalsIgnoringCase(extension, "dat")) {
+  const SpectrumFileKind kind = spectrumFileKind(path);
+  if (kind == SpectrumFileKind::Harrow) {
     HarrowOutcome outcome = ReadHarrowFile(path);
     if (!outcome.ok) return refuse(path, outcome.messages);
     std::vector<double>& first = outcome.channel1.values;
@@ -62,7 +57,7 @@ int readTwoChannels(const std::string& path, TwoChannelSpectrum& out) {
     }
     return kExitOk;
   }
-  ReadOutcome outcome = equalsIgnoringCase(extension, "dta") || equalsIgnoringCase(extension, "spc")
+  ReadOutcome outcome = kind == SpectrumFileKind::Bes3t || kind == SpectrumFileKind::Esp
                             ? ReadBrukerSpectrum(path, PreviousGrid{})
                             : ReadTextSpectrum(path);
   if (!outcome.ok) return refuse(path, outcome.messages);

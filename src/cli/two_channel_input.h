@@ -26,9 +26,6 @@ struct TwoChannelSpectrum {
 // returns kExitUsage.
 int readTwoChannels(const std::string& path, TwoChannelSpectrum& spectrum);
 
-// Whether path ends in ".dat", in any case.
-bool hasDatExtension(const std::string& path);
-
 // text with its line breaks made blanks, for one line of a file header.
 std::string singleLine(std::string text);
 

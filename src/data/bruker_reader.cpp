@@ -1,31 +1,23 @@
 #include "data/bruker_reader.h"
 
-#include <string_view>
-
 #include "data/bes3t_reader.h"
 #include "data/esp_reader.h"
 #include "data/file_access.h"
-#include "data/text_helpers.h"
+#include "data/spectrum_file_kind.h"
 
 namespace quorra {
 
 ReadOutcome ReadBrukerSpectrum(const std::string& path, const PreviousGrid& previous) {
-  // The extension follows the last dot, searched back to the second character.
-  size_t dot = std::string::npos;
-  for (size_t i = path.size(); i-- > 1;) {
-    if (path[i] == '.') {
-      dot = i;
-      break;
-    }
-  }
-  if (dot == std::string::npos) return {};
-  const std::string base = path.substr(0, dot);
-  const std::string_view extension = std::string_view(path).substr(dot + 1);
-  if (equalsIgnoringCase(extension, "dta"))
+  const SpectrumFileKind kind = spectrumFileKind(path);
+  if (kind != SpectrumFileKind::Bes3t && kind != SpectrumFileKind::Esp) return {};
+  // The path ends in ".dta" or ".spc"; one that is nothing else has no base
+  // name to pair.
+  const size_t suffix = 4;
+  if (path.size() == suffix) return {};
+  const std::string base = path.substr(0, path.size() - suffix);
+  if (kind == SpectrumFileKind::Bes3t)
     return ReadBes3tSpectrum(path, findCompanionFile(base, "dsc"), previous);
-  if (equalsIgnoringCase(extension, "spc"))
-    return ReadEspSpectrum(path, findCompanionFile(base, "par"), previous);
-  return {};
+  return ReadEspSpectrum(path, findCompanionFile(base, "par"), previous);
 }
 
 }  // namespace quorra

@@ -103,11 +103,13 @@ std::string findCompanionFile(const std::string& base, const std::string& extens
   return basePath.has_parent_path() ? (folder / matches.front()).string() : matches.front();
 }
 
-std::string_view fileExtension(const std::string& path) {
+std::string lowerCaseExtension(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   const size_t slash = path.find_last_of('/');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return std::string_view(path).substr(dot + 1);
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = asciiLower(c);
+  return extension;
 }
 
 }  // namespace quorra

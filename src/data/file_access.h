@@ -1,11 +1,10 @@
 #pragma once
 // Small file-system helpers shared by the readers: whole or partial binary
-// reads that report the system's error text, and the search for a
-// companion file whose extension may be written in any case.
+// reads that report the system's error text, the search for a companion
+// file whose extension may be written in any case, and a path's extension.
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace quorra {
 
@@ -23,8 +22,8 @@ bool regularFileSize(const std::string& path, uint64_t& size, std::string& error
 // the path with the given extension, so that the caller reports that one.
 std::string findCompanionFile(const std::string& base, const std::string& extension);
 
-// What follows the last dot of the file name in path, or nothing when the
-// name has no dot. A view into path.
-std::string_view fileExtension(const std::string& path);
+// What follows the last dot of the file name in path, in lower case (ASCII
+// letters only), or nothing when the name has no dot.
+std::string lowerCaseExtension(const std::string& path);
 
 }  // namespace quorra

@@ -8,10 +8,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
-#include <algorithm>
-#include <cctype>
 
 #include "data/atomic_file.h"
+#include "data/file_access.h"
 #include "plot/printed_page.h"
 #include "render/qt_canvas.h"
 
@@ -44,11 +43,7 @@ OffscreenGui::~OffscreenGui() {
 }
 
 std::optional<PlotFormat> plotFormatFor(const std::string& path) {
-  const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return std::nullopt;
-  std::string extension = path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string extension = lowerCaseExtension(path);
   if (extension == "png") return PlotFormat::Png;
   if (extension == "svg") return PlotFormat::Svg;
   if (extension == "pdf") return PlotFormat::Pdf;
