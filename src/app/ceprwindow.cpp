@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/parameter_names.h"
 #include "data/experimental_spectrum.h"
 #include "engine/shf_table.h"
 
@@ -175,10 +176,8 @@ bool CEprWindow::CheckParameters() {
   ParameterProblem problem;
   if (!isValidSpinText(spin.nuclearSpinText)) {
     problem = {"The nuclear spin must be one of 1/2, 1, 3/2, ... 7.", "INVALID NUCLEAR SPIN"};
-  } else if (!(spin.thetaStep >= 0.001 && spin.thetaStep <= 1e6 && spin.phiStep >= 0.001 && spin.phiStep <= 1e6)) {
-    problem = {"The powder steps must lie between 0.001 and 1000000 degrees.", "INVALID PARAMETER"};
-  } else if (!std::isfinite(lineShape.percentGaussian)) {
-    problem = {"The value of percentGaussian is not a finite number.", "INVALID PARAMETER"};
+  } else if (std::string outside = parameterRangeProblem(*this); !outside.empty()) {
+    problem = {std::move(outside), "INVALID PARAMETER"};
   } else {
     SolverParameters p = solverParameters();
     p.twoI = twoIFromSpinText(spin.nuclearSpinText);

@@ -66,9 +66,10 @@ class CEprWindow {
   // The engine's copy of the parameters, with the kernel of the last
   // computation.
   SolverParameters solverParameters();
-  // Refuses parameters the engine cannot work with, through the seam, before
-  // anything changes. twoI is taken from the spin text as ApplyParameters
-  // would. True when the parameters are acceptable.
+  // Refuses parameters outside their ranges (parameterRangeProblem) or that
+  // the engine cannot work with, through the seam, before anything changes.
+  // twoI is taken from the spin text as ApplyParameters would. True when
+  // the parameters are acceptable.
   bool CheckParameters();
 
   // Gives the view the red or blue trace with its extremes, or none.

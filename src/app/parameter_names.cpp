@@ -1,5 +1,6 @@
 #include "app/parameter_names.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -13,68 +14,100 @@ namespace {
 
 enum class Kind { Real, Whole, Flag, Text };
 
+// The values a number takes: low … high, low itself only when lowIncluded.
+// The limits lie far beyond anything a spectrum needs and keep every matrix
+// element of the spin Hamiltonian small enough for the eigen-solver.
+struct Range {
+  double low, high;
+  bool lowIncluded;
+};
+constexpr Range kPositive(double high) {
+  return {0.0, high, false};
+}
+constexpr Range kBetween(double low, double high) {
+  return {low, high, true};
+}
+constexpr Range kSymmetric(double limit) {
+  return {-limit, limit, true};
+}
+
 struct Field {
   ParameterName name;
   Kind kind;
+  Range range = {0.0, 0.0, true};  // Real and Whole only
+  bool readByRuns = true;          // false: stored only, not checked before a run
   double SpinParameters::*spinReal = nullptr;
   double LineShapeParameters::*shapeReal = nullptr;
   int SpinParameters::*spinWhole = nullptr;
   int LineShapeParameters::*shapeWhole = nullptr;
 };
 
-Field spinReal(const char* n, const char* unit, const char* meaning, double SpinParameters::*member) {
-  Field f{{n, unit, meaning}, Kind::Real};
+Field spinReal(const char* n, const char* unit, const char* meaning, Range range,
+               double SpinParameters::*member, bool readByRuns = true) {
+  Field f{{n, unit, meaning}, Kind::Real, range, readByRuns};
   f.spinReal = member;
   return f;
 }
-Field shapeReal(const char* n, const char* unit, const char* meaning, double LineShapeParameters::*member) {
-  Field f{{n, unit, meaning}, Kind::Real};
+Field shapeReal(const char* n, const char* unit, const char* meaning, Range range,
+                double LineShapeParameters::*member, bool readByRuns = true) {
+  Field f{{n, unit, meaning}, Kind::Real, range, readByRuns};
   f.shapeReal = member;
   return f;
 }
-Field spinWhole(const char* n, Kind kind, const char* meaning, int SpinParameters::*member) {
-  Field f{{n, "", meaning}, kind};
+Field spinWhole(const char* n, Kind kind, const char* meaning, int SpinParameters::*member,
+                Range range = {0.0, 1.0, true}) {
+  Field f{{n, "", meaning}, kind, range};
   f.spinWhole = member;
   return f;
 }
 Field shapeWhole(const char* n, Kind kind, const char* meaning, int LineShapeParameters::*member) {
-  Field f{{n, "", meaning}, kind};
+  Field f{{n, "", meaning}, kind, {0.0, 1.0, true}};
   f.shapeWhole = member;
   return f;
 }
 
+constexpr bool kStoredOnly = false;
+
 const std::vector<Field>& fields() {
+  using S = SpinParameters;
+  using L = LineShapeParameters;
   static const std::vector<Field> table = {
-      spinReal("frequency", "GHz", "microwave frequency", &SpinParameters::frequency),
-      spinReal("gx", "", "g tensor, x principal value", &SpinParameters::gx),
-      spinReal("gy", "", "g tensor, y principal value", &SpinParameters::gy),
-      spinReal("gz", "", "g tensor, z principal value", &SpinParameters::gz),
-      spinReal("Ax", "G", "hyperfine tensor, x principal value", &SpinParameters::Ax),
-      spinReal("Ay", "G", "hyperfine tensor, y principal value", &SpinParameters::Ay),
-      spinReal("Az", "G", "hyperfine tensor, z principal value", &SpinParameters::Az),
-      spinReal("P", "G", "quadrupole parameter P", &SpinParameters::P),
-      spinReal("Q", "G", "quadrupole parameter Q", &SpinParameters::Q),
-      spinReal("nuclearMoment", "nuclear magnetons", "magnetic moment of the nucleus", &SpinParameters::nuclearMoment),
+      spinReal("frequency", "GHz", "microwave frequency", kPositive(10000), &S::frequency),
+      spinReal("gx", "", "g tensor, x principal value", kPositive(100), &S::gx),
+      spinReal("gy", "", "g tensor, y principal value", kPositive(100), &S::gy),
+      spinReal("gz", "", "g tensor, z principal value", kPositive(100), &S::gz),
+      spinReal("Ax", "G", "hyperfine tensor, x principal value", kSymmetric(1e6), &S::Ax),
+      spinReal("Ay", "G", "hyperfine tensor, y principal value", kSymmetric(1e6), &S::Ay),
+      spinReal("Az", "G", "hyperfine tensor, z principal value", kSymmetric(1e6), &S::Az),
+      spinReal("P", "G", "quadrupole parameter P", kSymmetric(1e6), &S::P),
+      spinReal("Q", "G", "quadrupole parameter Q", kSymmetric(1e6), &S::Q),
+      spinReal("nuclearMoment", "nuclear magnetons", "magnetic moment of the nucleus", kSymmetric(1000),
+               &S::nuclearMoment),
       Field{{"nuclearSpinText", "", "nuclear spin: 1/2, 1, 3/2 ... 7"}, Kind::Text},
-      spinReal("fieldCentre", "G", "centre of the field grid", &SpinParameters::fieldCentre),
-      spinReal("fieldRange", "G", "full width of the field grid", &SpinParameters::fieldRange),
-      spinWhole("points", Kind::Whole, "grid points (resolution)", &SpinParameters::points),
-      spinReal("temperature", "K", "sample temperature (stored only)", &SpinParameters::temperature),
-      spinReal("thetaStep", "degrees", "polar step of the powder grid", &SpinParameters::thetaStep),
-      spinReal("phiStep", "degrees", "azimuthal step of the powder grid", &SpinParameters::phiStep),
-      spinWhole("perpendicular", Kind::Flag, "microwave field perpendicular to B (0/1)", &SpinParameters::perpendicular),
-      spinWhole("parallel", Kind::Flag, "microwave field parallel to B (0/1)", &SpinParameters::parallel),
-      shapeWhole("anisotropic", Kind::Flag, "orientation-dependent line width (0/1)", &LineShapeParameters::anisotropic),
-      shapeReal("widthX", "G", "anisotropic line width along x", &LineShapeParameters::widthX),
-      shapeReal("widthY", "G", "anisotropic line width along y", &LineShapeParameters::widthY),
-      shapeReal("widthZ", "G", "anisotropic line width along z", &LineShapeParameters::widthZ),
-      shapeReal("mFactor0", "", "m(I)^0 width factor (stored only)", &LineShapeParameters::mFactor0),
-      shapeReal("mFactor1", "", "m(I)^1 width factor (stored only)", &LineShapeParameters::mFactor1),
-      shapeReal("mFactor2", "", "m(I)^2 width factor (stored only)", &LineShapeParameters::mFactor2),
-      shapeReal("isotropicWidth", "G", "line width, centre to maximum of the derivative",
-                &LineShapeParameters::isotropicWidth),
-      shapeReal("percentGaussian", "%", "Gaussian share of the line shape", &LineShapeParameters::percentGaussian),
-      shapeWhole("integral", Kind::Flag, "absorption instead of first derivative (0/1)", &LineShapeParameters::integral),
+      spinReal("fieldCentre", "G", "centre of the field grid", kSymmetric(1e7), &S::fieldCentre),
+      spinReal("fieldRange", "G", "full width of the field grid", kBetween(1, 2e7), &S::fieldRange),
+      spinWhole("points", Kind::Whole, "grid points (resolution)", &S::points, kBetween(2, kMaxPoints)),
+      spinReal("temperature", "K", "sample temperature (stored only)", kBetween(0, 1e5), &S::temperature,
+               kStoredOnly),
+      spinReal("thetaStep", "degrees", "polar step of the powder grid", kBetween(0.001, 1e6), &S::thetaStep),
+      spinReal("phiStep", "degrees", "azimuthal step of the powder grid", kBetween(0.001, 1e6), &S::phiStep),
+      spinWhole("perpendicular", Kind::Flag, "microwave field perpendicular to B (0/1)", &S::perpendicular),
+      spinWhole("parallel", Kind::Flag, "microwave field parallel to B (0/1)", &S::parallel),
+      shapeWhole("anisotropic", Kind::Flag, "orientation-dependent line width (0/1)", &L::anisotropic),
+      shapeReal("widthX", "G", "anisotropic line width along x", kPositive(1e5), &L::widthX),
+      shapeReal("widthY", "G", "anisotropic line width along y", kPositive(1e5), &L::widthY),
+      shapeReal("widthZ", "G", "anisotropic line width along z", kPositive(1e5), &L::widthZ),
+      shapeReal("mFactor0", "", "m(I)^0 width factor (stored only)", kSymmetric(1e6), &L::mFactor0,
+                kStoredOnly),
+      shapeReal("mFactor1", "", "m(I)^1 width factor (stored only)", kSymmetric(1e6), &L::mFactor1,
+                kStoredOnly),
+      shapeReal("mFactor2", "", "m(I)^2 width factor (stored only)", kSymmetric(1e6), &L::mFactor2,
+                kStoredOnly),
+      shapeReal("isotropicWidth", "G", "line width, centre to maximum of the derivative", kPositive(1e5),
+                &L::isotropicWidth),
+      shapeReal("percentGaussian", "%", "Gaussian share of the line shape", kBetween(0, 100),
+                &L::percentGaussian),
+      shapeWhole("integral", Kind::Flag, "absorption instead of first derivative (0/1)", &L::integral),
   };
   return table;
 }
@@ -85,7 +118,75 @@ const Field* find(const std::string& name) {
   return nullptr;
 }
 
+// A limit as the messages and the help write it: "0.001", "10000000".
+std::string limitText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+bool inside(const Range& r, double value) {
+  return (r.lowIncluded ? value >= r.low : value > r.low) && value <= r.high;
+}
+
+bool hasNumericRange(const Field& f) {
+  return f.kind == Kind::Real || f.kind == Kind::Whole;
+}
+
+std::string ruleOf(const Field& f) {
+  const std::string unit = *f.name.unit ? std::string(" ") + f.name.unit : std::string();
+  const Range& r = f.range;
+  if (r.lowIncluded) return "between " + limitText(r.low) + " and " + limitText(r.high) + unit;
+  return "greater than " + limitText(r.low) + " and at most " + limitText(r.high) + unit;
+}
+
+// Blanks after the number, as strtod and strtol skip those before it.
+bool onlyBlanksFrom(const char* end) {
+  while (*end != '\0' && std::isspace(static_cast<unsigned char>(*end))) ++end;
+  return *end == '\0';
+}
+
 }  // namespace
+
+std::string parameterRangeText(const std::string& name) {
+  const Field* f = find(name);
+  if (f == nullptr) return {};
+  switch (f->kind) {
+    case Kind::Text:
+      return "1/2 ... 7";
+    case Kind::Flag:
+      return "0 or 1";
+    case Kind::Real:
+    case Kind::Whole:
+      break;
+  }
+  return std::string(f->range.lowIncluded ? "[" : "(") + limitText(f->range.low) + ", " +
+         limitText(f->range.high) + "]";
+}
+
+std::string parameterRangeRule(const std::string& name) {
+  const Field* f = find(name);
+  return f != nullptr && hasNumericRange(*f) ? ruleOf(*f) : std::string();
+}
+
+bool parameterInRange(const std::string& name, double value) {
+  const Field* f = find(name);
+  return f == nullptr || !hasNumericRange(*f) || inside(f->range, value);
+}
+
+std::string parameterRangeProblem(const CEprWindow& w) {
+  for (const Field& f : fields()) {
+    if (!hasNumericRange(f) || !f.readByRuns) continue;
+    const double value = f.spinReal    ? w.spin.*(f.spinReal)
+                         : f.shapeReal ? w.lineShape.*(f.shapeReal)
+                         : f.spinWhole ? w.spin.*(f.spinWhole)
+                                       : w.lineShape.*(f.shapeWhole);
+    if (!std::isfinite(value)) return std::string("The value of ") + f.name.name + " is not a finite number.";
+    if (!inside(f.range, value))
+      return std::string("The value of ") + f.name.name + " must be " + ruleOf(f) + ".";
+  }
+  return {};
+}
 
 const std::vector<ParameterName>& parameterNames() {
   static const std::vector<ParameterName> names = [] {
@@ -122,8 +223,10 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
       return {};
     case Kind::Real: {
       const double number = std::strtod(text, &end);
-      if (end == text || *end != '\0' || !std::isfinite(number))
+      if (end == text || !onlyBlanksFrom(end) || !std::isfinite(number))
         return "The value of " + name + " is not a finite number: \"" + value + "\".";
+      if (!inside(f->range, number))
+        return "The value of " + name + " must be " + ruleOf(*f) + ": \"" + value + "\".";
       if (f->spinReal) w.spin.*(f->spinReal) = number;
       else w.lineShape.*(f->shapeReal) = number;
       return {};
@@ -131,10 +234,13 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
     case Kind::Whole:
     case Kind::Flag: {
       const long number = std::strtol(text, &end, 10);
-      if (end == text || *end != '\0' || errno == ERANGE || number < -2147483647L || number > 2147483647L)
+      if (end == text || !onlyBlanksFrom(end) || errno == ERANGE || number < -2147483647L ||
+          number > 2147483647L)
         return "The value of " + name + " is not a whole number: \"" + value + "\".";
       if (f->kind == Kind::Flag && number != 0 && number != 1)
         return "The value of " + name + " must be 0 or 1.";
+      if (f->kind == Kind::Whole && !inside(f->range, static_cast<double>(number)))
+        return "The value of " + name + " must be " + ruleOf(*f) + ": \"" + value + "\".";
       if (f->spinWhole) w.spin.*(f->spinWhole) = static_cast<int>(number);
       else w.lineShape.*(f->shapeWhole) = static_cast<int>(number);
       return {};

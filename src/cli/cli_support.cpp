@@ -18,11 +18,13 @@ namespace {
 std::string parameterTable() {
   ConsoleUserInterface ui;
   const CEprWindow defaults(ui);
-  std::string text = "Parameters (--set NAME=VALUE), with unit and default:\n";
-  char line[160];
+  std::string text =
+      "Parameters (--set NAME=VALUE), with unit, default and the values taken (a parenthesis leaves its end "
+      "out):\n";
+  char line[192];
   for (const ParameterName& p : parameterNames()) {
-    std::snprintf(line, sizeof line, "  %-16s %-18s %-10s %s\n", p.name, *p.unit ? p.unit : "-",
-                  parameterValue(defaults, p.name).c_str(), p.meaning);
+    std::snprintf(line, sizeof line, "  %-16s %-18s %-10s %-21s %s\n", p.name, *p.unit ? p.unit : "-",
+                  parameterValue(defaults, p.name).c_str(), parameterRangeText(p.name).c_str(), p.meaning);
     text += line;
   }
   text +=

@@ -14,19 +14,23 @@ namespace quorra::gui {
 LineShape::LineShape(LineShapeParameters& shape, QWidget* parent) : QDialog(parent), shape_(shape) {
   setWindowTitle("Line Shape");
   // In the order the values are exchanged; the labels name them in messages.
-  const std::pair<const char*, double*> reals[] = {{"Linewidth", &shape.isotropicWidth},
-                                                   {"X", &shape.widthX},
-                                                   {"Y", &shape.widthY},
-                                                   {"Z", &shape.widthZ},
-                                                   {"Per-cent Gaussian:", &shape.percentGaussian},
-                                                   {"m0", &shape.mFactor0},
-                                                   {"m1", &shape.mFactor1},
-                                                   {"m2", &shape.mFactor2}};
-  for (const auto& [label, field] : reals) {
+  const struct {
+    const char* label;
+    double* field;
+    const char* parameter;
+  } reals[] = {{"Linewidth", &shape.isotropicWidth, "isotropicWidth"},
+               {"X", &shape.widthX, "widthX"},
+               {"Y", &shape.widthY, "widthY"},
+               {"Z", &shape.widthZ, "widthZ"},
+               {"Per-cent Gaussian:", &shape.percentGaussian, "percentGaussian"},
+               {"m0", &shape.mFactor0, "mFactor0"},
+               {"m1", &shape.mFactor1, "mFactor1"},
+               {"m2", &shape.mFactor2, "mFactor2"}};
+  for (const auto& [label, field, parameter] : reals) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(label);
     edit->setMinimumWidth(70);
-    fields_.push_back(NumberField{edit, label, field, nullptr});
+    fields_.push_back(NumberField{edit, label, field, nullptr, 0, 0, parameter});
   }
   isotropic_ = new QRadioButton("Isotropic", this);
   anisotropic_ = new QRadioButton("Anisotropic", this);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/parameter_names.h"
+
 namespace quorra::gui {
 
 namespace {
@@ -53,7 +55,13 @@ bool checkFields(QWidget* dialog, const std::vector<NumberField>& fields) {
   for (const NumberField& f : fields) {
     QString problem;
     if (f.real != nullptr) {
-      if (!readDouble(f.edit->text())) problem = QString("Please enter a number for \"%1\".").arg(f.label);
+      const std::optional<double> value = readDouble(f.edit->text());
+      if (!value)
+        problem = QString("Please enter a number for \"%1\".").arg(f.label);
+      else if (f.parameter != nullptr && !parameterInRange(f.parameter, *value))
+        problem = QString("Please enter a number %1 for \"%2\".")
+                      .arg(QString::fromStdString(parameterRangeRule(f.parameter)))
+                      .arg(f.label);
     } else {
       const std::optional<int> value = readInteger(f.edit->text());
       if (!value || *value < f.minimum || *value > f.maximum)

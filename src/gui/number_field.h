@@ -27,13 +27,15 @@ struct NumberField {
   double* real = nullptr;  // exactly one of real and integer is set
   int* integer = nullptr;
   int minimum = 0, maximum = 0;  // accepted range of an integer field
+  const char* parameter = nullptr;  // the state's name of a real field whose range is checked
 };
 
 // Fills the edits from the fields.
 void fillFields(const std::vector<NumberField>& fields);
 // Checks every edit in order. At the first one that does not hold a number
-// (or an integer in its range) it shows a message over dialog, selects that
-// edit and returns false. True when all are numbers.
+// (or an integer in its range, or a number in the range of its parameter) it
+// shows a message over dialog, selects that edit and returns false. True
+// when all are numbers.
 bool checkFields(QWidget* dialog, const std::vector<NumberField>& fields);
 // Writes the edits into the fields; call after checkFields returned true.
 void writeFields(const std::vector<NumberField>& fields);

@@ -34,27 +34,27 @@ hamilt::hamilt(CEprWindow& state, QWidget* parent) : QDialog(parent), state_(sta
   setModal(false);
   SpinParameters& s = state_.spin;
   // In the order the values are exchanged.
-  auto real = [&](const QString& label, double& field) {
-    fields_.push_back(NumberField{addEdit(label), label, &field, nullptr});
+  auto real = [&](const QString& label, double& field, const char* parameter) {
+    fields_.push_back(NumberField{addEdit(label), label, &field, nullptr, 0, 0, parameter});
   };
-  real("Frequency (GHz)", s.frequency);
-  real("Field center", s.fieldCentre);
-  real("Field range", s.fieldRange);
-  real("gx", s.gx);
-  real("gy", s.gy);
-  real("gz", s.gz);
-  real("Ax", s.Ax);
-  real("Ay", s.Ay);
-  real("Az", s.Az);
-  real("P", s.P);
-  real("Q", s.Q);
+  real("Frequency (GHz)", s.frequency, "frequency");
+  real("Field center", s.fieldCentre, "fieldCentre");
+  real("Field range", s.fieldRange, "fieldRange");
+  real("gx", s.gx, "gx");
+  real("gy", s.gy, "gy");
+  real("gz", s.gz, "gz");
+  real("Ax", s.Ax, "Ax");
+  real("Ay", s.Ay, "Ay");
+  real("Az", s.Az, "Az");
+  real("P", s.P, "P");
+  real("Q", s.Q, "Q");
   spin_ = addEdit("Nuclear spin");
   spin_->setMaxLength(kMaxNuclearSpinText);
   fields_.push_back(NumberField{addEdit("Resolution:"), "Resolution:", nullptr, &s.points, 2, kMaxPoints});
-  real("Magnetic moment", s.nuclearMoment);
-  real("Thetastep", s.thetaStep);
-  real("Fistep", s.phiStep);
-  real("Temperature", s.temperature);
+  real("Magnetic moment", s.nuclearMoment, "nuclearMoment");
+  real("Thetastep", s.thetaStep, "thetaStep");
+  real("Fistep", s.phiStep, "phiStep");
+  real("Temperature", s.temperature, "temperature");
   perpendicular_ = new QCheckBox("Perp", this);
   parallel_ = new QCheckBox("Par", this);
 

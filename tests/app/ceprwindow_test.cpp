@@ -199,51 +199,74 @@ TEST(CEprWindow, RangeMinMaxReportsFlatAndNaNValues) {
   EXPECT_TRUE(CEprWindow::RangeMinMax(nan, 0, 1).differ);
 }
 
-TEST(CEprWindow, ParametersOutsideTheEngineBoundsAreRefusedBeforeAnythingChanges) {
+TEST(CEprWindow, ParametersOutsideTheirRangesAreRefusedBeforeAnythingChanges) {
+  // Values that reach the state without setParameter (the dialogs, the
+  // loaders) are checked before every run.
   const struct {
-    const char* name;
-    const char* value;
+    void (*set)(CEprWindow&);
     const char* text;
     const char* title;
   } cases[] = {
-      {"nuclearSpinText", "15/2", "The nuclear spin must be one of 1/2, 1, 3/2, ... 7.", "INVALID NUCLEAR SPIN"},
-      {"nuclearSpinText", "x", "The nuclear spin must be one of 1/2, 1, 3/2, ... 7.", "INVALID NUCLEAR SPIN"},
-      {"frequency", "0", "The frequency must be greater than 0 GHz.", "INVALID PARAMETER"},
-      {"frequency", "-9", "The frequency must be greater than 0 GHz.", "INVALID PARAMETER"},
-      {"points", "1", "The resolution must be between 2 and 10000000 points.", "INVALID PARAMETER"},
-      {"points", "20000000", "The resolution must be between 2 and 10000000 points.", "INVALID PARAMETER"},
-      {"fieldRange", "0.5", "The field range must be at least 1 gauss.", "INVALID PARAMETER"},
-      {"fieldCentre", "2e7", "The field grid must lie within 10000000 gauss of zero.", "INVALID PARAMETER"},
-      {"isotropicWidth", "0", "The line width must be greater than 0 gauss.", "INVALID PARAMETER"},
-      {"thetaStep", "0", "The powder steps must lie between 0.001 and 1000000 degrees.", "INVALID PARAMETER"},
-      {"phiStep", "-2", "The powder steps must lie between 0.001 and 1000000 degrees.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { setParameter(w, "nuclearSpinText", "15/2"); },
+       "The nuclear spin must be one of 1/2, 1, 3/2, ... 7.", "INVALID NUCLEAR SPIN"},
+      {[](CEprWindow& w) { setParameter(w, "nuclearSpinText", "x"); },
+       "The nuclear spin must be one of 1/2, 1, 3/2, ... 7.", "INVALID NUCLEAR SPIN"},
+      {[](CEprWindow& w) { w.spin.frequency = 0; },
+       "The value of frequency must be greater than 0 and at most 10000 GHz.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.gx = 1e300; }, "The value of gx must be greater than 0 and at most 100.",
+       "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.gz = -2; }, "The value of gz must be greater than 0 and at most 100.",
+       "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.P = 1e200; }, "The value of P must be between -1000000 and 1000000 G.",
+       "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.Q = -1e200; }, "The value of Q must be between -1000000 and 1000000 G.",
+       "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.points = 1; }, "The value of points must be between 2 and 10000000.",
+       "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.fieldRange = 0.5; },
+       "The value of fieldRange must be between 1 and 20000000 G.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.fieldCentre = 2e7; },
+       "The value of fieldCentre must be between -10000000 and 10000000 G.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.fieldCentre = 9.999e6; },
+       "The field grid must lie within 10000000 gauss of zero.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.thetaStep = 0; },
+       "The value of thetaStep must be between 0.001 and 1000000 degrees.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.lineShape.isotropicWidth = 0; },
+       "The value of isotropicWidth must be greater than 0 and at most 100000 G.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.lineShape.widthY = 0; },
+       "The value of widthY must be greater than 0 and at most 100000 G.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.lineShape.percentGaussian = 150; },
+       "The value of percentGaussian must be between 0 and 100 %.", "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.spin.gx = std::nan(""); }, "The value of gx is not a finite number.",
+       "INVALID PARAMETER"},
+      {[](CEprWindow& w) { w.shfText = "1/2 1 1 1 99\r\n"; },
+       "Line 1 of the superhyperfine table has atoms times spin above 18.", "INVALID SHF TABLE"},
   };
   for (const auto& c : cases) {
     ScriptedUserInterface ui;
     CEprWindow w(ui);
-    ASSERT_EQ(setParameter(w, c.name, c.value), "") << c.name;
-    EXPECT_FALSE(w.CheckParameters()) << c.name << "=" << c.value;
-    EXPECT_EQ(ui.lastMessage(), std::string(c.text) + "|" + c.title) << c.name << "=" << c.value;
+    c.set(w);
+    EXPECT_FALSE(w.CheckParameters()) << c.text;
+    EXPECT_EQ(ui.lastMessage(), std::string(c.text) + "|" + c.title);
     EXPECT_FALSE(w.flags.parametersApplied);
   }
+
+  // Every default lies inside its range, and so do the ends a range takes.
   ScriptedUserInterface ui;
   CEprWindow w(ui);
-  w.lineShape.anisotropic = 1;
-  w.lineShape.widthY = 0;
-  EXPECT_FALSE(w.CheckParameters());
-  EXPECT_EQ(ui.lastMessage(), "The anisotropic line widths must be greater than 0 gauss.|INVALID PARAMETER");
-  w.lineShape.widthY = 5;
-  w.spin.gx = std::nan("");
-  ui.clear();
-  EXPECT_FALSE(w.CheckParameters());
-  EXPECT_EQ(ui.lastMessage(), "The value of gx is not a finite number.|INVALID PARAMETER");
-  w.spin.gx = 2;
-  w.shfText = "1/2 1 1 1 99\r\n";
-  ui.clear();
-  EXPECT_FALSE(w.CheckParameters());
-  EXPECT_EQ(ui.lastMessage(), "Line 1 of the superhyperfine table has atoms times spin above 18.|INVALID SHF TABLE");
-  w.shfText = "";
+  EXPECT_EQ(parameterRangeProblem(w), "");
   EXPECT_TRUE(w.CheckParameters());
+  w.spin.gx = 100;
+  w.spin.frequency = 10000;
+  w.spin.P = -1e6;
+  w.lineShape.percentGaussian = 0;
+  w.spin.thetaStep = 0.001;
+  EXPECT_TRUE(w.CheckParameters());
+  // Values the simulation does not read do not stop it, whatever a file held.
+  w.spin.temperature = -5;
+  w.lineShape.mFactor1 = 1e300;
+  EXPECT_TRUE(w.CheckParameters());
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST(ParameterNames, SettingByNameChecksTheTextOfTheValue) {
@@ -259,12 +282,82 @@ TEST(ParameterNames, SettingByNameChecksTheTextOfTheValue) {
   EXPECT_EQ(setParameter(w, "gq", "1"), "Unknown parameter name \"gq\".");
   EXPECT_EQ(setParameter(w, "gx", "2.0x"), "The value of gx is not a finite number: \"2.0x\".");
   EXPECT_EQ(setParameter(w, "gx", "inf"), "The value of gx is not a finite number: \"inf\".");
+  EXPECT_EQ(setParameter(w, "gx", "2 x"), "The value of gx is not a finite number: \"2 x\".");
+  EXPECT_EQ(setParameter(w, "gx", " "), "The value of gx is not a finite number: \" \".");
   EXPECT_EQ(setParameter(w, "points", "10.5"), "The value of points is not a whole number: \"10.5\".");
   EXPECT_EQ(setParameter(w, "points", "99999999999"), "The value of points is not a whole number: \"99999999999\".");
   EXPECT_EQ(setParameter(w, "integral", "2"), "The value of integral must be 0 or 1.");
   EXPECT_EQ(setParameter(w, "nuclearSpinText", "12345678"), "The value of nuclearSpinText has more than 7 characters.");
   EXPECT_EQ(w.spin.gx, 2.02);
   EXPECT_EQ(w.spin.points, 4096);
+
+  // Blanks around a number do not matter, after it as little as before it.
+  EXPECT_EQ(setParameter(w, "gx", "2.03 "), "");
+  EXPECT_EQ(w.spin.gx, 2.03);
+  EXPECT_EQ(setParameter(w, "gy", " 2.04\t"), "");
+  EXPECT_EQ(w.spin.gy, 2.04);
+  EXPECT_EQ(setParameter(w, "points", "2048 "), "");
+  EXPECT_EQ(w.spin.points, 2048);
+  EXPECT_EQ(setParameter(w, "integral", " 1 "), "");
+  EXPECT_EQ(w.lineShape.integral, 1);
+}
+
+TEST(ParameterNames, ValuesOutsideTheirRangesAreRefusedWithTheRange) {
+  ScriptedUserInterface ui;
+  CEprWindow w(ui);
+  const struct {
+    const char* name;
+    const char* value;
+    const char* message;
+  } cases[] = {
+      {"gx", "1e300", "The value of gx must be greater than 0 and at most 100: \"1e300\"."},
+      {"gy", "0", "The value of gy must be greater than 0 and at most 100: \"0\"."},
+      {"gz", "-2.0", "The value of gz must be greater than 0 and at most 100: \"-2.0\"."},
+      {"P", "1e200", "The value of P must be between -1000000 and 1000000 G: \"1e200\"."},
+      {"Q", "-1e200", "The value of Q must be between -1000000 and 1000000 G: \"-1e200\"."},
+      {"Ax", "2e6", "The value of Ax must be between -1000000 and 1000000 G: \"2e6\"."},
+      {"frequency", "0", "The value of frequency must be greater than 0 and at most 10000 GHz: \"0\"."},
+      {"frequency", "1e5", "The value of frequency must be greater than 0 and at most 10000 GHz: \"1e5\"."},
+      {"nuclearMoment", "1e9",
+       "The value of nuclearMoment must be between -1000 and 1000 nuclear magnetons: \"1e9\"."},
+      {"fieldCentre", "-2e7", "The value of fieldCentre must be between -10000000 and 10000000 G: \"-2e7\"."},
+      {"fieldRange", "0", "The value of fieldRange must be between 1 and 20000000 G: \"0\"."},
+      {"points", "1", "The value of points must be between 2 and 10000000: \"1\"."},
+      {"points", "20000000", "The value of points must be between 2 and 10000000: \"20000000\"."},
+      {"temperature", "-1", "The value of temperature must be between 0 and 100000 K: \"-1\"."},
+      {"thetaStep", "0", "The value of thetaStep must be between 0.001 and 1000000 degrees: \"0\"."},
+      {"phiStep", "-2", "The value of phiStep must be between 0.001 and 1000000 degrees: \"-2\"."},
+      {"widthX", "0", "The value of widthX must be greater than 0 and at most 100000 G: \"0\"."},
+      {"isotropicWidth", "-3",
+       "The value of isotropicWidth must be greater than 0 and at most 100000 G: \"-3\"."},
+      {"percentGaussian", "100.5", "The value of percentGaussian must be between 0 and 100 %: \"100.5\"."},
+      {"percentGaussian", "-1", "The value of percentGaussian must be between 0 and 100 %: \"-1\"."},
+      {"mFactor2", "1e7", "The value of mFactor2 must be between -1000000 and 1000000: \"1e7\"."},
+  };
+  for (const auto& c : cases) {
+    const std::string before = parameterValue(w, c.name);
+    EXPECT_EQ(setParameter(w, c.name, c.value), c.message);
+    EXPECT_EQ(parameterValue(w, c.name), before) << c.name;
+  }
+
+  // Every default is taken back as it is shown; the ends of a range are in.
+  ScriptedUserInterface otherUi;
+  CEprWindow defaults(otherUi);
+  for (const ParameterName& p : parameterNames())
+    EXPECT_EQ(setParameter(w, p.name, parameterValue(defaults, p.name)), "") << p.name;
+  const std::pair<const char*, const char*> ends[] = {
+      {"gx", "100"},        {"frequency", "10000"}, {"percentGaussian", "0"}, {"percentGaussian", "100"},
+      {"temperature", "0"}, {"points", "10000000"}, {"fieldCentre", "-1e7"},  {"Az", "-1e6"},
+  };
+  for (const auto& [name, value] : ends) EXPECT_EQ(setParameter(w, name, value), "") << name << "=" << value;
+
+  EXPECT_EQ(parameterRangeText("gx"), "(0, 100]");
+  EXPECT_EQ(parameterRangeText("percentGaussian"), "[0, 100]");
+  EXPECT_EQ(parameterRangeText("points"), "[2, 10000000]");
+  EXPECT_EQ(parameterRangeText("integral"), "0 or 1");
+  EXPECT_EQ(parameterRangeText("nuclearSpinText"), "1/2 ... 7");
+  EXPECT_EQ(parameterRangeRule("frequency"), "greater than 0 and at most 10000 GHz");
+  EXPECT_EQ(parameterRangeRule("integral"), "");
 }
 
 }  // namespace

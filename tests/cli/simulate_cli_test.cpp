@@ -65,7 +65,13 @@ TEST(SimulateCli, BadInputWritesNothingAndExitsTwo) {
       {{"simulate", "--set", "nuclearSpinText=9"},
        "quorra: INVALID NUCLEAR SPIN: The nuclear spin must be one of 1/2, 1, 3/2, ... 7.\n"},
       {{"simulate", "--set", "frequency=0", "-o", "keep.txt"},
-       "quorra: INVALID PARAMETER: The frequency must be greater than 0 GHz.\n"},
+       "quorra: The value of frequency must be greater than 0 and at most 10000 GHz: \"0\".\n"},
+      {{"simulate", "--set", "gx=1e300", "-o", "keep.txt"},
+       "quorra: The value of gx must be greater than 0 and at most 100: \"1e300\".\n"},
+      {{"simulate", "--set", "P=1e200", "--set", "Q=1e200"},
+       "quorra: The value of P must be between -1000000 and 1000000 G: \"1e200\".\n"},
+      {{"simulate", "--set", "percentGaussian=120"},
+       "quorra: The value of percentGaussian must be between 0 and 100 %: \"120\".\n"},
       {{"simulate", "--shf", "missing.shf"}, "quorra: Cannot read the superhyperfine table missing.shf.\n"},
       {{"simulate", "--threads", "-1"}, "quorra: --threads must be 0 (all processors) or more.\n"},
       {{"simulate", "--crystal", "10"}, "quorra: --crystal expects THETA,PHI in degrees, got \"10\".\n"},
@@ -142,8 +148,18 @@ TEST(Cli, HelpListsEverySettableNameWithUnitAndDefault) {
     const CliResult run = runCli({command, "--help"});
     EXPECT_EQ(run.exitCode, 0);
     for (const ParameterName& p : parameterNames()) EXPECT_NE(run.out.find(p.name), std::string::npos) << p.name;
-    EXPECT_NE(run.out.find("frequency        GHz                9.6"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("nuclearSpinText  -                  3/2"), std::string::npos);
+    EXPECT_NE(run.out.find("frequency        GHz                9.6        (0, 10000]"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("nuclearSpinText  -                  3/2        1/2 ... 7"), std::string::npos);
+    // Every number with the values it takes.
+    EXPECT_NE(run.out.find("gx               -                  2.05       (0, 100]"), std::string::npos);
+    EXPECT_NE(run.out.find("P                G                  0          [-1000000, 1000000]"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("points           -                  65536      [2, 10000000]"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("temperature      K                  300        [0, 100000]"), std::string::npos);
+    EXPECT_NE(run.out.find("percentGaussian  %                  100        [0, 100]"), std::string::npos);
+    EXPECT_NE(run.out.find("integral         -                  0          0 or 1"), std::string::npos);
   }
   const CliResult top = runCli({"--help"});
   EXPECT_EQ(top.exitCode, 0);

@@ -60,13 +60,19 @@ TEST(Dialogs, LinewidthRefusesABadNumberThenReBroadensTheRun) {
       stayedOpen = shape->isVisible();
       EXPECT_EQ(w.lineShape.widthX, 10.0);  // nothing written
       shape->edit("Linewidth")->setText("10");
+      shape->edit("Per-cent Gaussian:")->setText("150");
+      shape->accept();  // refused: outside its range
+      EXPECT_EQ(w.lineShape.isotropicWidth, 20.0);
+      shape->edit("Per-cent Gaussian:")->setText("100");
       shape->accept();
     });
   });
   f.choose(CommandId::Linewidth);
   EXPECT_TRUE(stayedOpen);
-  ASSERT_EQ(f.answerer.messages.size(), 1u);
+  ASSERT_EQ(f.answerer.messages.size(), 2u);
   EXPECT_TRUE(f.answerer.messages[0].text.contains("Linewidth"));
+  EXPECT_EQ(f.answerer.messages[1].joined(),
+            "Please enter a number between 0 and 100 % for \"Per-cent Gaussian:\".|INVALID NUMBER");
   EXPECT_EQ(w.lineShape.isotropicWidth, 10.0);
   EXPECT_EQ(w.lineShape.widthX, 12.0);
   EXPECT_TRUE(w.flags.redPresent);

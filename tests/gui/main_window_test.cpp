@@ -233,9 +233,25 @@ TEST(MainWindow, BadNumbersAreRefusedInTheDialogsAndTheStateKeepsItsValues) {
   EXPECT_EQ(f.answerer.messages.size(), 3u);
   EXPECT_EQ(w.spin.points, 65536);
 
+  // A number outside the range of its parameter is refused with the range.
   dialog->edit("Resolution:")->setText("2048");
+  dialog->edit("gx")->setText("1e300");
   dialog->okButton()->click();
-  EXPECT_EQ(f.answerer.messages.size(), 3u);
+  ASSERT_EQ(f.answerer.messages.size(), 4u);
+  EXPECT_EQ(f.answerer.messages[3].joined(),
+            "Please enter a number greater than 0 and at most 100 for \"gx\".|INVALID NUMBER");
+  EXPECT_EQ(w.spin.points, 65536);
+  dialog->edit("gx")->setText("2.1");
+  dialog->edit("P")->setText("-1e200");
+  dialog->okButton()->click();
+  ASSERT_EQ(f.answerer.messages.size(), 5u);
+  EXPECT_EQ(f.answerer.messages[4].joined(),
+            "Please enter a number between -1000000 and 1000000 G for \"P\".|INVALID NUMBER");
+  EXPECT_EQ(w.spin.points, 65536);
+
+  dialog->edit("P")->setText("0 ");  // blanks around a number do not matter
+  dialog->okButton()->click();
+  EXPECT_EQ(f.answerer.messages.size(), 5u);
   EXPECT_EQ(w.spin.gx, 2.1);
   EXPECT_EQ(w.spin.points, 2048);
   EXPECT_TRUE(w.flags.parametersApplied);
