@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/simulation_commands.h"
+#include "engine/message_sink.h"
 
 namespace quorra {
 
@@ -13,9 +14,12 @@ void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
   double* target = w.lineShape.anisotropicInUse ? w.redValues() : w.histogram();
   for (int i = 0; i < w.spin.points; ++i) target[i] = 0.0;
 
+  // The orientation's many diagonalisations report their failures once.
+  FailureCount failures;
   ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange,
-                         w.spin.points, &w.ui());
+                         w.spin.points, &failures);
   solver.processOrientation(thetaDegrees, phiDegrees, 1.0, target);
+  reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
   w.crystalTransitions.assign(solver.transitions(), solver.transitions() + solver.transitionCount());
 
   char line[96];

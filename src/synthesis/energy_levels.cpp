@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/message_sink.h"
 #include "engine/resonance_solver.h"
 
 namespace quorra {
@@ -10,14 +11,15 @@ namespace quorra {
 namespace {
 
 // A solver for the edited parameters, built without applying them, so that
-// looking at levels changes nothing in the state. Null when refused.
-std::unique_ptr<ResonanceSolver> levelSolver(CEprWindow& w) {
+// looking at levels changes nothing in the state. Null when refused. Its
+// eigen-solver failures go to failures, to be reported once.
+std::unique_ptr<ResonanceSolver> levelSolver(CEprWindow& w, FailureCount& failures) {
   if (!w.CheckParameters()) return nullptr;
   SolverParameters p = w.solverParameters();
   p.twoI = twoIFromSpinText(w.spin.nuclearSpinText);
   p.anisotropic = 0;  // lines go to a scratch histogram; no broadening needed
   return std::make_unique<ResonanceSolver>(w.shfText, p, w.spin.fieldCentre, w.spin.fieldRange, w.spin.points,
-                                           &w.ui());
+                                           &failures);
 }
 
 }  // namespace
@@ -51,11 +53,13 @@ bool parseLevelsInput(const std::string& text, double& field, double& theta, dou
 }
 
 bool computeLevelsAt(CEprWindow& w, double field, double theta, double phi, std::vector<double>& levels) {
-  const std::unique_ptr<ResonanceSolver> solver = levelSolver(w);
+  FailureCount failures;
+  const std::unique_ptr<ResonanceSolver> solver = levelSolver(w, failures);
   if (!solver) return false;
   solver->setOrientation(theta, phi);
   solver->levelsAt(field, false);
   levels.assign(solver->energies(), solver->energies() + solver->dimension());
+  reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
   return true;
 }
 
@@ -73,7 +77,8 @@ std::string formatLevels(double field, double theta, double phi, const std::vect
 
 bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, LevelDiagram& diagram) {
   if (samples < 2) return false;
-  const std::unique_ptr<ResonanceSolver> solver = levelSolver(w);
+  FailureCount failures;  // one direction: its failures are reported once
+  const std::unique_ptr<ResonanceSolver> solver = levelSolver(w, failures);
   if (!solver) return false;
   const int D = solver->dimension();
   diagram = LevelDiagram{};
@@ -102,6 +107,7 @@ bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, L
                                                solver->energies()[t.upper - 1],
                                                solver->energies()[t.lower - 1]});
   }
+  reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
   return true;
 }
 

@@ -40,5 +40,22 @@ TEST(SingleCrystal, AxialSystemAlongZHasItsLinesAtTheParallelFields) {
                              [](const Transition& a, const Transition& b) { return a.field < b.field; }));
 }
 
+TEST(SingleCrystal, DiagonalisationFailuresOfTheOrientationAreReportedOnce) {
+  ScriptedUserInterface ui;
+  CEprWindow w(ui);
+  w.spin.points = 2048;
+  // Past the parameter check, as nothing else lets such values through:
+  // every Hamiltonian of the scan overflows.
+  w.spin.P = w.spin.Q = 1e200;
+  singleCrystal(w, 30, 40);
+  EXPECT_EQ(ui.lastMessage(), "Diagonalization failed|ERROR");
+  EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
+
+  ui.clear();
+  w.spin.P = w.spin.Q = 0;
+  singleCrystal(w, 30, 40);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 }  // namespace
 }  // namespace quorra
