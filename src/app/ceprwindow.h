@@ -102,6 +102,9 @@ class CEprWindow {
   void* (*reallocateBlock)(void* block, size_t bytes) = [](void* block, size_t bytes) {
     return std::realloc(block, bytes);
   };
+  // How a powder run allocates its row buffers (bytes of zeros, null when
+  // there is no room); null means std::calloc. Tests replace it likewise.
+  void* (*allocatePowderRows)(size_t bytes) = nullptr;
 
  private:
   size_t capacitySlots() const { return static_cast<size_t>(spin.capacity); }

@@ -77,6 +77,7 @@ SimulationReport Simulate(CEprWindow& w) {
   request.phiStep = w.spin.phiStep;
   request.failureSink = &w.ui();
   request.progress = &hook;
+  request.allocateRows = w.allocatePowderRows;
   double* target = anisotropic ? w.redValues() : w.histogram();
 
   w.ui().openProgress(anisotropic ? "VARIABLE LINEWIDTH" : "HISTOGRAMM");
@@ -91,8 +92,14 @@ SimulationReport Simulate(CEprWindow& w) {
   report.threadsUsed = outcome.threadsUsed;
   report.orientations = outcome.orientations;
   report.transitions = outcome.transitions;
+  report.outOfMemory = outcome.outOfMemory;
 
-  if (anisotropic) {
+  if (outcome.outOfMemory) {
+    // No spectrum and no histogram; the arrays and the kernel stay usable.
+    w.flags.histogramReady = false;
+    w.hideRedTrace();
+    w.ui().messageBox("MEMORY OVER! NO SPACE FOR ARRAYS", "", MessageIcon::Exclamation);
+  } else if (anisotropic) {
     if (outcome.completed && CEprWindow::RangeMinMax(target, 0, w.spin.points - 1).differ) {
       ShowSimulatedSpectrum(w);
     } else {

@@ -61,6 +61,7 @@ int runSimulate(const SimulateOptions& options) {
     report.threadsUsed = 1;
   }
   if (ConsoleUserInterface::interrupted()) return fail(kExitInterrupted, "interrupted; no file written.");
+  if (report.outOfMemory) return fail(kExitFailed, "no file written.");
   if (!window.flags.redPresent) return fail(kExitFailed, "no spectrum inside the field range; no file written.");
 
   const SpinParameters& spin = window.spin;

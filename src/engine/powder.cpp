@@ -3,12 +3,17 @@
 #include <omp.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <optional>
 #include <vector>
 
+#include "engine/message_sink.h"
 #include "engine/resonance_solver.h"
 
 namespace quorra {
@@ -42,14 +47,27 @@ namespace {
 class RowCommitter {
  public:
   struct Buffer {
-    std::vector<double> values;
+    double* values = nullptr;
     int low = 0, high = -1;  // range written by the row
   };
 
-  RowCommitter(double* target, int points, int rows, int buffers)
+  // The buffers, buffers × points doubles of zeros, come from allocate;
+  // ready() is false when it had no room.
+  RowCommitter(double* target, int points, int rows, int buffers, ZeroedAllocator allocate)
       : target_(target), finished_(rows, 0), buffers_(buffers) {
-    for (Buffer& b : buffers_) b.values.assign(points, 0.0);
+    const size_t count = static_cast<size_t>(buffers) * static_cast<size_t>(points);
+    if (count / static_cast<size_t>(buffers) != static_cast<size_t>(points) ||
+        count > SIZE_MAX / sizeof(double))
+      return;
+    block_ = static_cast<double*>(allocate(count * sizeof(double)));
+    if (block_ == nullptr) return;
+    for (int b = 0; b < buffers; ++b) buffers_[b].values = block_ + static_cast<size_t>(b) * points;
   }
+  ~RowCommitter() { std::free(block_); }
+  RowCommitter(const RowCommitter&) = delete;
+  RowCommitter& operator=(const RowCommitter&) = delete;
+
+  bool ready() const { return block_ != nullptr; }
 
   // The buffer of row, once its previous user has been added.
   Buffer& acquire(int row) {
@@ -82,10 +100,15 @@ class RowCommitter {
   double* target_;
   std::vector<unsigned char> finished_;
   std::vector<Buffer> buffers_;
+  double* block_ = nullptr;
   int next_ = 0;  // first row not yet added
   std::mutex mutex_;
   std::condition_variable available_;
 };
+
+void* zeroedBytes(size_t bytes) {
+  return std::calloc(bytes, 1);
+}
 
 }  // namespace
 
@@ -99,20 +122,45 @@ PowderOutcome runPowder(const PowderRequest& request, double* target, int& threa
   const int thetaCount = powderRowCount(request.thetaStep) - 1;
   threadCount = effectiveThreadCount(threadCount);
 
-  std::atomic<bool> completed{true};
-  long orientations = 0, transitions = 0;
-  RowCommitter committer(target, points, thetaCount + 1, 2 * threadCount + 1);
+  PowderOutcome outcome;
+  outcome.threadsUsed = threadCount;
+  // Everything the run needs is allocated here or, for each worker's solver,
+  // at the start of the parallel region, where a failure is caught: an
+  // exception must not leave an OpenMP region.
+  std::optional<RowCommitter> committer;
+  try {
+    committer.emplace(target, points, thetaCount + 1, 2 * threadCount + 1,
+                      request.allocateRows != nullptr ? request.allocateRows : zeroedBytes);
+  } catch (const std::bad_alloc&) {
+    committer.reset();
+  }
+  if (!committer || !committer->ready()) {
+    outcome.completed = false;
+    outcome.outOfMemory = true;
+    return outcome;
+  }
 
-#pragma omp parallel num_threads(threadCount) reduction(+ : orientations, transitions)
+  std::atomic<bool> completed{true};
+  std::atomic<bool> outOfMemory{false};
+  long orientations = 0, transitions = 0, failedOrientations = 0;
+
+#pragma omp parallel num_threads(threadCount) reduction(+ : orientations, transitions, failedOrientations)
   {
-    ResonanceSolver solver(request.shfText, parameters, request.fieldCentre, request.fieldRange, points,
-                           request.failureSink);
+    // Each worker counts its eigen-solver failures; the run reports them once.
+    FailureCount failures;
+    std::optional<ResonanceSolver> solver;
+    try {
+      solver.emplace(request.shfText, parameters, request.fieldCentre, request.fieldRange, points, &failures);
+    } catch (const std::bad_alloc&) {
+      outOfMemory.store(true);
+      completed.store(false);  // every worker skips the rows that remain
+    }
     const bool reporter = omp_get_thread_num() == 0;
 
 #pragma omp for schedule(dynamic, 1)
     for (int i = 0; i <= thetaCount; ++i) {
-      if (!completed.load(std::memory_order_relaxed)) {
-        committer.complete(i);
+      if (!completed.load(std::memory_order_relaxed) || !solver) {
+        committer->complete(i);
         continue;
       }
       const double theta = i * request.thetaStep;
@@ -131,24 +179,31 @@ PowderOutcome runPowder(const PowderRequest& request, double* target, int& threa
         phiStep = 180 / r;
       }
       const double weight = sinTheta * request.thetaStep * phiStep;
-      RowCommitter::Buffer& row = committer.acquire(i);
-      solver.resetTouched();
+      RowCommitter::Buffer& row = committer->acquire(i);
+      solver->resetTouched();
       for (int j = 0; j < phiCount; ++j) {
-        solver.processOrientation(i * request.thetaStep, j * phiStep, weight, row.values.data());
+        const long failedBefore = failures.count();
+        solver->processOrientation(i * request.thetaStep, j * phiStep, weight, row.values);
         ++orientations;
-        transitions += solver.transitionCount();
+        transitions += solver->transitionCount();
+        if (failures.count() != failedBefore) ++failedOrientations;
       }
-      row.low = solver.touchedLow();
-      row.high = solver.touchedHigh();
-      committer.complete(i);
+      row.low = solver->touchedLow();
+      row.high = solver->touchedHigh();
+      committer->complete(i);
     }
   }
 
-  PowderOutcome outcome;
   outcome.completed = completed.load();
-  outcome.threadsUsed = threadCount;
+  outcome.outOfMemory = outOfMemory.load();
   outcome.orientations = orientations;
   outcome.transitions = transitions;
+  outcome.failedOrientations = failedOrientations;
+  if (outcome.outOfMemory) {
+    for (int i = 0; i < points; ++i) target[i] = 0.0;  // rows other workers added mean nothing alone
+  } else {
+    reportDiagonalizationFailures(request.failureSink, failedOrientations, orientations);
+  }
   return outcome;
 }
 

@@ -8,6 +8,7 @@
 // target in θ order (a row that finishes early waits in its buffer; the
 // workers never wait for each other unless every buffer holds such a row).
 
+#include <cstddef>
 #include <string>
 
 #include "engine/solver_parameters.h"
@@ -25,21 +26,32 @@ class PowderProgress {
   virtual bool update(double theta, double seconds) = 0;
 };
 
+// Allocates bytes of zeros, or returns null when there is no room; what it
+// returns is released with std::free.
+using ZeroedAllocator = void* (*)(size_t bytes);
+
 struct PowderRequest {
   SolverParameters parameters;
   std::string shfText;
   double fieldCentre = 3000.0, fieldRange = 6000.0;  // gauss
   int points = 65536;
   double thetaStep = 0.22, phiStep = 2.1;  // degrees, positive
-  MessageSink* failureSink = nullptr;      // eigen-solver failures
+  // Receives one message after the run when any orientation had an
+  // eigen-solver failure (reportDiagonalizationFailures).
+  MessageSink* failureSink = nullptr;
   PowderProgress* progress = nullptr;
+  // The row buffers, (2·threads + 1)·points doubles, come from here; null
+  // means std::calloc. Tests put in one that fails.
+  ZeroedAllocator allocateRows = nullptr;
 };
 
 struct PowderOutcome {
-  bool completed = true;   // false when the progress hook stopped the run
+  bool completed = true;     // false when the progress hook stopped the run, or memory ran out
+  bool outOfMemory = false;  // the row buffers or a worker's solver could not be allocated
   int threadsUsed = 0;
-  long orientations = 0;   // orientations computed
-  long transitions = 0;    // transitions recorded over all orientations
+  long orientations = 0;        // orientations computed
+  long transitions = 0;         // transitions recorded over all orientations
+  long failedOrientations = 0;  // orientations with an eigen-solver failure
 };
 
 // θ rows of the grid: 180/thetaStep truncated toward zero, plus the row θ = 0.
@@ -50,7 +62,8 @@ int powderRowCount(double thetaStep);
 int effectiveThreadCount(int requested);
 
 // Clears target[0 … points−1] and fills it with the powder sum. threadCount
-// is replaced by the number of threads used.
+// is replaced by the number of threads used. When memory runs out the run
+// ends without a sum (outOfMemory), the target cleared; nothing is thrown.
 PowderOutcome runPowder(const PowderRequest& request, double* target, int& threadCount);
 
 }  // namespace quorra

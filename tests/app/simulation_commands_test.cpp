@@ -112,6 +112,37 @@ TEST(Simulate, BreakAndEmptyRangesEndAsTheTableSays) {
   }
 }
 
+TEST(Simulate, NoRoomForThePowderBuffersSaysMemoryOverAndLeavesNoSpectrum) {
+  for (const bool anisotropic : {false, true}) {
+    ScriptedUserInterface ui;
+    CEprWindow w(ui);
+    w.spin.points = 2048;
+    w.spin.thetaStep = 2;
+    w.lineShape.anisotropic = anisotropic;
+    ASSERT_TRUE(Simulate(w).redShown);  // a spectrum that the failed run replaces
+    ui.clear();
+
+    w.allocatePowderRows = [](size_t) -> void* { return nullptr; };
+    const SimulationReport report = Simulate(w);
+    EXPECT_TRUE(report.outOfMemory);
+    EXPECT_FALSE(report.completed);
+    EXPECT_FALSE(report.redShown);
+    EXPECT_EQ(ui.lastMessage(), "MEMORY OVER! NO SPACE FOR ARRAYS|");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_FALSE(ui.progressOpen);
+    EXPECT_FALSE(w.flags.redPresent);
+    EXPECT_FALSE(w.flags.histogramReady);
+    EXPECT_EQ(w.view.red.values, nullptr);
+    EXPECT_EQ(w.spin.points, 2048);  // the arrays are untouched
+
+    // The next run with room works again.
+    ui.clear();
+    w.allocatePowderRows = nullptr;
+    EXPECT_TRUE(Simulate(w).redShown);
+    EXPECT_TRUE(ui.messages.empty());
+  }
+}
+
 TEST(Simulate, LinewidthChangeRebroadensTheIsotropicHistogramWithoutANewRun) {
   ScriptedUserInterface ui;
   CEprWindow w(ui);

@@ -4,8 +4,11 @@
 #include <omp.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "support/scripted_ui.h"
 
 namespace quorra {
 namespace {
@@ -111,6 +114,73 @@ TEST(Powder, ProgressHookStopsTheRun) {
   EXPECT_FALSE(outcome.completed);
   EXPECT_EQ(stop.thetas, std::vector<double>{0.0});
   EXPECT_EQ(outcome.orientations, 1);  // the row being started is still computed
+}
+
+TEST(Powder, DiagonalisationFailuresAreReportedOnceForTheWholeRun) {
+  // Quadrupole terms of 1e200 G overflow every Hamiltonian: no orientation
+  // can be diagonalised.
+  for (const Engine engine : {Engine::Fast, Engine::Reference}) {
+    std::vector<double> kernel;
+    PowderRequest request = nonAxial(0, kernel);
+    request.parameters.P = request.parameters.Q = 1e200;
+    request.parameters.engine = engine;
+    request.thetaStep = 30;
+    request.phiStep = 30;
+    testing::ScriptedUserInterface ui;
+    request.failureSink = &ui;
+    std::vector<double> target(request.points);
+    int threads = 2;
+    const PowderOutcome outcome = runPowder(request, target.data(), threads);
+    EXPECT_TRUE(outcome.completed);
+    ASSERT_GT(outcome.orientations, 1);
+    EXPECT_EQ(outcome.failedOrientations, outcome.orientations);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Diagonalization failed in " + std::to_string(outcome.orientations) +
+                                       " of " + std::to_string(outcome.orientations) + " orientations");
+    EXPECT_EQ(ui.messages[0].title, "ERROR");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
+  }
+
+  // A sound run says nothing.
+  std::vector<double> kernel;
+  PowderRequest request = nonAxial(0, kernel);
+  testing::ScriptedUserInterface ui;
+  request.failureSink = &ui;
+  std::vector<double> target(request.points);
+  int threads = 2;
+  EXPECT_EQ(runPowder(request, target.data(), threads).failedOrientations, 0);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+size_t requestedBytes = 0;
+
+TEST(Powder, NoRoomForTheRowBuffersEndsTheRunWithoutASum) {
+  std::vector<double> kernel;
+  PowderRequest request = nonAxial(0, kernel);
+  request.allocateRows = [](size_t bytes) -> void* {
+    requestedBytes = bytes;
+    return nullptr;
+  };
+  std::vector<double> target(request.points, 7.0);
+  int threads = 2;
+  const PowderOutcome outcome = runPowder(request, target.data(), threads);
+  EXPECT_TRUE(outcome.outOfMemory);
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_EQ(outcome.orientations, 0);
+  // One buffer per row in flight: two per thread and one more.
+  EXPECT_EQ(requestedBytes, static_cast<size_t>(2 * threads + 1) * request.points * sizeof(double));
+  for (double v : target) ASSERT_EQ(v, 0.0);
+
+  // With room again, the same request runs as before.
+  std::vector<double> reference(request.points);
+  request.allocateRows = nullptr;
+  const PowderOutcome sound = runPowder(request, reference.data(), threads);
+  EXPECT_FALSE(sound.outOfMemory);
+  EXPECT_TRUE(sound.completed);
+  request.allocateRows = [](size_t bytes) { return std::calloc(bytes, 1); };
+  const PowderOutcome again = runPowder(request, target.data(), threads);
+  EXPECT_TRUE(again.completed);
+  EXPECT_EQ(0, std::memcmp(reference.data(), target.data(), sizeof(double) * request.points));
 }
 
 }  // namespace
