@@ -25,14 +25,20 @@ FieldDirection RotateFieldDirection(double axisTheta, double axisPhi, double ang
 int RotateAndShowCrystal(CEprWindow& w);
 
 // Computes the road map about the window's rotation axis into w.roadMap and
-// asks for a repaint, which draws it over the plot. Parameters once applied
-// are applied again first. The study uses the
-// stick path: the line shape becomes isotropic and redPresent is cleared.
-// False, with nothing changed, when the parameters are refused.
+// asks for a repaint, which draws it over the plot. The parameters are taken
+// as they stand (twoI from the spin text) and not applied: the grid, the
+// arrays, the histogram, the kernel, histogramReady and lineShapeReady are
+// left alone. Before the parameters were ever applied there are no dots.
+// The study uses the stick path: the line shape becomes isotropic and
+// redPresent is cleared. Eigen-solver failures are reported once for the
+// whole turn. False, with nothing changed, when the parameters are refused
+// (or memory for the study runs out, with a message).
 bool DrawAngularDependence(CEprWindow& w);
 
 // The dots of one rotation angle: the resonances of direction (θ, φ)
-// appended to w.roadMap; none while the parameters were never applied.
-void PlotAngle(CEprWindow& w, ResonanceSolver& solver, double theta, double phi, double angle);
+// appended to w.roadMap, its lines summed into sticks (the solver's points,
+// cleared first); none while the parameters were never applied.
+void PlotAngle(CEprWindow& w, ResonanceSolver& solver, double theta, double phi, double angle,
+               double* sticks);
 
 }  // namespace quorra

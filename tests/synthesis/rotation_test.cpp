@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <vector>
 
 #include "app/simulation_commands.h"
 #include "plot/printed_page.h"
@@ -169,6 +171,44 @@ TEST(AngularDependence, StudyUsesTheStickPathAndIsClearedByTheNextSimulation) {
   for (int i = 0; i < w.spin.points; ++i) w.blueValues()[i] = i % 7;
   ASSERT_TRUE(w.InstallExperimentalTrace());
   EXPECT_FALSE(w.roadMap.shown);
+}
+
+TEST(AngularDependence, LeavesTheAppliedStateAndTheSpectrumItCameFromAlone) {
+  ScriptedUserInterface ui;
+  CEprWindow w(ui);
+  isotropicSystem(w, 50);
+  w.spin.thetaStep = 2;
+  ASSERT_TRUE(Simulate(w).redShown);
+  ASSERT_TRUE(w.flags.histogramReady && w.flags.lineShapeReady);
+  const std::vector<double> histogram(w.histogram(), w.histogram() + w.spin.points);
+  const std::vector<double> red(w.redValues(), w.redValues() + w.spin.points);
+  const double fieldStart = w.spin.fieldStart;
+
+  // Edits not yet applied take part in the study but are not applied by it.
+  w.spin.points = 8192;
+  w.spin.fieldRange = 1000;
+  w.spin.fieldCentre = 3400;
+  ASSERT_TRUE(DrawAngularDependence(w));
+  EXPECT_FALSE(w.roadMap.dots.empty());
+  for (const RoadMapDot& d : w.roadMap.dots) {
+    ASSERT_GE(d.field, 2900.0);
+    ASSERT_LE(d.field, 3900.0);
+  }
+  EXPECT_TRUE(w.flags.histogramReady);
+  EXPECT_TRUE(w.flags.lineShapeReady);
+  EXPECT_FALSE(w.flags.redPresent);
+  EXPECT_EQ(w.spin.pointsInArrays, 4096);
+  EXPECT_EQ(w.spin.fieldStart, fieldStart);
+  EXPECT_TRUE(std::equal(histogram.begin(), histogram.end(), w.histogram()));
+  EXPECT_TRUE(ui.messages.empty());
+
+  // The histogram re-broadens into the spectrum the run showed.
+  w.spin.points = 4096;
+  w.spin.fieldRange = 900;
+  w.spin.fieldCentre = 3450;
+  ApplyLineShapeChange(w);
+  EXPECT_TRUE(w.flags.redPresent);
+  EXPECT_TRUE(std::equal(red.begin(), red.end(), w.redValues()));
 }
 
 TEST(AngularDependence, BeforeParametersWereAppliedShowsOnlyAxesAndReferenceLines) {
