@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/ceprwindow.h"
-#include "synthesis/rotation.h"
+#include "app/rotation_commands.h"
 
 namespace quorra {
 namespace {

@@ -4,4 +4,4 @@
 # linear convolution.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
-target_link_libraries(quorra_core PUBLIC PkgConfig::FFTW3)
+target_link_libraries(quorra_data PUBLIC PkgConfig::FFTW3)

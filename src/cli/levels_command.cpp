@@ -18,7 +18,7 @@
 #include "plot/level_plot.h"
 #include "render/plot_export.h"
 #include "render/qt_canvas.h"
-#include "synthesis/energy_levels.h"
+#include "app/levels_commands.h"
 
 namespace quorra::cli {
 

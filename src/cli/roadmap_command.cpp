@@ -12,7 +12,7 @@
 #include "data/atomic_file.h"
 #include "data/file_access.h"
 #include "render/plot_export.h"
-#include "synthesis/rotation.h"
+#include "app/rotation_commands.h"
 
 namespace quorra::cli {
 

@@ -10,8 +10,8 @@
 #include "app/crystal_commands.h"
 #include "gui/dialogs.h"
 #include "plot/level_plot.h"
-#include "synthesis/energy_levels.h"
-#include "synthesis/rotation.h"
+#include "app/levels_commands.h"
+#include "app/rotation_commands.h"
 
 namespace quorra::gui {
 

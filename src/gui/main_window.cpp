@@ -16,7 +16,7 @@
 #include "gui/plot_widget.h"
 #include "gui/printing.h"
 #include "gui/tool_dialogs.h"
-#include "synthesis/energy_levels.h"
+#include "app/levels_commands.h"
 
 namespace quorra::gui {
 

@@ -6,7 +6,7 @@
 #include "app/crystal_commands.h"
 #include "run_cli.h"
 #include "support/scripted_ui.h"
-#include "synthesis/energy_levels.h"
+#include "app/levels_commands.h"
 
 namespace quorra::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "synthesis/energy_levels.h"
+#include "app/levels_commands.h"
 
 #include <gtest/gtest.h>
 
