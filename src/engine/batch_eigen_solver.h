@@ -20,7 +20,15 @@
 // (other summation orders, no hypot/atan2).
 //
 // The kernels are compiled for AVX-512, AVX2+FMA and plain x86-64; the
-// variant is chosen at run time for the processor at hand.
+// variant is chosen at run time for the processor at hand. Their pieces,
+// each with its algorithm, cost and preconditions, are under engine/batch/:
+// householder.h and band_reduction.h (the reductions), tridiagonal_ql.h,
+// newton_values.h, tolerances.h; the deferred vectors and the band
+// eigenpairs have a file each there.
+//
+// Preconditions (asserted in debug builds): 1 ≤ n ≤ kMaxDimension, which
+// bounds the kernels' scratch on the stack; bandEigenpairs() needs a
+// bandwidth of 1 … kMaxEigenpairBandwidth.
 
 #include <cstddef>
 #include <vector>
@@ -31,12 +39,14 @@ namespace quorra {
 
 class MessageSink;
 struct BatchWorkspace;
+enum class BatchVectors : int;  // what a diagonalisation computes besides the values
 
 class BatchEigenSolver {
  public:
   static constexpr int kLanes = 8;
   static constexpr int kMaxIterations = 40;
   static constexpr int kMaxDimension = 30;
+  static constexpr int kMaxEigenpairBandwidth = 4;  // bandEigenpairs()'s factorisation
 
   // n must lie in 1 … kMaxDimension.
   explicit BatchEigenSolver(int n, MessageSink* failureSink = nullptr);
@@ -102,11 +112,11 @@ class BatchEigenSolver {
   // levels at levels[l·kMaxDimension + t], t < counts[l] (0: none).
   void computeVectors(const int* counts, const int* levels);
 
-  // Banded only, and without reducing: for each lane l < lanes, the two
-  // eigenpairs of the matrix given (as for diagonalize; left unchanged, the
-  // unused lanes given lane 0's) nearest shifts[t·kLanes + l], t = 0, 1, by
-  // inverse iteration
-  // on the band itself (a factorisation without interchanges, two solves).
+  // Banded only (bandwidth 1 … kMaxEigenpairBandwidth), and without
+  // reducing: for each lane l < lanes, the two eigenpairs of the matrix
+  // given (as for diagonalize; left unchanged, the unused lanes given lane
+  // 0's) nearest shifts[t·kLanes + l], t = 0, 1, by inverse iteration on the
+  // band itself (a factorisation without interchanges, two solves).
   // The Rayleigh quotient into values[t·kLanes + l], component k of the
   // unit vector into vectorsR/I[(t·n + k)·kLanes + l], and the norm of its
   // residual A·x − value·x into residuals[t·kLanes + l]: an eigenvalue lies
@@ -124,7 +134,7 @@ class BatchEigenSolver {
   static const char* instructionSet();
 
  private:
-  int run(int lanes, int mode, bool fromEstimates);
+  int run(int lanes, BatchVectors mode, bool fromEstimates);
   BatchWorkspace workspace();
   // The vectors of one lane by the reference solver on its tridiagonal matrix.
   void vectorsFromDenseSolver(int lane, const int* levels, int count);
@@ -135,13 +145,15 @@ class BatchEigenSolver {
   int n_;
   MessageSink* failureSink_;
   std::vector<double> ar_, ai_, qr_, qi_, z_, vr_, vi_, reflectorR_, reflectorI_;
-  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_, tridiagonalD_, tridiagonalE_;
+  std::vector<double> ur_, ui_, pr_, pi_, d_, e_, values_, beta_, phaseR_, phaseI_, tridiagonalD_,
+      tridiagonalE_;
+  std::vector<double> tridiagonalNorm_;  // per lane, of the last deferred diagonalisation
   int bandwidth_ = 0;
-  std::vector<double> bandR_, bandI_;  // the band as it is reduced, compactly
-  std::vector<int> rotationPlanes_;  // the band reduction's planes (p, p+1), in order
+  std::vector<double> bandR_, bandI_;                        // the band as it is reduced, compactly
+  std::vector<int> rotationPlanes_;                          // the band reduction's planes (p, p+1), in order
   std::vector<double> rotationC_, rotationSR_, rotationSI_;  // [rotation·kLanes + lane]
   std::vector<double> estimates_, sigma_, squaredE_;
-  std::vector<int> perm_;  // tridiagonal index of the j-th value, [j·kLanes + lane]
+  std::vector<int> perm_;          // tridiagonal index of the j-th value, [j·kLanes + lane]
   HermitianEigenSolver fallback_;  // for values too close for inverse iteration
   std::vector<double> denseR_, denseI_, denseVectorsR_, denseVectorsI_, denseValues_;
 };

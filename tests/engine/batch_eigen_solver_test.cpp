@@ -399,5 +399,50 @@ TEST(BatchEigenSolver, DiagonalInputsAndAFailingLane) {
   }
 }
 
+// The kernels' scratch is sized for kMaxDimension and the band eigenpairs'
+// factors for kMaxEigenpairBandwidth: what does not fit stops a debug build
+// at once instead of overrunning them.
+TEST(BatchEigenSolverDeathTest, RefusesWhatItsFixedArraysCannotHold) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the preconditions are asserted in debug builds";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(BatchEigenSolver(BatchEigenSolver::kMaxDimension + 1), "kMaxDimension");
+  EXPECT_DEATH(BatchEigenSolver(0), "kMaxDimension");
+
+  const int n = 8;
+  double shifts[2 * L] = {}, values[2 * L], residuals[2 * L], vectorsR[2 * n * L], vectorsI[2 * n * L];
+  BatchEigenSolver band(n);
+  band.setBandwidth(BatchEigenSolver::kMaxEigenpairBandwidth + 1);
+  EXPECT_DEATH(band.bandEigenpairs(L, shifts, values, residuals, vectorsR, vectorsI),
+               "kMaxEigenpairBandwidth");
+  BatchEigenSolver dense(n);
+  EXPECT_DEATH(dense.bandEigenpairs(L, shifts, values, residuals, vectorsR, vectorsI),
+               "kMaxEigenpairBandwidth");
+
+  // More vectors than levels.
+  dense.diagonalizeDeferred(L);
+  const int levels[n + 1] = {0, 1, 2, 3, 4, 5, 6, 7, 0};
+  EXPECT_DEATH(dense.computeVectors(0, levels, n + 1), "count <= n_");
+
+  // What fits goes through: the largest dimension, the widest band (here
+  // diagonal, its values 0 … n − 1).
+  BatchEigenSolver largest(BatchEigenSolver::kMaxDimension);
+  EXPECT_EQ(largest.diagonalize(L, true), 0);
+  band.setBandwidth(BatchEigenSolver::kMaxEigenpairBandwidth);
+  for (int k = 0; k < n; ++k)
+    for (int l = 0; l < L; ++l) band.matrixReal()[band.place(k, k) + l] = k;
+  for (int l = 0; l < L; ++l) {
+    shifts[l] = 2.1;
+    shifts[L + l] = 4.9;
+  }
+  band.bandEigenpairs(L, shifts, values, residuals, vectorsR, vectorsI);
+  for (int l = 0; l < L; ++l) {
+    EXPECT_NEAR(values[l], 2.0, 1e-12);
+    EXPECT_NEAR(values[L + l], 5.0, 1e-12);
+  }
+#endif
+}
+
 }  // namespace
 }  // namespace quorra
