@@ -4,24 +4,11 @@
 #include "engine/resonance_solver.h"
 
 #include <cmath>
-#include <cstdlib>
 
-#include "engine/vector_clones.h"
+#include "engine/fast_resonance_search.h"
+#include "engine/shf_table.h"
 
 namespace quorra {
-
-QUORRA_VECTOR_CLONES bool pairWalk(const double* ya, const double* yb, int rows, double quantum,
-                                   double* excess) {
-  QUORRA_VECTOR_BEGIN
-  for (int k = 0; k < rows; ++k) {
-    const double gap = ya[k] - yb[k];
-    excess[k] = (gap < 0 ? -gap : gap) - quantum;
-  }
-  bool any = false;
-  for (int k = 1; k < rows; ++k) any |= excess[k] * excess[k - 1] < 0;
-  return any;
-  QUORRA_VECTOR_END
-}
 
 namespace {
 constexpr double kFieldPerFrequency = 714.468;  // G/GHz: h/β·1e9
@@ -46,10 +33,10 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
       twoI_(parameters.twoI),
       D_(2 * parameters.twoI + 2),
       NI_(parameters.twoI + 1),
-      eigen_(2 * parameters.twoI + 2, failureSink) {
+      eigen_(2 * parameters.twoI + 2, failureSink),
+      levels_(D_, fieldStart_, fieldRange_) {
   const size_t dd = static_cast<size_t>(D_) * D_;
-  const size_t levelRows = kScanSteps + 1;
-  block_.assign(5 * dd + static_cast<size_t>(D_) * (2 + levelRows), 0.0);
+  block_.assign(5 * dd + static_cast<size_t>(D_), 0.0);
   double* next = block_.data();
   auto take = [&next](size_t count) {
     double* start = next;
@@ -62,8 +49,6 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
   Vr_ = take(dd);
   Vi_ = take(dd);
   E_ = take(D_);
-  slopes_ = take(D_);
-  levelTable_ = take(static_cast<size_t>(D_) * levelRows);
 
   // Superhyperfine sets, expanded into their lines in walking order.
   for (const ShfSet& set : parseShfTable(shfText).sets) {
@@ -90,41 +75,7 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
   resonanceFields_.assign(kMaxResonances, 0.0);
   transitions_.assign(kMaxTransitions, Transition{});
   pairP_.assign(kMaxTransitions, 0);
-  scanColumns_.assign(static_cast<size_t>(kScanSteps + 1) * D_, 0.0);
   pairQ_.assign(kMaxTransitions, 0);
-  if (p_.engine == Engine::Fast) {
-    batch_ = std::make_unique<BatchEigenSolver>(D_, failureSink);
-    // Ordered |m_I, +½⟩, |m_I, −½⟩ by descending m_I, the Hamiltonian is
-    // banded: the Zeeman and hyperfine terms change m_I by at most 1 (up to
-    // three places apart), the quadrupole term Q by 2 (four places).
-    bandIndex_.resize(D_);
-    for (int k = 0; k < NI_; ++k) {
-      bandIndex_[k] = 2 * k;
-      bandIndex_[NI_ + k] = 2 * k + 1;
-    }
-    int bandwidth = p_.Q != 0.0 && NI_ >= 3 ? 4 : 3;
-    bandwidth = bandwidth < D_ - 1 ? bandwidth : D_ - 1;
-    batch_->setBandwidth(bandwidth);
-    // The elements of the band, each once: where each goes in a lane's
-    // matrix, and whether it goes there conjugated (below the diagonal in the
-    // banded order).
-    for (int r = 0; r < D_; ++r)
-      for (int c = r; c < D_; ++c) {
-        const int br = bandIndex_[r], bc = bandIndex_[c];
-        if (std::abs(br - bc) > bandwidth) continue;
-        bandTerms_.push_back({r * D_ + c, br <= bc ? batch_->place(br, bc) : batch_->place(bc, br),
-                              br <= bc ? 1.0 : -1.0, 0.0, 0.0, 0.0});
-      }
-    brackets_.resize(kBracketChunk);
-    bracketFields_.resize(kBracketChunk);
-    bracketValues_.resize(static_cast<size_t>(kBracketChunk) * D_);
-    bracketVectorsR_.resize(static_cast<size_t>(kBracketChunk) * dd);
-    bracketVectorsI_.resize(bracketVectorsR_.size());
-    bracketKept_.resize(kBracketChunk);
-    refinements_.resize(kBracketChunk);
-    bracketPair_.resize(kBracketChunk);
-    sortedLevels_.resize(static_cast<size_t>(kScanSteps + 1) * D_);
-  }
 
   // Nuclear tables, radicands in integers (doubled quantum numbers).
   lowerPart_.assign(NI_ + 1, 0.0);
@@ -159,7 +110,10 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     }
   }
   resetTouched();
+  if (p_.engine == Engine::Fast) fast_ = std::make_unique<FastResonanceSearch>(*this, failureSink);
 }
+
+ResonanceSolver::~ResonanceSolver() = default;
 
 void ResonanceSolver::setOrientation(double thetaDegrees, double phiDegrees) {
   const double toRadians = M_PI / 180.0;

@@ -1,9 +1,11 @@
-// One orientation: level table over the field grid, level following, pair
-// scan, refinement of each bracket, transition probabilities and the lines
-// they add to the target array.
+// The resonance search of one orientation, the reference way: level table
+// over the field grid, level following, pair scan, refinement of each
+// bracket; and what both searches share, the transition probabilities and
+// the lines they add to the target array.
 
 #include <cmath>
 
+#include "engine/fast_resonance_search.h"
 #include "engine/resonance_solver.h"
 
 namespace quorra {
@@ -11,13 +13,12 @@ namespace quorra {
 void ResonanceSolver::processOrientation(double thetaDegrees, double phiDegrees, double weight,
                                          double* target) {
   setupOrientation(thetaDegrees, phiDegrees);
-  if (batch_)
-    processOrientationFast(weight, target);
+  if (fast_)
+    fast_->process(weight, target);
   else
     processOrientationReference(weight, target);
 }
 
-// Per-orientation quantities: direction, line width, superhyperfine splittings.
 void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
   transitionCount_ = 0;
   resonanceCount_ = 0;
@@ -43,51 +44,15 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
 }
 
 void ResonanceSolver::processOrientationReference(double weight, double* target) {
-  const double step = fieldRange_ / kScanSteps;
-  for (int k = 0; k <= kScanSteps; ++k) {
+  const double step = fieldRange_ / LevelTable::kScanSteps;
+  for (int k = 0; k <= LevelTable::kScanSteps; ++k) {
     levelsAt(fieldStart_ + k * step, false);
-    for (int j = 0; j < D_; ++j) level(k, j) = E_[j];
+    for (int j = 0; j < D_; ++j) levels_.level(k, j) = E_[j];
   }
-  followLevels();
-  scanPairs([&](const Bracket& bracket) {
+  levels_.follow();
+  levels_.scanPairs(quantum_, [&](const LevelTable::Bracket& bracket) {
     recordTransitions(refineBracket(bracket.lo, bracket.flo, bracket.hi, bracket.fhi), weight, target);
   });
-}
-
-// Reorders each row of the level table, from the high-field end down, so that
-// every column follows one level continuously through crossings: level j of
-// row r−1 is the candidate whose step to row r best continues j's slope.
-void ResonanceSolver::followLevels() {
-  const int D = D_;
-  for (int j = 0; j < D; ++j) slopes_[j] = level(kScanSteps, j) - level(kScanSteps - 1, j);
-  for (int r = kScanSteps - 1; r >= 1; --r) {
-    // While the candidates c ≥ j of row r − 1 are still in descending order
-    // (as the solvers leave a row, until a swap), x_c = slope − (ref − E_c)
-    // does not increase with c, so once x_c ≤ 0 no later |x| is smaller
-    // and the search can stop there with the same choice.
-    const double* below = &level(r - 1, 0);
-    bool ordered = true;
-    for (int c = 1; c < D; ++c) ordered &= below[c - 1] >= below[c];
-    for (int j = 0; j + 1 < D; ++j) {
-      const double ref = level(r, j), slope = slopes_[j];
-      int best = j;
-      double x = slope - (ref - below[j]);
-      double bestDeviation = std::fabs(x);
-      for (int c = j + 1; c < D && (!ordered || x > 0); ++c) {
-        x = slope - (ref - below[c]);
-        const double deviation = std::fabs(x);
-        const bool smaller = deviation < bestDeviation;
-        bestDeviation = smaller ? deviation : bestDeviation;
-        best = smaller ? c : best;
-      }
-      ordered &= best == j;
-      const double chosen = level(r - 1, best);
-      level(r - 1, best) = level(r - 1, j);
-      level(r - 1, j) = chosen;
-      slopes_[j] = ref - chosen;
-    }
-    slopes_[D - 1] = level(r, D - 1) - level(r - 1, D - 1);
-  }
 }
 
 // Regula falsi with a bisection safeguard on [lo, hi]. The function is the

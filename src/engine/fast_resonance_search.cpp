@@ -1,55 +1,84 @@
-// The fast path of one orientation: the same resonance search as the
-// reference path, with the diagonalisations batched eight at a time.
-//
-// Every decision is the reference path's: the level table at the same 101
-// fields, the same level following and pair scan, the same regula falsi for
-// each bracket, the same duplicate rule and the same probabilities. Only the
-// order and the means of the work differ: the Hamiltonian goes to the batch
-// in an order where it is banded; the 101 fields of the level table go
-// through the batched solver together, most of them with their values
-// estimated from the rows before; the brackets of the scan are refined side
-// by side, each evaluation finding, where bounds from the table show that
-// this is enough, just the pair of levels closest to resonance by inverse
-// iteration, and otherwise diagonalising in full. The refinement ends at a
-// field it has just evaluated, so that evaluation also gives the
-// transitions: the resonant pairs and their levels' eigenvectors are kept
-// per bracket, and the transitions are added in the order the reference
-// records them.
+// The fast resonance search: its set-up, the level table through the
+// batched solver, and the refinement of the brackets side by side (see
+// fast_resonance_search.h).
+
+#include "engine/fast_resonance_search.h"
 
 #include <cmath>
+#include <cstdlib>
 
+#include "engine/batch/lane_vectors.h"
 #include "engine/resonance_solver.h"
 #include "engine/vector_clones.h"
 
 namespace quorra {
 
-namespace {
-constexpr int L = BatchEigenSolver::kLanes;
+using batch::L;
+using batch::load4;
+using batch::M4;
+using batch::store4;
+using batch::V4;
+
+FastResonanceSearch::FastResonanceSearch(ResonanceSolver& solver, MessageSink* failureSink)
+    : solver_(solver),
+      D_(solver.D_),
+      NI_(solver.NI_),
+      quantum_(solver.quantum_),
+      fieldStart_(solver.fieldStart_),
+      fieldRange_(solver.fieldRange_) {
+  batch_ = std::make_unique<BatchEigenSolver>(D_, failureSink);
+  // Ordered |m_I, +½⟩, |m_I, −½⟩ by descending m_I, the Hamiltonian is
+  // banded: the Zeeman and hyperfine terms change m_I by at most 1 (up to
+  // three places apart), the quadrupole term Q by 2 (four places).
+  bandIndex_.resize(D_);
+  for (int k = 0; k < NI_; ++k) {
+    bandIndex_[k] = 2 * k;
+    bandIndex_[NI_ + k] = 2 * k + 1;
+  }
+  int bandwidth = solver.p_.Q != 0.0 && NI_ >= 3 ? 4 : 3;
+  bandwidth = bandwidth < D_ - 1 ? bandwidth : D_ - 1;
+  batch_->setBandwidth(bandwidth);
+  // The elements of the band, each once: where each goes in a lane's
+  // matrix, and whether it goes there conjugated (below the diagonal in the
+  // banded order).
+  for (int r = 0; r < D_; ++r)
+    for (int c = r; c < D_; ++c) {
+      const int br = bandIndex_[r], bc = bandIndex_[c];
+      if (std::abs(br - bc) > bandwidth) continue;
+      bandTerms_.push_back({r * D_ + c, br <= bc ? batch_->place(br, bc) : batch_->place(bc, br),
+                            br <= bc ? 1.0 : -1.0, 0.0, 0.0, 0.0});
+    }
+  brackets_.resize(kBracketChunk);
+  bracketFields_.resize(kBracketChunk);
+  bracketValues_.resize(static_cast<size_t>(kBracketChunk) * D_);
+  bracketVectorsR_.resize(static_cast<size_t>(kBracketChunk) * D_ * D_);
+  bracketVectorsI_.resize(bracketVectorsR_.size());
+  bracketKept_.resize(kBracketChunk);
+  refinements_.resize(kBracketChunk);
+  bracketPair_.resize(kBracketChunk);
+  sortedLevels_.resize(static_cast<size_t>(kScanSteps + 1) * D_);
 }
 
 // (Cloned like the solver's kernels, the eight lanes as two vectors.)
-QUORRA_VECTOR_CLONES void ResonanceSolver::fillLanes(const double* fields) {
+QUORRA_VECTOR_CLONES void FastResonanceSearch::fillLanes(const double* fields) {
   QUORRA_VECTOR_MEMBER_BEGIN
-  typedef double V4 __attribute__((vector_size(32)));
   static_assert(L == 8, "two four-lane vectors");
   double* ar = batch_->matrixReal();
   double* ai = batch_->matrixImag();
-  V4 low, high;
-  __builtin_memcpy(&low, fields, sizeof low);
-  __builtin_memcpy(&high, fields + 4, sizeof high);
+  const V4 low = load4(fields), high = load4(fields + 4);
   for (const BandTerm& term : bandTerms_) {
     const V4 realLow = term.h0 + low * term.perGaussR, realHigh = term.h0 + high * term.perGaussR;
     const V4 imagLow = low * term.perGaussI, imagHigh = high * term.perGaussI;
-    __builtin_memcpy(ar + term.offset, &realLow, sizeof realLow);
-    __builtin_memcpy(ar + term.offset + 4, &realHigh, sizeof realHigh);
-    __builtin_memcpy(ai + term.offset, &imagLow, sizeof imagLow);
-    __builtin_memcpy(ai + term.offset + 4, &imagHigh, sizeof imagHigh);
+    store4(ar + term.offset, realLow);
+    store4(ar + term.offset + 4, realHigh);
+    store4(ai + term.offset, imagLow);
+    store4(ai + term.offset + 4, imagHigh);
   }
   QUORRA_VECTOR_END
 }
 
 // (Cloned: the lane loop is what the pairs cost.)
-QUORRA_VECTOR_CLONES void ResonanceSolver::pairExcessesClosestToZero(double* closest) const {
+QUORRA_VECTOR_CLONES void FastResonanceSearch::pairExcessesClosestToZero(double* closest) const {
   QUORRA_VECTOR_MEMBER_BEGIN
   // Every lane at once; per lane the first pair in (p, q) order wins a tie,
   // as in the reference's search.
@@ -68,28 +97,21 @@ QUORRA_VECTOR_CLONES void ResonanceSolver::pairExcessesClosestToZero(double* clo
   QUORRA_VECTOR_END
 }
 
-QUORRA_VECTOR_CLONES void ResonanceSolver::pairBounds(const double* lower, const double* upper, int* closest,
-                                                      double* otherAtLeast) const {
+QUORRA_VECTOR_CLONES void FastResonanceSearch::pairBounds(const double* lower, const double* upper,
+                                                          int* closest, double* otherAtLeast) const {
   QUORRA_VECTOR_MEMBER_BEGIN
   // Four lanes at a time. E_p − E_q lies in [lower_p − upper_q,
   // upper_p − lower_q]: |excess| is at least the larger of its lower end,
   // minus its upper end and zero; the pair with the smallest |middle| is
   // taken as the closest.
-  typedef double V4 __attribute__((vector_size(32)));
-  typedef long M4 __attribute__((vector_size(32)));
-  static_assert(L % 4 == 0, "four-lane vectors");
   for (int h = 0; h < L; h += 4) {
     const V4 zero{}, quantum = zero + quantum_;
     V4 bestMiddle = zero + 1e300, least = bestMiddle, secondLeast = bestMiddle;
     M4 best{}, leastPair{};
     for (int p = 0; p + 1 < D_; ++p) {
-      V4 lowerP, upperP;
-      __builtin_memcpy(&lowerP, lower + p * L + h, sizeof lowerP);
-      __builtin_memcpy(&upperP, upper + p * L + h, sizeof upperP);
+      const V4 lowerP = load4(lower + p * L + h), upperP = load4(upper + p * L + h);
       for (int q = p + 1; q < D_; ++q) {
-        V4 lowerQ, upperQ;
-        __builtin_memcpy(&lowerQ, lower + q * L + h, sizeof lowerQ);
-        __builtin_memcpy(&upperQ, upper + q * L + h, sizeof upperQ);
+        const V4 lowerQ = load4(lower + q * L + h), upperQ = load4(upper + q * L + h);
         const V4 low = lowerP - upperQ - quantum, high = upperP - lowerQ - quantum;
         const V4 sum = low + high, middle = sum < zero ? -sum : sum;
         const V4 larger = low > -high ? low : -high, atLeast = larger > zero ? larger : zero;
@@ -111,7 +133,7 @@ QUORRA_VECTOR_CLONES void ResonanceSolver::pairBounds(const double* lower, const
   QUORRA_VECTOR_END
 }
 
-ResonanceSolver::TableInterpolation ResonanceSolver::interpolationAt(double field) const {
+FastResonanceSearch::TableInterpolation FastResonanceSearch::interpolationAt(double field) const {
   // Cubic interpolation through the four rows around the field.
   const double t = (field - fieldStart_) / (fieldRange_ / kScanSteps);
   int row = static_cast<int>(std::floor(t)) - 1;
@@ -123,21 +145,22 @@ ResonanceSolver::TableInterpolation ResonanceSolver::interpolationAt(double fiel
            s * (s - 1) * (s - 2) / 6}};
 }
 
-void ResonanceSolver::estimateLevelsAt(double field, int lane) {
+void FastResonanceSearch::estimateLevelsAt(double field, int lane) {
   const TableInterpolation interpolation = interpolationAt(field);
   double* estimates = batch_->estimates();
   for (int j = 0; j < D_; ++j) estimates[j * L + lane] = interpolation.level(j);
 }
 
-void ResonanceSolver::blockEstimates(double field, int lane) {
+void FastResonanceSearch::blockEstimates(double field, int lane) {
   // Each m_I with the electron spin up and down as a 2 × 2 problem: the
   // levels without the hyperfine and nuclear terms that change m_I.
   double approx[BatchEigenSolver::kMaxDimension];
   const int D = D_, NI = NI_;
   for (int k = 0; k < NI; ++k) {
     const int up = k * D + k, down = (NI + k) * D + NI + k, across = k * D + NI + k;
-    const double a = H0_[up] + field * Hr_[up], c = H0_[down] + field * Hr_[down];
-    const double offR = H0_[across] + field * Hr_[across], offI = field * Hi_[across];
+    const double a = solver_.H0_[up] + field * solver_.Hr_[up],
+                 c = solver_.H0_[down] + field * solver_.Hr_[down];
+    const double offR = solver_.H0_[across] + field * solver_.Hr_[across], offI = field * solver_.Hi_[across];
     const double mean = 0.5 * (a + c), half = 0.5 * (a - c);
     const double root = std::sqrt(half * half + offR * offR + offI * offI);
     approx[2 * k] = mean + root;
@@ -151,14 +174,14 @@ void ResonanceSolver::blockEstimates(double field, int lane) {
   }
 }
 
-void ResonanceSolver::processOrientationFast(double weight, double* target) {
+void FastResonanceSearch::process(double weight, double* target) {
   // H(B) = H0 + B·M: M once per orientation.
-  fieldMatrix(1.0, lx_, ly_, lz_);
+  solver_.fieldMatrix(1.0, solver_.lx_, solver_.ly_, solver_.lz_);
   const int D = D_;
   for (BandTerm& term : bandTerms_) {
-    term.h0 = H0_[term.element];
-    term.perGaussR = Hr_[term.element];
-    term.perGaussI = term.sign * Hi_[term.element];
+    term.h0 = solver_.H0_[term.element];
+    term.perGaussR = solver_.Hr_[term.element];
+    term.perGaussI = term.sign * solver_.Hi_[term.element];
   }
 
   // The level table. Its first eight rows, at the low fields where levels
@@ -181,7 +204,9 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   double* estimates = batch_->estimates();
   double* sorted = sortedLevels_.data();
   const double* last = previousDirection_;
-  const bool nearPrevious = lz_ == last[2] && lx_ * last[0] + ly_ * last[1] + lz_ * last[2] > 0.985;  // 10°
+  const bool nearPrevious =
+      solver_.lz_ == last[2] &&
+      solver_.lx_ * last[0] + solver_.ly_ * last[1] + solver_.lz_ * last[2] > 0.985;  // 10°
   const int keptRows = nearPrevious && fieldStart_ == 0.0 ? 1 : 0;
   // Batch −1 holds the first rows (less a kept one), batch b ≥ 0 row b of
   // each run.
@@ -200,7 +225,8 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
       const double* y1 = known > 0 ? sorted + (row - 1) * D : nullptr;
       if (known >= 2) {
         for (int j = 0; j < D; ++j)
-          estimates[j * L + l] = known >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
+          estimates[j * L + l] =
+              known >= 3 ? 3 * y1[j] - 3 * y1[j - D] + y1[j - 2 * D] : 2 * y1[j] - y1[j - D];
       } else if (known == 1) {
         double before[BatchEigenSolver::kMaxDimension];
         blockEstimates(fields[l] - step, l);
@@ -217,14 +243,14 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
     for (int l = 0; l < lanes; ++l)
       for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(rowOf(b, l)) * D + j] = values[j * L + l];
   }
-  previousDirection_[0] = lx_;
-  previousDirection_[1] = ly_;
-  previousDirection_[2] = lz_;
-  for (size_t k = 0; k < sortedLevels_.size(); ++k) levelTable_[k] = sorted[k];
-  followLevels();
+  previousDirection_[0] = solver_.lx_;
+  previousDirection_[1] = solver_.ly_;
+  previousDirection_[2] = solver_.lz_;
+  for (size_t k = 0; k < sortedLevels_.size(); ++k) solver_.levels_.rows()[k] = sorted[k];
+  solver_.levels_.follow();
 
   int count = 0;
-  scanPairs([&](const Bracket& bracket) {
+  solver_.levels_.scanPairs(quantum_, [&](const Bracket& bracket) {
     brackets_[count++] = bracket;
     if (count == kBracketChunk) {
       refineAndRecord(count, weight, target);
@@ -234,15 +260,15 @@ void ResonanceSolver::processOrientationFast(double weight, double* target) {
   if (count > 0) refineAndRecord(count, weight, target);
 }
 
-bool ResonanceSolver::advanceRefinement(Refinement& s, int bracket) {
+bool FastResonanceSearch::advanceRefinement(Refinement& s, int bracket) {
   // The reference refinement up to its next evaluation; false when the
   // bracket is done (its field recorded).
-  if (std::fabs(s.fx) < kGapTolerance) s.lo = s.hi = s.x;
-  if (s.hi - s.lo < kFieldTolerance || s.steps == kMaxRefinementSteps) {
+  if (std::fabs(s.fx) < ResonanceSolver::kGapTolerance) s.lo = s.hi = s.x;
+  if (s.hi - s.lo < ResonanceSolver::kFieldTolerance || s.steps == ResonanceSolver::kMaxRefinementSteps) {
     bracketFields_[bracket] = s.x;
     return false;
   }
-  if (std::fabs(s.fhi - s.flo) < kFlatTolerance) {
+  if (std::fabs(s.fhi - s.flo) < ResonanceSolver::kFlatTolerance) {
     s.x = (s.lo + s.hi) / 2;
   } else {
     s.x = s.lo - s.flo * (s.hi - s.lo) / (s.fhi - s.flo);
@@ -252,7 +278,7 @@ bool ResonanceSolver::advanceRefinement(Refinement& s, int bracket) {
   return true;
 }
 
-bool ResonanceSolver::takeEvaluation(Refinement& s, double fx) const {
+bool FastResonanceSearch::takeEvaluation(Refinement& s, double fx) const {
   s.fx = fx;
   if (fx * s.flo >= 0) {
     s.lo = s.x;
@@ -263,10 +289,11 @@ bool ResonanceSolver::takeEvaluation(Refinement& s, double fx) const {
   }
   // When this evaluation ends the refinement, its field is the resonance
   // field and its eigensystem the one the transitions need.
-  return std::fabs(fx) < kGapTolerance || s.hi - s.lo < kFieldTolerance || s.steps == kMaxRefinementSteps;
+  return std::fabs(fx) < ResonanceSolver::kGapTolerance || s.hi - s.lo < ResonanceSolver::kFieldTolerance ||
+         s.steps == ResonanceSolver::kMaxRefinementSteps;
 }
 
-void ResonanceSolver::refineAndRecord(int count, double weight, double* target) {
+void FastResonanceSearch::refineAndRecord(int count, double weight, double* target) {
   // Every bracket's regula falsi runs as the reference runs it; the
   // evaluations of different brackets go through the batch together, in
   // whatever order fills it. An evaluation needs the pair of levels whose
@@ -305,7 +332,7 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
   // its own.
   for (int b = 0; b < count; ++b) {
     const double field = bracketFields_[b];
-    if (!acceptField(field)) continue;
+    if (!solver_.acceptField(field)) continue;
     if (!bracketKept_[b]) {
       double fields[L] = {field};
       fillLanes(fields);
@@ -318,18 +345,18 @@ void ResonanceSolver::refineAndRecord(int count, double weight, double* target) 
     const size_t block = static_cast<size_t>(b) * D_ * D_;
     int pairCount = 0;
     if (bracketPair_[b] == kPairsFromValues) {
-      pairCount = collectResonantPairs(bracketValues_.data() + static_cast<size_t>(b) * D_, 1, 0);
+      pairCount = solver_.collectResonantPairs(bracketValues_.data() + static_cast<size_t>(b) * D_, 1, 0);
     } else if (bracketPair_[b] != kNoPair) {
-      pairP_[0] = bracketPair_[b] / D_;
-      pairQ_[0] = bracketPair_[b] % D_;
+      solver_.pairP_[0] = bracketPair_[b] / D_;
+      solver_.pairQ_[0] = bracketPair_[b] % D_;
       pairCount = 1;
     }
-    addTransitionsAt(field, {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block}, pairCount, weight,
-                     target);
+    solver_.addTransitionsAt(field, {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block},
+                             pairCount, weight, target);
   }
 }
 
-void ResonanceSolver::evaluateFully(const int* brackets, int count, int* full, int& fullCount) {
+void FastResonanceSearch::evaluateFully(const int* brackets, int count, int* full, int& fullCount) {
   double fields[L];
   for (int l = 0; l < L; ++l) {
     // An idle lane repeats the first lane's field, so that it costs the
@@ -351,12 +378,13 @@ void ResonanceSolver::evaluateFully(const int* brackets, int count, int* full, i
     if (advanceRefinement(refinements_[brackets[l]], brackets[l])) full[fullCount++] = brackets[l];
 }
 
-void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, int& fullCount, int* partial,
-                                    int& partialCount) {
+void FastResonanceSearch::evaluatePairs(const int* brackets, int count, int* full, int& fullCount,
+                                        int* partial, int& partialCount) {
   constexpr int kMax = BatchEigenSolver::kMaxDimension;
   const int D = D_;
-  const double step = fieldRange_ / kScanSteps, speed = levelSpeed_;
-  double fields[L], shifts[2 * L], values[2 * L], residuals[2 * L], vectorsR[2 * kMax * L], vectorsI[2 * kMax * L];
+  const double step = fieldRange_ / kScanSteps, speed = solver_.levelSpeed_;
+  double fields[L], shifts[2 * L], values[2 * L], residuals[2 * L], vectorsR[2 * kMax * L],
+      vectorsI[2 * kMax * L];
   // Per lane: the bounds of every level at x ([j·L + lane]), the pair the
   // bounds put closest, and the least |excess| they allow any other pair.
   double lower[kMax * L], upper[kMax * L], otherAtLeast[L], pad[L];
@@ -366,10 +394,12 @@ void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, i
     fields[l] = s.x;
     const double* below = sortedLevels_.data() + static_cast<size_t>(s.row) * D;
     const double* above = below + D;
-    const double fromBelow = (s.x - (fieldStart_ + s.row * step)) * speed, fromAbove = step * speed - fromBelow;
+    const double fromBelow = (s.x - (fieldStart_ + s.row * step)) * speed,
+                 fromAbove = step * speed - fromBelow;
     // Rounding in the table's values, and in the bound of the speed.
     double size = 0.0;
-    for (const double e : {below[0], below[D - 1], above[0], above[D - 1]}) size = size > std::fabs(e) ? size : std::fabs(e);
+    for (const double e : {below[0], below[D - 1], above[0], above[D - 1]})
+      size = size > std::fabs(e) ? size : std::fabs(e);
     pad[l] = 1e-9 * size;
     for (int j = 0; j < D; ++j) {
       const double lowBelow = below[j] - fromBelow, lowAbove = above[j] - fromAbove;
@@ -402,8 +432,8 @@ void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, i
       const double gapBelow = j + 1 < D ? value - upper[(j + 1) * L + l] : 1e300;
       const double gapAbove = j > 0 ? lower[(j - 1) * L + l] - value : 1e300;
       const double gap = gapBelow < gapAbove ? gapBelow : gapAbove;
-      certain = value + residual >= lower[j * L + l] && value - residual <= upper[j * L + l] && gap > residual &&
-                residual <= 1e-12 * gap;
+      certain = value + residual >= lower[j * L + l] && value - residual <= upper[j * L + l] &&
+                gap > residual && residual <= 1e-12 * gap;
     }
     // And no other pair may come as close as this one.
     const double excess = std::fabs(values[l] - values[L + l]) - quantum_;
@@ -414,7 +444,8 @@ void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, i
     // At the end, only this pair may be resonant, and whether it is must be
     // clear.
     if (ends)
-      certain = otherAtLeast[l] > kFieldTolerance + slack && std::fabs(std::fabs(excess) - kFieldTolerance) > slack;
+      certain = otherAtLeast[l] > ResonanceSolver::kFieldTolerance + slack &&
+                std::fabs(std::fabs(excess) - ResonanceSolver::kFieldTolerance) > slack;
     if (!certain) {
       full[fullCount++] = b;
       continue;
@@ -422,7 +453,8 @@ void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, i
     s = trial;
     if (ends) {
       // The transitions need the pair and its vectors, no other level.
-      bracketPair_[b] = std::fabs(excess) < kFieldTolerance ? pairs[l][0] * D + pairs[l][1] : kNoPair;
+      bracketPair_[b] =
+          std::fabs(excess) < ResonanceSolver::kFieldTolerance ? pairs[l][0] * D + pairs[l][1] : kNoPair;
       double* keptR = bracketVectorsR_.data() + static_cast<size_t>(b) * D * D;
       double* keptI = bracketVectorsI_.data() + static_cast<size_t>(b) * D * D;
       for (int t = 0; t < 2; ++t) {
@@ -438,7 +470,7 @@ void ResonanceSolver::evaluatePairs(const int* brackets, int count, int* full, i
   }
 }
 
-void ResonanceSolver::keepBracketEigensystems(const int* brackets) {
+void FastResonanceSearch::keepBracketEigensystems(const int* brackets) {
   constexpr int kMax = BatchEigenSolver::kMaxDimension;
   const int D = D_;
   const double* values = batch_->values();
@@ -450,7 +482,7 @@ void ResonanceSolver::keepBracketEigensystems(const int* brackets) {
     bracketPair_[b] = kPairsFromValues;
     double* keptValues = bracketValues_.data() + static_cast<size_t>(b) * D;
     for (int j = 0; j < D; ++j) keptValues[j] = values[j * L + lane];
-    counts[lane] = levelsOfPairs(collectResonantPairs(values, L, lane), needed + lane * kMax);
+    counts[lane] = solver_.levelsOfPairs(solver_.collectResonantPairs(values, L, lane), needed + lane * kMax);
   }
   batch_->computeVectors(counts, needed);
   for (int lane = 0; lane < L; ++lane) {
