@@ -433,13 +433,14 @@ TEST(BatchEigenSolverDeathTest, RefusesWhatItsFixedArraysCannotHold) {
   for (int k = 0; k < n; ++k)
     for (int l = 0; l < L; ++l) band.matrixReal()[band.place(k, k) + l] = k;
   for (int l = 0; l < L; ++l) {
-    shifts[l] = 2.1;
-    shifts[L + l] = 4.9;
+    shifts[l] = 2.0 + 1e-6;
+    shifts[L + l] = 5.0 - 1e-6;
   }
   band.bandEigenpairs(L, shifts, values, residuals, vectorsR, vectorsI);
   for (int l = 0; l < L; ++l) {
     EXPECT_NEAR(values[l], 2.0, 1e-12);
     EXPECT_NEAR(values[L + l], 5.0, 1e-12);
+    EXPECT_LE(residuals[l] + residuals[L + l], 1e-10);
   }
 #endif
 }
