@@ -8,8 +8,8 @@
 
 #include "app/ceprwindow.h"
 #include "app/parameter_names.h"
-#include "engine/resonance_solver.h"
 #include "cli/console_ui.h"
+#include "engine/resonance_solver.h"
 
 namespace quorra::cli {
 
@@ -34,6 +34,16 @@ std::string parameterTable() {
 }
 
 }  // namespace
+
+std::string exitCodeHelp() {
+  return "Exit status: 0 done; 1 the computation gave no result; 2 bad command line, parameters or input\n"
+         "file; 3 an output file could not be written; 130 interrupted by Ctrl-C (SIGINT); 143 stopped by\n"
+         "SIGTERM. Output files are written under a temporary name that replaces them only when complete.";
+}
+
+int failWrite(const std::string& path, const std::string& reason) {
+  return fail(kExitWrite, "cannot write " + path + ": " + reason);
+}
 
 void addParameterOptions(CLI::App& command, ParameterOptions& options) {
   command.add_option("--set", options.settings, "Set a parameter, NAME=VALUE (repeatable; names below)")

@@ -13,7 +13,21 @@ struct Transition;
 
 namespace quorra::cli {
 
-enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitInterrupted = 130 };
+// One meaning per code; exitCodeHelp() says them in every --help.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitFailed = 1,         // the computation gave no result; nothing written
+  kExitUsage = 2,          // bad command line, parameters or input file; nothing written
+  kExitWrite = 3,          // an output file could not be written (full disk, no such folder, ...)
+  kExitInterrupted = 130,  // stopped by SIGINT (Ctrl-C); nothing written
+  kExitTerminated = 143,   // stopped by SIGTERM; nothing written
+};
+
+// The exit codes as the help footers list them.
+std::string exitCodeHelp();
+
+// "cannot write PATH: REASON" on stderr; returns kExitWrite.
+int failWrite(const std::string& path, const std::string& reason);
 
 struct ParameterOptions {
   std::vector<std::string> settings;  // NAME=VALUE

@@ -33,7 +33,7 @@ int convertToHarrow(const ConvertOptions& options) {
   const std::string error = writeFileAtomically(
       options.output, formatHarrowFile("Exp", spectrum.frequency, comment, spectrum.fields.data(),
                                        spectrum.channel1.data(), spectrum.channel2.data(), n));
-  if (!error.empty()) return fail(kExitUsage, "cannot write " + options.output + ": " + error);
+  if (!error.empty()) return failWrite(options.output, error);
   std::fprintf(stderr, "quorra: %d points of %s written to %s\n", n, options.file.c_str(),
                options.output.c_str());
   return kExitOk;
@@ -54,7 +54,7 @@ int runConvert(const ConvertOptions& options) {
   const std::string error = writeFileAtomically(
       options.output,
       formatTextSpectrum(values, spin.points, spin.fieldCentre, spin.fieldRange, spin.fieldStep));
-  if (!error.empty()) return fail(kExitUsage, "cannot write " + options.output + ": " + error);
+  if (!error.empty()) return failWrite(options.output, error);
   std::fprintf(stderr, "quorra: %d points of %s written to %s\n", spin.points, options.file.c_str(),
                options.output.c_str());
   return kExitOk;

@@ -32,11 +32,11 @@ int runCrystal(const CrystalOptions& options) {
     return code;
   if (!window.CheckParameters()) return kExitUsage;
   PlotOptions plot = options.plot;
-  if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+  if (const int code = checkPlotOptions(plot)) return code;
   std::optional<AtomicFileWriter> output;
   if (!options.output.empty()) {
     output.emplace(options.output);
-    if (!output->ok()) return fail(kExitUsage, "cannot write " + options.output + ": " + output->error());
+    if (!output->ok()) return failWrite(options.output, output->error());
   }
 
   window.crystalTheta = theta;
@@ -49,10 +49,10 @@ int runCrystal(const CrystalOptions& options) {
     if (!output->write(formatTextSpectrum(window.redValues(), spin.points, spin.fieldCentre, spin.fieldRange,
                                           spin.fieldStep)) ||
         !output->commit())
-      return fail(kExitUsage, "cannot write " + options.output + ": " + output->error());
+      return failWrite(options.output, output->error());
   }
   if (!plot.path.empty())
-    if (const std::string bad = writePlotFile(window, plot); !bad.empty()) return fail(kExitUsage, bad);
+    if (const int code = writePlotFile(window, plot)) return code;
 
   printTransitions(sortedCrystalTransitions(window), options.json);
   return kExitOk;

@@ -85,7 +85,7 @@ int runLevels(const LevelsOptions& options) {
     return fail(kExitUsage, "give --field B for the levels at one field, or --plot IMAGE for the diagram.");
   if (!window.CheckParameters()) return kExitUsage;
   PlotOptions plot = options.plot;
-  if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+  if (const int code = checkPlotOptions(plot)) return code;
 
   if (!plot.path.empty()) {
     LevelDiagram diagram;
@@ -94,7 +94,7 @@ int runLevels(const LevelsOptions& options) {
     const QByteArray bytes = diagramBytes(diagram, plot);
     if (bytes.isEmpty()) return fail(kExitFailed, "could not draw the level diagram.");
     if (const std::string failure = writeFileAtomically(plot.path, bytes.toStdString()); !failure.empty())
-      return fail(kExitUsage, "cannot write " + plot.path + ": " + failure);
+      return failWrite(plot.path, failure);
     std::fprintf(stderr, "quorra: level diagram with %zu resonant pairs written to %s\n",
                  diagram.marks.size(), plot.path.c_str());
   }

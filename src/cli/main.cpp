@@ -28,6 +28,12 @@ int main(int argc, char** argv) {
   addRoadmapCommand(app, exitCode);
   addLevelsCommand(app, exitCode);
   addRephaseCommand(app, exitCode);
+  // Every help ends with the exit codes.
+  app.footer(exitCodeHelp());
+  for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+    const std::string own = command->get_footer();
+    command->footer(own.empty() ? exitCodeHelp() : own + "\n\n" + exitCodeHelp());
+  }
 
   try {
     app.parse(argc, argv);

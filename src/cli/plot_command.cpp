@@ -70,7 +70,7 @@ int runPlot(const PlotCommandOptions& options) {
   if (options.red.empty() && options.blue.empty())
     return fail(kExitUsage, "plot needs --red FILE, --blue FILE or both.");
   PlotOptions plot = options.plot;
-  if (const std::string problem = checkPlotOptions(plot); !problem.empty()) return fail(kExitUsage, problem);
+  if (const int code = checkPlotOptions(plot)) return code;
 
   ConsoleUserInterface redUi, blueUi;
   CEprWindow redWindow(redUi), blueWindow(blueUi);
@@ -84,8 +84,7 @@ int runPlot(const PlotCommandOptions& options) {
     if (!options.red.empty()) placeRedOnGrid(redWindow, blueWindow);
     shown = &blueWindow;
   }
-  if (const std::string problem = writePlotFile(*shown, plot); !problem.empty())
-    return fail(kExitUsage, problem);
+  if (const int code = writePlotFile(*shown, plot)) return code;
   std::fprintf(stderr, "quorra: plot written to %s\n", plot.path.c_str());
   return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/ceprwindow.h"
+#include "cli/cli_support.h"
 #include "data/atomic_file.h"
 #include "render/plot_export.h"
 
@@ -31,20 +32,21 @@ void addPlotOptions(CLI::App& command, PlotOptions& options, const std::string& 
       ->capture_default_str();
 }
 
-std::string checkPlotOptions(PlotOptions& options) {
+int checkPlotOptions(PlotOptions& options) {
   if (!parseSize(options.size, options.width, options.height))
-    return "--size expects WxH with each side from 2 to " + std::to_string(kMaxSide) + " pixels, got \"" +
-           options.size + "\".";
-  if (options.path.empty()) return "";
+    return fail(kExitUsage, "--size expects WxH with each side from 2 to " + std::to_string(kMaxSide) +
+                                " pixels, got \"" + options.size + "\".");
+  if (options.path.empty()) return kExitOk;
   if (!render::plotFormatFor(options.path))
-    return "cannot tell the image format of " + options.path + ": the name must end in .png, .svg or .pdf.";
+    return fail(kExitUsage, "cannot tell the image format of " + options.path +
+                                ": the name must end in .png, .svg or .pdf.");
   AtomicFileWriter probe(options.path);
-  if (!probe.ok()) return "cannot write " + options.path + ": " + probe.error();
+  if (!probe.ok()) return failWrite(options.path, probe.error());
   probe.abandon();
-  return "";
+  return kExitOk;
 }
 
-std::string writePlotFile(CEprWindow& window, const PlotOptions& options) {
+int writePlotFile(CEprWindow& window, const PlotOptions& options) {
   render::OffscreenGui gui;
   render::PlotRequest request;
   request.width = options.width;
@@ -52,9 +54,12 @@ std::string writePlotFile(CEprWindow& window, const PlotOptions& options) {
   // The printed page carries the experiment's file name, as the desktop
   // program's print does.
   if (window.flags.bluePresent && !window.currentFileName.empty()) request.caption = window.currentFileName;
-  std::string error;
-  if (!render::writePlot(window.view, options.path, request, error)) return error;
-  return "";
+  std::string bytes, error;
+  if (!render::renderPlot(window.view, options.path, request, bytes, error))
+    return fail(kExitFailed, error + ".");
+  if (const std::string failure = writeFileAtomically(options.path, bytes); !failure.empty())
+    return failWrite(options.path, failure);
+  return kExitOk;
 }
 
 }  // namespace quorra::cli

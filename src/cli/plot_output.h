@@ -24,12 +24,14 @@ void addPlotOptions(CLI::App& command, PlotOptions& options, const std::string& 
                     const std::string& fileHelp);
 
 // Checks the options before any work is done: the size, the image format,
-// and that the file can be written. Returns an empty string or one line.
-std::string checkPlotOptions(PlotOptions& options);
+// and that the file can be written. Returns kExitOk, or says what is wrong
+// in one line and returns its exit code (kExitUsage, kExitWrite).
+int checkPlotOptions(PlotOptions& options);
 
-// Draws the window's main view into options.path. Returns an empty string
-// or one line saying why nothing was written.
-std::string writePlotFile(CEprWindow& window, const PlotOptions& options);
+// Draws the window's main view into options.path. Returns kExitOk, or says
+// in one line why nothing was written and returns kExitFailed (drawing) or
+// kExitWrite.
+int writePlotFile(CEprWindow& window, const PlotOptions& options);
 
 // The plot subcommand: spectrum files drawn as the main view shows them.
 void addPlotCommand(CLI::App& app, int& exitCode);

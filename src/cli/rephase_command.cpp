@@ -44,7 +44,7 @@ int runRephase(const RephaseOptions& options) {
   const std::string error = writeFileAtomically(
       options.output, formatHarrowFile("Exp", spectrum.frequency, comment, spectrum.fields.data(),
                                        rotated1.data(), rotated2.data(), n));
-  if (!error.empty()) return fail(kExitUsage, "cannot write " + options.output + ": " + error);
+  if (!error.empty()) return failWrite(options.output, error);
   std::fprintf(stderr, "quorra: %d points of %s rephased by %g degrees, written to %s\n", n,
                options.file.c_str(), options.angle, options.output.c_str());
   return kExitOk;

@@ -54,14 +54,14 @@ int runRoadmap(const RoadmapOptions& options) {
   std::optional<AtomicFileWriter> table;
   if (csv) {
     plot.path.clear();  // checks the size only
-    if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+    if (const int code = checkPlotOptions(plot)) return code;
     table.emplace(options.plot.path);
-    if (!table->ok()) return fail(kExitUsage, "cannot write " + options.plot.path + ": " + table->error());
+    if (!table->ok()) return failWrite(options.plot.path, table->error());
   } else {
     if (!render::plotFormatFor(plot.path))
       return fail(kExitUsage, "cannot tell the format of " + plot.path +
                                   ": the name must end in .csv, .png, .svg or .pdf.");
-    if (const std::string bad = checkPlotOptions(plot); !bad.empty()) return fail(kExitUsage, bad);
+    if (const int code = checkPlotOptions(plot)) return code;
   }
 
   if (!window.ApplyParameters()) return fail(kExitFailed, "not enough memory for the field grid.");
@@ -69,9 +69,9 @@ int runRoadmap(const RoadmapOptions& options) {
 
   if (table) {
     if (!table->write(roadMapCsv(window.roadMap)) || !table->commit())
-      return fail(kExitUsage, "cannot write " + options.plot.path + ": " + table->error());
-  } else if (const std::string bad = writePlotFile(window, plot); !bad.empty()) {
-    return fail(kExitUsage, bad);
+      return failWrite(options.plot.path, table->error());
+  } else if (const int code = writePlotFile(window, plot)) {
+    return code;
   }
   std::fprintf(stderr, "quorra: %zu resonances over 2011 angles written to %s\n", window.roadMap.dots.size(),
                options.plot.path.c_str());

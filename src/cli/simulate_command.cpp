@@ -42,9 +42,9 @@ int runSimulate(const SimulateOptions& options) {
   // The output file is opened before the run, so that an unwritable path is
   // reported at once; it replaces the target only when complete.
   AtomicFileWriter output(options.output);
-  if (!output.ok()) return fail(kExitUsage, "cannot write " + options.output + ": " + output.error());
+  if (!output.ok()) return failWrite(options.output, output.error());
   PlotOptions plot = options.plot;
-  if (const std::string problem = checkPlotOptions(plot); !problem.empty()) return fail(kExitUsage, problem);
+  if (const int code = checkPlotOptions(plot)) return code;
 
   ConsoleUserInterface::installInterruptHandler();
   ui.quietAfterInterrupt();
@@ -68,9 +68,9 @@ int runSimulate(const SimulateOptions& options) {
   if (!output.write(formatTextSpectrum(window.redValues(), spin.points, spin.fieldCentre, spin.fieldRange,
                                        spin.fieldStep)) ||
       !output.commit())
-    return fail(kExitUsage, "cannot write " + options.output + ": " + output.error());
+    return failWrite(options.output, output.error());
   if (!plot.path.empty())
-    if (const std::string problem = writePlotFile(window, plot); !problem.empty()) return fail(kExitUsage, problem);
+    if (const int code = writePlotFile(window, plot)) return code;
 
   std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s; spectrum written to %s\n",
                report.orientations, report.transitions, report.threadsUsed, report.seconds, options.output.c_str());

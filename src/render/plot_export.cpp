@@ -118,7 +118,8 @@ QByteArray pdfBytes(CChildView& view, const PlotRequest& request) {
 
 }  // namespace
 
-bool writePlot(CChildView& view, const std::string& path, const PlotRequest& request, std::string& error) {
+bool renderPlot(CChildView& view, const std::string& path, const PlotRequest& request, std::string& bytes,
+                std::string& error) {
   const std::optional<PlotFormat> format = plotFormatFor(path);
   if (!format) {
     error = "cannot tell the image format of " + path + ": the name must end in .png, .svg or .pdf";
@@ -131,25 +132,32 @@ bool writePlot(CChildView& view, const std::string& path, const PlotRequest& req
   }
   view.showTitleScreen = false;  // shown at start-up, long before a run ends
 
-  QByteArray bytes;
+  QByteArray encoded;
   if (*format == PlotFormat::Png) {
     const QImage image = renderViewImage(view, request.width, request.height);
-    QBuffer buffer(&bytes);
+    QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) {
       error = "could not encode the PNG image";
       return false;
     }
   } else if (*format == PlotFormat::Svg) {
-    bytes = svgBytes(view, request);
+    encoded = svgBytes(view, request);
   } else {
-    bytes = pdfBytes(view, request);
+    encoded = pdfBytes(view, request);
   }
-  if (bytes.isEmpty()) {
+  if (encoded.isEmpty()) {
     error = "could not draw the plot";
     return false;
   }
-  const std::string failure = writeFileAtomically(path, bytes.toStdString());
+  bytes = encoded.toStdString();
+  return true;
+}
+
+bool writePlot(CChildView& view, const std::string& path, const PlotRequest& request, std::string& error) {
+  std::string bytes;
+  if (!renderPlot(view, path, request, bytes, error)) return false;
+  const std::string failure = writeFileAtomically(path, bytes);
   if (!failure.empty()) {
     error = "cannot write " + path + ": " + failure;
     return false;

@@ -50,6 +50,11 @@ struct PlotRequest {
 // the window would show it (the title block too, if it is still due).
 QImage renderViewImage(CChildView& view, int width, int height);
 
+// The file writePlot writes, as bytes: false with a one-line reason when the
+// path names no known format, the size is out of range or drawing failed.
+bool renderPlot(CChildView& view, const std::string& path, const PlotRequest& request, std::string& bytes,
+                std::string& error);
+
 // Writes what the view shows after a run (its title block counts as shown)
 // as PNG, SVG or PDF by the path's extension. On failure returns false with
 // a one-line reason in error; the target is then untouched.

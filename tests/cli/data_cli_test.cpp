@@ -70,10 +70,6 @@ TEST(DataCli, RefusalsExitTwoWithTheMessage) {
   run = runCli({"info", folder + "/equal.dat"}, folder);
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_NE(run.err.find("no spectrum could be loaded"), std::string::npos) << run.err;
-
-  run = runCli({"convert", kBrukerDir + "strong1.dta", "-o", folder + "/no/such/out.txt"}, folder);
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
 }
 
 TEST(DataCli, ConvertWritesTheLoadedTraceAsText) {

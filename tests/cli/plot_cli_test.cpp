@@ -48,8 +48,6 @@ TEST(PlotCli, BadPlotRequestsAreRefusedBeforeAnyWork) {
        "quorra: --size expects WxH with each side from 2 to 16384 pixels, got \"800\".\n"},
       {{"simulate", "--plot", "x.png", "--size", "1x600"},
        "quorra: --size expects WxH with each side from 2 to 16384 pixels, got \"1x600\".\n"},
-      {{"simulate", "--plot", "no/such/folder/x.png"},
-       "quorra: cannot write no/such/folder/x.png: No such file or directory\n"},
       {{"plot", "-o", "x.png"}, "quorra: plot needs --red FILE, --blue FILE or both.\n"},
   };
   for (const auto& c : cases) {
@@ -58,6 +56,9 @@ TEST(PlotCli, BadPlotRequestsAreRefusedBeforeAnyWork) {
     EXPECT_EQ(run.err, c.message);
     EXPECT_TRUE(folderEntries(folder).empty());
   }
+  const CliResult unwritable = runCli({"simulate", "--plot", "no/such/folder/x.png"}, folder);
+  EXPECT_EQ(unwritable.exitCode, 3);
+  EXPECT_EQ(unwritable.err, "quorra: cannot write no/such/folder/x.png: No such file or directory\n");
   const CliResult missing = runCli({"plot", "--blue", "missing.txt", "-o", "x.svg"}, folder);
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.err.find("missing.txt"), std::string::npos) << missing.err;

@@ -122,8 +122,6 @@ TEST(RephaseCli, RefusalsExitTwoAndWriteNothing) {
   expectRefused({"rephase", input, "-o", "x.dat"}, "--angle is required");
   expectRefused({"rephase", folder + "/missing.dat", "--angle", "1", "-o", "x.dat"}, "Error opening file");
   expectRefused({"rephase", kBrukerDir + "data_1d.DTA", "--angle", "1", "-o", "x.dat"}, "NOT A FIELD SWEEP");
-  expectRefused({"rephase", input, "--angle", "1", "-o", folder + "/no/such/x.dat"}, "cannot write");
-  expectRefused({"convert", input, "-o", folder + "/no/such/x.dat"}, "cannot write");
 }
 
 }  // namespace

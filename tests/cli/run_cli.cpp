@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,16 +16,22 @@
 
 namespace quorra::testing {
 
-
-CliResult runCli(const std::vector<std::string>& args, const std::string& folder, int interruptAfterMs) {
-  const std::string outPath = makeTemporaryFolder() + "/out", errPath = outPath + ".err";
-  const pid_t child = fork();
-  if (child == 0) {
+CliProcess startCli(const std::vector<std::string>& args, const std::string& folder, long fileSizeLimit) {
+  CliProcess process;
+  process.outPath = makeTemporaryFolder() + "/out";
+  process.errPath = process.outPath + ".err";
+  process.pid = fork();
+  if (process.pid == 0) {
     if (chdir(folder.c_str()) != 0) _exit(127);
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = open(process.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(process.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(err, 2);
+    if (fileSizeLimit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
     std::vector<char*> argv;
     std::string program = QUORRA_CLI_PATH;
     argv.push_back(program.data());
@@ -34,17 +41,31 @@ CliResult runCli(const std::vector<std::string>& args, const std::string& folder
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  if (interruptAfterMs >= 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
-    kill(child, SIGINT);
-  }
+  return process;
+}
+
+CliResult finishCli(const CliProcess& process) {
   int status = 0;
-  waitpid(child, &status, 0);
+  waitpid(process.pid, &status, 0);
   CliResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = readFile(outPath);
-  result.err = readFile(errPath);
+  result.out = readFile(process.outPath);
+  result.err = readFile(process.errPath);
   return result;
+}
+
+CliResult runCli(const std::vector<std::string>& args, const std::string& folder, long fileSizeLimit) {
+  return finishCli(startCli(args, folder, fileSizeLimit));
+}
+
+bool waitForTemporaryFile(const std::string& folder, const std::string& target) {
+  const std::string prefix = "." + target + ".tmp";
+  for (int attempt = 0; attempt < 6000; ++attempt) {
+    for (const std::string& name : folderEntries(folder))
+      if (name.rfind(prefix, 0) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 std::string makeTemporaryFolder() {

@@ -2,19 +2,41 @@
 // Runs the quorra binary with arguments in a folder and collects its exit
 // code, stdout and stderr.
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
 namespace quorra::testing {
 
 struct CliResult {
-  int exitCode = -1;
+  int exitCode = -1;  // 128 + the signal when a signal ended it
   std::string out, err;
 };
 
-// Runs quorra with args in folder. With interruptAfterMs ≥ 0, sends SIGINT
-// that many milliseconds after the start.
-CliResult runCli(const std::vector<std::string>& args, const std::string& folder = ".", int interruptAfterMs = -1);
+// A quorra process started by startCli and not yet waited for.
+struct CliProcess {
+  pid_t pid = -1;
+  std::string outPath, errPath;
+};
+
+// Starts quorra with args in folder. With fileSizeLimit ≥ 0 no file it
+// writes may grow beyond that many bytes (RLIMIT_FSIZE, SIGXFSZ ignored):
+// a write past it fails with EFBIG as one on a full disk fails, whoever
+// runs the test.
+CliProcess startCli(const std::vector<std::string>& args, const std::string& folder = ".",
+                    long fileSizeLimit = -1);
+// Waits for the process to end and collects what it printed.
+CliResult finishCli(const CliProcess& process);
+
+// startCli and finishCli.
+CliResult runCli(const std::vector<std::string>& args, const std::string& folder = ".",
+                 long fileSizeLimit = -1);
+
+// Waits until the temporary file an output to target is written through
+// (".target.tmp...") appears in folder: true then, false after a minute
+// without it.
+bool waitForTemporaryFile(const std::string& folder, const std::string& target);
 
 // A fresh empty folder under the system's temporary folder.
 std::string makeTemporaryFolder();
