@@ -1,9 +1,14 @@
 #include "cli/cli_support.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 
 #include "app/ceprwindow.h"
@@ -31,6 +36,37 @@ std::string parameterTable() {
       "\nThe superhyperfine table (--shf FILE) has one line per set of equivalent nuclei:\n"
       "spin (1/2 style or an integer), Ax, Ay, Az in gauss, number of atoms; at most 20 lines.";
   return text;
+}
+
+// The whole of a regular file, or one line saying why not. The file is
+// opened without waiting, so that a FIFO named by mistake is refused, not
+// waited on.
+bool readRegularFile(const std::string& path, std::string& contents, std::string& problem) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    problem = "Cannot read the superhyperfine table " + path + ".";
+    return false;
+  }
+  struct stat info;
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    problem = "The superhyperfine table " + path + " is not a regular file.";
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(descriptor);
+      problem = "Cannot read the superhyperfine table " + path + ": " + std::strerror(errno) + ".";
+      return false;
+    }
+    contents.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(descriptor);
+  return true;
 }
 
 }  // namespace
@@ -62,15 +98,12 @@ std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& op
     if (!problem.empty()) return problem;
   }
   if (!options.shfFile.empty()) {
-    std::ifstream file(options.shfFile, std::ios::binary);
-    if (!file) return "Cannot read the superhyperfine table " + options.shfFile + ".";
-    std::stringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) return "Cannot read the superhyperfine table " + options.shfFile + ".";
+    std::string contents, problem;
+    if (!readRegularFile(options.shfFile, contents, problem)) return problem;
     // Every line of the file is a line of the table, the last one too when
     // it lacks its line break; the table's own lines end in CR LF.
     std::string table, line;
-    std::istringstream lines(contents.str());
+    std::istringstream lines(contents);
     while (std::getline(lines, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       table += line + "\r\n";

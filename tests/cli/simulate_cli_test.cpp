@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -107,6 +108,17 @@ TEST(SimulateCli, SuperhyperfineTableFromAFile) {
   run = runCli({"simulate", "--shf", "bad.shf"}, folder);
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.err, "quorra: INVALID SHF TABLE: Line 1 of the superhyperfine table has atoms times spin above 18.\n");
+
+  // Only a regular file is read: a folder is no empty table, and a FIFO is
+  // refused at once instead of waited on.
+  ASSERT_EQ(mkdir((folder + "/tables").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo((folder + "/pipe").c_str(), 0644), 0);
+  for (const char* path : {"tables", "pipe", "/dev/null"}) {
+    run = runCli({"fields", "--orientation", "0,0", "--shf", path}, folder);
+    EXPECT_EQ(run.exitCode, 2) << path;
+    EXPECT_EQ(run.err, "quorra: The superhyperfine table " + std::string(path) + " is not a regular file.\n");
+    EXPECT_EQ(run.out, "");
+  }
 }
 
 TEST(SimulateCli, InterruptLeavesNoFile) {
