@@ -1,6 +1,9 @@
 #include "cli/plot_output.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string_view>
+#include <system_error>
 
 #include "app/ceprwindow.h"
 #include "cli/cli_support.h"
@@ -11,12 +14,22 @@ namespace quorra::cli {
 
 namespace {
 
-constexpr int kMaxSide = 16384;
+// One side of WxH: decimal digits only (no sign, no spaces), read without
+// overflow, from 2 to kMaxPlotSide.
+bool parseSide(std::string_view text, int& side) {
+  unsigned long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 2 || value > kMaxPlotSide)
+    return false;
+  side = static_cast<int>(value);
+  return true;
+}
 
 bool parseSize(const std::string& text, int& width, int& height) {
-  char extra = 0;
-  return std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &extra) == 2 && width >= 2 && height >= 2 &&
-         width <= kMaxSide && height <= kMaxSide;
+  const size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  const std::string_view whole(text);
+  return parseSide(whole.substr(0, x), width) && parseSide(whole.substr(x + 1), height);
 }
 
 }  // namespace
@@ -26,15 +39,15 @@ void addPlotOptions(CLI::App& command, PlotOptions& options, const std::string& 
   command.add_option(fileOption, options.path, fileHelp)->type_name("FILE");
   command
       .add_option("--size", options.size,
-                  "Size of the plot view in pixels (PNG, SVG; PDF lays out the page "
-                  "from it)")
+                  "Size of the plot view in pixels, each side from 2 to " + std::to_string(kMaxPlotSide) +
+                      " (PNG, SVG; PDF lays out the page from it)")
       ->type_name("WxH")
       ->capture_default_str();
 }
 
 int checkPlotOptions(PlotOptions& options) {
   if (!parseSize(options.size, options.width, options.height))
-    return fail(kExitUsage, "--size expects WxH with each side from 2 to " + std::to_string(kMaxSide) +
+    return fail(kExitUsage, "--size expects WxH with each side from 2 to " + std::to_string(kMaxPlotSide) +
                                 " pixels, got \"" + options.size + "\".");
   if (options.path.empty()) return kExitOk;
   if (!render::plotFormatFor(options.path))

@@ -13,6 +13,9 @@ class CEprWindow;
 
 namespace quorra::cli {
 
+// The largest side of a plot, in pixels (the smallest is 2).
+constexpr int kMaxPlotSide = 16384;
+
 struct PlotOptions {
   std::string path;               // PNG, SVG or PDF by extension; empty = no plot
   std::string size = "800x600";   // client area of the view, WxH pixels

@@ -94,7 +94,10 @@ void addRoadmapCommand(CLI::App& app, int& exitCode) {
   command->add_option("-o,--output", options.plot.path, "Table or image to write")
       ->type_name("FILE")
       ->required();
-  command->add_option("--size", options.plot.size, "Size of the plot view in pixels for images")
+  command
+      ->add_option(
+          "--size", options.plot.size,
+          "Size of the plot view in pixels for images, each side from 2 to " + std::to_string(kMaxPlotSide))
       ->type_name("WxH")
       ->capture_default_str();
   addParameterOptions(*command, options.parameters);

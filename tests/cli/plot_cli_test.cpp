@@ -50,6 +50,26 @@ TEST(PlotCli, BadPlotRequestsAreRefusedBeforeAnyWork) {
        "quorra: --size expects WxH with each side from 2 to 16384 pixels, got \"1x600\".\n"},
       {{"plot", "-o", "x.png"}, "quorra: plot needs --red FILE, --blue FILE or both.\n"},
   };
+  // Sizes are read whole: numbers past the range of int do not wrap around
+  // into it, and nothing but digits is taken.
+  for (const char* size : {"4294967298x4294967298", "800x4294967298", "99999999999999999999x600", "16385x600",
+                           "800x1", "0x0", "800x-600", "-800x600", "+800x600", " 800x600", "800x600 ",
+                           "800x600x2", "800X600", "800x", "x600", "0x800x600"}) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"simulate", "--plot", "x.png"},
+                                                    {"roadmap", "--axis", "90,0", "-o", "x.png"}}) {
+      std::vector<std::string> args = command;
+      args.insert(args.end(), {"--size", size});
+      const CliResult run = runCli(args, folder);
+      EXPECT_EQ(run.exitCode, 2) << size;
+      EXPECT_EQ(run.err, "quorra: --size expects WxH with each side from 2 to 16384 pixels, got \"" +
+                             std::string(size) + "\".\n");
+    }
+  }
+  EXPECT_TRUE(folderEntries(folder).empty());
+  for (const char* command : {"simulate", "plot", "crystal", "roadmap", "levels"})
+    EXPECT_NE(runCli({command, "--help"}).out.find("each side from 2 to 16384"), std::string::npos)
+        << command;
+
   for (const auto& c : cases) {
     const CliResult run = runCli(c.args, folder);
     EXPECT_EQ(run.exitCode, 2) << c.args.back();
