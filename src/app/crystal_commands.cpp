@@ -8,7 +8,7 @@
 
 namespace quorra {
 
-void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
+bool singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
   w.ApplyParameters();
   w.flags.lineShapeReady = ComputeLineShapeKernel(w);
   double* target = w.lineShape.anisotropicInUse ? w.redValues() : w.histogram();
@@ -25,15 +25,16 @@ void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
   char line[96];
   std::snprintf(line, sizeof line, "Theta=%5.1lf\t  Fi=%5.1lf\r\n\r\n", thetaDegrees, phiDegrees);
   w.crystalListing = line;
+  return failures.count() == 0;
 }
 
 int showSingleCrystal(CEprWindow& w) {
   if (!w.CheckParameters()) return 0;
-  singleCrystal(w, w.crystalTheta, w.crystalPhi);
+  const bool converged = singleCrystal(w, w.crystalTheta, w.crystalPhi);
   if (w.lineShape.anisotropicInUse) {
     if (CEprWindow::RangeMinMax(w.redValues(), 0, w.spin.points - 1).differ) {
       ShowSimulatedSpectrum(w);
-      return 1;
+      return converged && w.flags.redPresent ? 1 : 0;
     }
     w.hideRedTrace();
     return 0;
@@ -41,7 +42,7 @@ int showSingleCrystal(CEprWindow& w) {
   w.flags.histogramReady = true;
   if (CEprWindow::RangeMinMax(w.histogram(), 0, w.spin.points - 1).differ) {
     ShowSimulatedSpectrum(w);
-    return 1;
+    return converged && w.flags.redPresent ? 1 : 0;
   }
   w.ui().messageBox("An error occurred", "HISTOGRAMM CONTAINS ZEROS ONLY", MessageIcon::Stop);
   w.flags.histogramReady = false;

@@ -13,11 +13,16 @@ namespace quorra {
 // Computes orientation (θ, φ) in degrees into the histogram (isotropic width)
 // or the red values (anisotropic width) and replaces the listing text with
 // the orientation line. The transitions found are kept in the window.
-void singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees);
+// Returns false when the eigen-solver did not converge for some field (one
+// message for all is shown through the window's seam): what was found is kept all
+// the same, but it is not the whole result.
+bool singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees);
 
 // singleCrystal at the window's crystal θ and φ, then shows the red trace.
-// Returns 1 when a red trace is shown, 0 otherwise (parameters refused, or
-// nothing inside the field range).
+// Returns 1 when the red trace of the whole result is shown, 0 otherwise
+// (parameters refused, nothing inside the field range, the line shape
+// failed, or the eigen-solver did not converge; in that last case the trace
+// of what was found is still shown).
 int showSingleCrystal(CEprWindow& w);
 
 // The transitions of the last single-crystal run sorted by field.

@@ -31,7 +31,7 @@ bool computeLevelsAt(CEprWindow& w, double field, double theta, double phi, std:
   solver->levelsAt(field, false);
   levels.assign(solver->energies(), solver->energies() + solver->dimension());
   reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
-  return true;
+  return failures.count() == 0;
 }
 
 bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, LevelDiagram& diagram) {
@@ -67,7 +67,7 @@ bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, L
                                                solver->energies()[t.lower - 1]});
   }
   reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
-  return true;
+  return failures.count() == 0;
 }
 
 std::optional<std::string> LevelsAtField(CEprWindow& w, const std::string& input) {

@@ -15,12 +15,14 @@
 namespace quorra {
 
 // The D levels at field and direction (θ, φ), descending. False, with the
-// reason shown through the window's seam, when the parameters are refused.
+// reason shown through the window's seam, when the parameters are refused
+// or the eigen-solver did not converge (levels then holds what it left).
 bool computeLevelsAt(CEprWindow& w, double field, double theta, double phi, std::vector<double>& levels);
 
 // The level diagram of direction (θ, φ) over the field range at samples
 // evenly spaced fields, with the resonant pairs that direction has inside
-// the range. False when the parameters are refused.
+// the range. False when the parameters are refused, or when the eigen-solver
+// did not converge at some field (the diagram then holds what it left).
 bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, LevelDiagram& diagram);
 
 // "Levels at field" once the input box was left with OK: the listing for

@@ -41,8 +41,9 @@ int runCrystal(const CrystalOptions& options) {
 
   window.crystalTheta = theta;
   window.crystalPhi = phi;
-  if (showSingleCrystal(window) != 1)
-    return fail(kExitFailed, "no spectrum inside the field range; no file written.");
+  // The reason was shown already (nothing in the field range, the line
+  // shape or the diagonalisation failed).
+  if (showSingleCrystal(window) != 1) return fail(kExitFailed, "no spectrum computed; no file written.");
 
   if (output) {
     const SpinParameters& spin = window.spin;

@@ -25,7 +25,8 @@ int runFields(const FieldsOptions& options) {
                                                theta, phi))
     return code;
   if (!window.CheckParameters()) return kExitUsage;
-  singleCrystal(window, theta, phi);
+  if (!singleCrystal(window, theta, phi))
+    return fail(kExitFailed, "the resonance fields could not all be computed; none printed.");
   printTransitions(window.crystalTransitions, options.json);
   return kExitOk;
 }

@@ -87,9 +87,16 @@ int runLevels(const LevelsOptions& options) {
   PlotOptions plot = options.plot;
   if (const int code = checkPlotOptions(plot)) return code;
 
+  // Both are computed before anything is written, so that a failure of
+  // either leaves neither. The parameters were accepted above: a false from
+  // here on is the eigen-solver's failure, shown already.
+  std::vector<double> levels;
+  if (options.field && !computeLevelsAt(window, *options.field, theta, phi, levels))
+    return fail(kExitFailed, "the energy levels could not be computed; nothing written.");
   if (!plot.path.empty()) {
     LevelDiagram diagram;
-    if (!computeLevelDiagram(window, theta, phi, kDiagramSamples, diagram)) return kExitUsage;
+    if (!computeLevelDiagram(window, theta, phi, kDiagramSamples, diagram))
+      return fail(kExitFailed, "the level diagram could not be computed; nothing written.");
     render::OffscreenGui gui;
     const QByteArray bytes = diagramBytes(diagram, plot);
     if (bytes.isEmpty()) return fail(kExitFailed, "could not draw the level diagram.");
@@ -98,11 +105,7 @@ int runLevels(const LevelsOptions& options) {
     std::fprintf(stderr, "quorra: level diagram with %zu resonant pairs written to %s\n",
                  diagram.marks.size(), plot.path.c_str());
   }
-  if (options.field) {
-    std::vector<double> levels;
-    if (!computeLevelsAt(window, *options.field, theta, phi, levels)) return kExitUsage;
-    std::fputs(formatLevels(*options.field, theta, phi, levels).c_str(), stdout);
-  }
+  if (options.field) std::fputs(formatLevels(*options.field, theta, phi, levels).c_str(), stdout);
   return kExitOk;
 }
 

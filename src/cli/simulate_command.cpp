@@ -54,7 +54,7 @@ int runSimulate(const SimulateOptions& options) {
   } else {
     window.crystalTheta = theta;
     window.crystalPhi = phi;
-    showSingleCrystal(window);
+    if (showSingleCrystal(window) != 1) return fail(kExitFailed, "no spectrum computed; no file written.");
     report.ran = report.completed = true;
     report.orientations = 1;
     report.transitions = static_cast<long>(window.crystalTransitions.size());

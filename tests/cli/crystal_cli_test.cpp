@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -112,6 +113,43 @@ TEST(LevelsCli, PrintsTheLevelsAtOneFieldAndDrawsTheDiagram) {
   std::vector<double> levels;
   ASSERT_TRUE(computeLevelsAt(w, 3000, 30, 20, levels));
   EXPECT_EQ(run.out, formatLevels(3000, 30, 20, levels));
+}
+
+TEST(CrystalCli, FailedResultsExitOneAndWriteNothing) {
+  const std::string folder = makeTemporaryFolder();
+  const auto expectFailed = [&](const std::vector<std::string>& args, const std::string& reason,
+                                const std::string& last) {
+    const CliResult run = runCli(args, folder);
+    EXPECT_EQ(run.exitCode, 1) << args[0] << ": " << run.err;
+    EXPECT_EQ(run.out, "") << args[0];
+    EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+    EXPECT_GE(run.err.size(), last.size());
+    EXPECT_EQ(run.err.substr(run.err.size() - std::min(run.err.size(), last.size())), last);
+    EXPECT_TRUE(folderEntries(folder).empty()) << args[0];
+  };
+  // A line too narrow for the grid: the convolution leaves nothing to show.
+  expectFailed({"crystal", "--orientation", "30,20", "--set", "points=4096", "--set", "isotropicWidth=1e-300",
+                "-o", "c.txt", "--plot", "c.svg"},
+               "SIMULATION FAILED", "quorra: no spectrum computed; no file written.\n");
+  expectFailed({"simulate", "--crystal", "30,20", "--set", "points=4096", "--set", "isotropicWidth=1e-300",
+                "-o", "s.txt"},
+               "SIMULATION FAILED", "quorra: no spectrum computed; no file written.\n");
+  // A field so strong that the eigen-solver does not converge.
+  expectFailed({"levels", "--orientation", "30,20", "--field", "1e200"}, "Diagonalization failed",
+               "quorra: the energy levels could not be computed; nothing written.\n");
+  expectFailed({"levels", "--orientation", "30,20", "--field", "1e200", "--plot", "l.png"},
+               "Diagonalization failed",
+               "quorra: the energy levels could not be computed; nothing written.\n");
+
+  // The single-crystal run says whether every diagonalisation converged.
+  ScriptedUserInterface ui;
+  CEprWindow w(ui);
+  w.spin.points = 4096;
+  EXPECT_TRUE(singleCrystal(w, 30, 20));
+  EXPECT_TRUE(ui.messages.empty());
+  w.spin.P = 1e200;
+  EXPECT_FALSE(singleCrystal(w, 30, 20));
+  EXPECT_FALSE(ui.messages.empty());
 }
 
 TEST(CrystalCli, BadInputIsOneLineWithExitTwoAndNothingWritten) {
