@@ -1,26 +1,57 @@
 #include "cli/console_ui.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 
+#include "data/atomic_file.h"
+
 namespace quorra::cli {
 
 namespace {
-volatile std::sig_atomic_t interruptRequested = 0;
 
-void onInterrupt(int) {
-  interruptRequested = 1;
-  std::signal(SIGINT, SIG_DFL);
+volatile std::sig_atomic_t stopSignal = 0;    // the signal that asked the run to stop
+volatile std::sig_atomic_t runStoppable = 0;  // a run is on that stops when asked
+
+// SIGINT and SIGTERM ask a stoppable run to stop. A second one, or one at any
+// other time, and SIGHUP end the program at once: the temporary files are
+// removed (destructors do not run) and the signal is raised again with its
+// default action, so that the parent sees how the program ended.
+void onSignal(int signal) {
+  if (signal != SIGHUP && stopSignal == 0 && runStoppable != 0) {
+    stopSignal = signal;
+    return;
+  }
+  removeTemporaryFiles();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
 }
+
 }  // namespace
 
 ConsoleUserInterface::ConsoleUserInterface() : showBar_(isatty(STDERR_FILENO) == 1) {}
 
-void ConsoleUserInterface::installInterruptHandler() { std::signal(SIGINT, onInterrupt); }
+void ConsoleUserInterface::installSignalHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;  // the run goes on until it looks at the request
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
-bool ConsoleUserInterface::interrupted() { return interruptRequested != 0; }
+void ConsoleUserInterface::setRunStoppable(bool stoppable) {
+  runStoppable = stoppable ? 1 : 0;
+}
+
+bool ConsoleUserInterface::interrupted() {
+  return stopSignal != 0;
+}
+
+int ConsoleUserInterface::stopExitCode() {
+  return 128 + stopSignal;
+}
 
 MessageResult ConsoleUserInterface::messageBox(const std::string& text, const std::string& title, MessageIcon,
                                                MessageButtons buttons) {

@@ -1,7 +1,7 @@
 #pragma once
 // The UserInterface of the command line: messages go to stderr as one line
 // each, the powder run's progress is a bar on stderr (only when stderr is a
-// terminal), and Ctrl-C acts as the Break button.
+// terminal), and Ctrl-C or SIGTERM act as the Break button.
 
 #include <mutex>
 #include <string>
@@ -32,10 +32,16 @@ class ConsoleUserInterface : public UserInterface {
   // of an interrupted histogram), since the command says so itself.
   void quietAfterInterrupt() { quietAfterInterrupt_ = true; }
 
-  // Ctrl-C handling: the first SIGINT asks the run to stop, a second one ends
-  // the program at once.
-  static void installInterruptHandler();
+  // Signals, installed once at the start: while a run is stoppable, the
+  // first SIGINT (Ctrl-C) or SIGTERM asks it to stop, as the Break button
+  // does. A second one, one outside such a run, and SIGHUP end the program
+  // at once, after removing the temporary files of the outputs.
+  static void installSignalHandlers();
+  static void setRunStoppable(bool stoppable);
+  // Whether a stop was asked for, and then the exit code that says by which
+  // signal: kExitInterrupted (SIGINT) or kExitTerminated (SIGTERM).
   static bool interrupted();
+  static int stopExitCode();
 
  private:
   std::mutex mutex_;

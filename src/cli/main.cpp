@@ -5,10 +5,12 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/console_ui.h"
 #include "cli/plot_output.h"
 
 int main(int argc, char** argv) {
   using namespace quorra::cli;
+  ConsoleUserInterface::installSignalHandlers();
   CLI::App app{
       "quorra: exact simulation of EPR spectra of one electron spin (S = 1/2) coupled to one nucleus\n"
       "(I = 1/2 ... 7) and up to 20 sets of equivalent superhyperfine nuclei, by diagonalisation of\n"

@@ -27,6 +27,9 @@ struct SimulateOptions {
 };
 
 int runSimulate(const SimulateOptions& options) {
+  // From here to the end of the run SIGINT and SIGTERM ask the run to stop,
+  // and the output is left unwritten; later ones end the program at once.
+  ConsoleUserInterface::setRunStoppable(true);
   ConsoleUserInterface ui;
   CEprWindow window(ui);
   const std::string problem = applyParameterOptions(window, options.parameters);
@@ -46,7 +49,6 @@ int runSimulate(const SimulateOptions& options) {
   PlotOptions plot = options.plot;
   if (const int code = checkPlotOptions(plot)) return code;
 
-  ConsoleUserInterface::installInterruptHandler();
   ui.quietAfterInterrupt();
   SimulationReport report;
   if (options.crystal.empty()) {
@@ -60,7 +62,9 @@ int runSimulate(const SimulateOptions& options) {
     report.transitions = static_cast<long>(window.crystalTransitions.size());
     report.threadsUsed = 1;
   }
-  if (ConsoleUserInterface::interrupted()) return fail(kExitInterrupted, "interrupted; no file written.");
+  ConsoleUserInterface::setRunStoppable(false);
+  if (ConsoleUserInterface::interrupted())
+    return fail(ConsoleUserInterface::stopExitCode(), "interrupted; no file written.");
   if (report.outOfMemory) return fail(kExitFailed, "no file written.");
   if (!window.flags.redPresent) return fail(kExitFailed, "no spectrum inside the field range; no file written.");
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,19 +11,74 @@
 
 namespace quorra {
 
+namespace {
+
+// The temporary files being written, where a signal handler can read them:
+// fixed slots, since a handler may neither allocate nor lock. A slot is free
+// (0), taken while its name is made (1), or names a file (2).
+constexpr int kTemporarySlots = 16;
+constexpr size_t kTemporaryPathBytes = 4096;
+struct TemporarySlot {
+  std::atomic<int> state{0};
+  char path[kTemporaryPathBytes];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+TemporarySlot temporarySlots[kTemporarySlots];
+
+// Makes the temporary file from pattern (ending in XXXXXX) as mkstemp does,
+// in a slot when one is free and the name fits. Returns the descriptor (or
+// −1 with errno) and sets path and slot (−1 for none).
+int makeTemporaryFile(const std::string& pattern, std::string& path, int& slot) {
+  slot = -1;
+  if (pattern.size() < kTemporaryPathBytes) {
+    for (int i = 0; i < kTemporarySlots && slot < 0; ++i) {
+      int expected = 0;
+      if (temporarySlots[i].state.compare_exchange_strong(expected, 1)) slot = i;
+    }
+  }
+  if (slot < 0) {
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int descriptor = mkstemp(buffer.data());
+    if (descriptor >= 0) path = buffer.data();
+    return descriptor;
+  }
+  TemporarySlot& s = temporarySlots[slot];
+  std::memcpy(s.path, pattern.c_str(), pattern.size() + 1);
+  const int descriptor = mkstemp(s.path);
+  if (descriptor < 0) {
+    const int error = errno;
+    s.state.store(0);
+    slot = -1;
+    errno = error;
+    return descriptor;
+  }
+  s.state.store(2);
+  path = s.path;
+  return descriptor;
+}
+
+void releaseSlot(int& slot) {
+  if (slot >= 0) temporarySlots[slot].state.store(0);
+  slot = -1;
+}
+
+}  // namespace
+
+void removeTemporaryFiles() {
+  for (TemporarySlot& s : temporarySlots)
+    if (s.state.load() == 2) ::unlink(s.path);
+}
+
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
   const size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string pattern = folder + "." + name + ".tmpXXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  const int descriptor = mkstemp(buffer.data());
+  const int descriptor = makeTemporaryFile(folder + "." + name + ".tmpXXXXXX", temporaryPath_, slot_);
   if (descriptor < 0) {
     error_ = std::strerror(errno);
     return;
   }
-  temporaryPath_ = buffer.data();
   // mkstemp creates the file private to its owner; give it the mode of the
   // file it replaces, or what the user's umask gives a new file.
   struct stat existing;
@@ -40,6 +96,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
     error_ = std::strerror(errno);
     ::close(descriptor);
     std::remove(temporaryPath_.c_str());
+    releaseSlot(slot_);
   }
 }
 
@@ -61,8 +118,10 @@ bool AtomicFileWriter::commit() {
   if (error_.empty() && std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) error_ = std::strerror(errno);
   if (!error_.empty()) {
     std::remove(temporaryPath_.c_str());
+    releaseSlot(slot_);
     return false;
   }
+  releaseSlot(slot_);
   committed_ = true;
   return true;
 }
@@ -73,6 +132,7 @@ void AtomicFileWriter::abandon() {
     file_ = nullptr;
   }
   if (!temporaryPath_.empty() && !committed_) std::remove(temporaryPath_.c_str());
+  releaseSlot(slot_);
   temporaryPath_.clear();
 }
 

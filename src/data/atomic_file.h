@@ -3,6 +3,9 @@
 // new one: the data go to a temporary file in the same folder, which replaces
 // the target by a rename only when everything was written. An interrupted or
 // failed write leaves the old file (or no file) untouched.
+//
+// A program ended by a signal does not run destructors: its handler calls
+// removeTemporaryFiles() so that no temporary file is left either.
 
 #include <cstdio>
 #include <string>
@@ -36,7 +39,12 @@ class AtomicFileWriter {
   std::FILE* file_ = nullptr;
   std::string error_;
   bool committed_ = false;
+  int slot_ = -1;  // of the temporary file in the list removeTemporaryFiles() reads
 };
+
+// Removes the temporary files of every AtomicFileWriter not yet committed or
+// abandoned. Async-signal-safe: for a signal handler that ends the program.
+void removeTemporaryFiles();
 
 // Writes text to path through an AtomicFileWriter; returns the system's error
 // text on failure, an empty string on success.

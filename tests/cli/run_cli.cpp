@@ -68,6 +68,22 @@ bool waitForTemporaryFile(const std::string& folder, const std::string& target) 
   return false;
 }
 
+bool waitUntilSignalsTaken(pid_t pid) {
+  const std::string status = "/proc/" + std::to_string(pid) + "/status";
+  for (int attempt = 0; attempt < 6000; ++attempt) {
+    std::istringstream lines(readFile(status));
+    bool pending = false;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("State:", 0) == 0 && line.find('Z') != std::string::npos) return true;  // ended
+      if (line.rfind("SigPnd:", 0) == 0 || line.rfind("ShdPnd:", 0) == 0)
+        pending = pending || std::strtoull(line.c_str() + 7, nullptr, 16) != 0;
+    }
+    if (!pending) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
 std::string makeTemporaryFolder() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base ? base : "/tmp") + "/quorra-test-XXXXXX";

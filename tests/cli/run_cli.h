@@ -38,6 +38,11 @@ CliResult runCli(const std::vector<std::string>& args, const std::string& folder
 // without it.
 bool waitForTemporaryFile(const std::string& folder, const std::string& target);
 
+// Waits until the process has taken every signal sent to it (none pending
+// in /proc/PID/status), so that the next one arrives on its own, or has
+// ended: true then, false after a minute.
+bool waitUntilSignalsTaken(pid_t pid);
+
 // A fresh empty folder under the system's temporary folder.
 std::string makeTemporaryFolder();
 // Names of the entries of a folder, sorted.

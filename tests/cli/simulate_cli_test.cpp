@@ -121,22 +121,55 @@ TEST(SimulateCli, SuperhyperfineTableFromAFile) {
   }
 }
 
-TEST(SimulateCli, InterruptLeavesNoFile) {
+TEST(SimulateCli, SignalsLeaveNoFileAndNoTemporaryFile) {
   const std::string folder = makeTemporaryFolder();
   {
     std::ofstream old(folder + "/slow.txt");
     old << "previous run\n";
   }
-  // A non-axial powder on one thread takes many seconds.
-  const CliProcess process = startCli(
-      {"simulate", "--set", "gx=2.02", "--set", "Ax=20", "--threads", "1", "-o", "slow.txt"}, folder);
+  // A non-axial powder on one thread whose rows of orientations take a
+  // second or more each: the run looks at a stop request once per row.
+  const std::vector<std::string> slowRun = {
+      "simulate",      "--set", "gx=2.02",     "--set",     "Ax=20", "--set", "thetaStep=30", "--set",
+      "phiStep=0.005", "--set", "points=1024", "--threads", "1",     "-o",    "slow.txt"};
+  const auto expectNothingLeft = [&](const CliResult& run) {
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"slow.txt"}) << run.err;
+    EXPECT_EQ(readFile(folder + "/slow.txt"), "previous run\n");
+    EXPECT_EQ(run.out, "");
+  };
+
+  // One Ctrl-C or one SIGTERM stops the run as the Break button does.
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const CliProcess process = startCli(slowRun, folder);
+    ASSERT_TRUE(waitForTemporaryFile(folder, "slow.txt"));
+    kill(process.pid, signal);
+    const CliResult run = finishCli(process);
+    EXPECT_EQ(run.exitCode, signal == SIGINT ? 130 : 143) << run.err;
+    EXPECT_EQ(run.err, "quorra: interrupted; no file written.\n");
+    expectNothingLeft(run);
+  }
+
+  // A second Ctrl-C while the run is still stopping ends the program at
+  // once; its temporary file goes too.
+  CliProcess process = startCli(slowRun, folder);
   ASSERT_TRUE(waitForTemporaryFile(folder, "slow.txt"));
   kill(process.pid, SIGINT);
-  const CliResult run = finishCli(process);
+  ASSERT_TRUE(waitUntilSignalsTaken(process.pid));
+  kill(process.pid, SIGINT);
+  CliResult run = finishCli(process);
   EXPECT_EQ(run.exitCode, 130) << run.err;
-  EXPECT_NE(run.err.find("interrupted; no file written."), std::string::npos) << run.err;
-  EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"slow.txt"});
-  EXPECT_EQ(readFile(folder + "/slow.txt"), "previous run\n");
+  expectNothingLeft(run);
+
+  // A command that does not stop on request ends at once on SIGTERM,
+  // without the temporary file of its output.
+  process = startCli(
+      {"roadmap", "--axis", "45,30", "--set", "nuclearSpinText=7", "--set", "gx=2.02", "-o", "slow.csv"},
+      folder);
+  ASSERT_TRUE(waitForTemporaryFile(folder, "slow.csv"));
+  kill(process.pid, SIGTERM);
+  run = finishCli(process);
+  EXPECT_EQ(run.exitCode, 143) << run.err;
+  expectNothingLeft(run);
 }
 
 TEST(FieldsCli, PrintsTheRecordedTransitionsAsTextAndJson) {
