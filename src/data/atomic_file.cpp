@@ -1,5 +1,6 @@
 #include "data/atomic_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace {
 // fixed slots, since a handler may neither allocate nor lock. A slot is free
 // (0), taken while its name is made (1), or names a file (2).
 constexpr int kTemporarySlots = 16;
+constexpr int kMaxLinkHops = 40;  // as the kernel follows them
 constexpr size_t kTemporaryPathBytes = 4096;
 struct TemporarySlot {
   std::atomic<int> state{0};
@@ -63,6 +65,28 @@ void releaseSlot(int& slot) {
   slot = -1;
 }
 
+// The file a path names once its symbolic links are followed: a link's
+// target read relative to the link's folder. The last one need not exist.
+// False, with errno, for a loop or an unreadable link.
+bool followLinks(std::string& path) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat entry;
+    if (::lstat(path.c_str(), &entry) != 0 || !S_ISLNK(entry.st_mode)) return true;
+    char target[kTemporaryPathBytes];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    if (length < 0) return false;
+    if (length == 0 || static_cast<size_t>(length) == sizeof target) {
+      errno = length == 0 ? ENOENT : ENAMETOOLONG;
+      return false;
+    }
+    const std::string next(target, static_cast<size_t>(length));
+    const size_t slash = path.find_last_of('/');
+    path = next.front() == '/' || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
+  }
+  errno = ELOOP;
+  return false;
+}
+
 }  // namespace
 
 void removeTemporaryFiles() {
@@ -71,9 +95,25 @@ void removeTemporaryFiles() {
 }
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  struct stat target;
+  const bool exists = ::stat(path.c_str(), &target) == 0;
+  if (exists && S_ISDIR(target.st_mode)) {
+    error_ = std::strerror(EISDIR);
+    return;
+  }
+  if (exists && !S_ISREG(target.st_mode)) {  // a device, FIFO or socket is written in place
+    direct_ = true;
+    return;
+  }
+  // A symbolic link is written through, as editors do: the new file replaces
+  // the link's target, made beside it, and the link stays as it is.
+  if (!followLinks(path_)) {
+    error_ = std::strerror(errno);
+    return;
+  }
+  const size_t slash = path_.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
   const int descriptor = makeTemporaryFile(folder + "." + name + ".tmpXXXXXX", temporaryPath_, slot_);
   if (descriptor < 0) {
     error_ = std::strerror(errno);
@@ -83,7 +123,7 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
   // file it replaces, or what the user's umask gives a new file.
   struct stat existing;
   mode_t mode;
-  if (::stat(path.c_str(), &existing) == 0) {
+  if (::stat(path_.c_str(), &existing) == 0) {
     mode = existing.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -106,11 +146,16 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 bool AtomicFileWriter::write(const std::string& text) {
   if (!ok()) return false;
+  if (direct_) {
+    pending_ += text;
+    return true;
+  }
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) error_ = std::strerror(errno);
   return ok();
 }
 
 bool AtomicFileWriter::commit() {
+  if (direct_) return commitInPlace();
   if (file_ == nullptr) return false;
   if (std::fflush(file_) != 0 && error_.empty()) error_ = std::strerror(errno);
   if (std::fclose(file_) != 0 && error_.empty()) error_ = std::strerror(errno);
@@ -126,7 +171,31 @@ bool AtomicFileWriter::commit() {
   return true;
 }
 
+bool AtomicFileWriter::commitInPlace() {
+  if (!error_.empty() || committed_) return false;
+  const int descriptor = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  for (size_t done = 0; done < pending_.size();) {
+    const ssize_t wrote = ::write(descriptor, pending_.data() + done, pending_.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      error_ = std::strerror(wrote < 0 ? errno : EIO);
+      break;
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  if (::close(descriptor) != 0 && error_.empty()) error_ = std::strerror(errno);
+  pending_.clear();
+  if (!error_.empty()) return false;
+  committed_ = true;
+  return true;
+}
+
 void AtomicFileWriter::abandon() {
+  pending_.clear();
   if (file_ != nullptr) {
     std::fclose(file_);
     file_ = nullptr;
