@@ -14,8 +14,8 @@ namespace quorra {
 // or the red values (anisotropic width) and replaces the listing text with
 // the orientation line. The transitions found are kept in the window.
 // Returns false when the eigen-solver did not converge for some field (one
-// message for all is shown through the window's seam): what was found is kept all
-// the same, but it is not the whole result.
+// message for all of them is shown through the window's seam): what was
+// found is kept all the same, but it is not the whole result.
 bool singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees);
 
 // singleCrystal at the window's crystal θ and φ, then shows the red trace.

@@ -49,7 +49,7 @@ class AtomicFileWriter {
   bool committed_ = false;
   bool direct_ = false;  // a device, FIFO or socket, written in place
   std::string pending_;  // what it receives on commit
-  int slot_ = -1;  // of the temporary file in the list removeTemporaryFiles() reads
+  int slot_ = -1;        // of the temporary file in the list removeTemporaryFiles() reads
 };
 
 // Removes the temporary files of every AtomicFileWriter not yet committed or
