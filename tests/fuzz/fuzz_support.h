@@ -1,0 +1,88 @@
+#pragma once
+// What the fuzz targets share: a user interface that shows nothing, a folder
+// of the process's own for the files a reader is handed, and the split of
+// one input into the two files of a spectrometer pair.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "app/user_interface.h"
+
+namespace quorra::fuzz {
+
+// Answers every question as a user who presses OK or Cancel: message boxes
+// get OK, dialogs and input boxes Cancel, progress goes on.
+class SilentUserInterface : public UserInterface {
+ public:
+  MessageResult messageBox(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
+    return MessageResult::Ok;
+  }
+  void openProgress(const std::string&) override {}
+  bool progress(double, double) override { return true; }
+  void closeProgress() override {}
+  std::optional<std::string> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  void redrawView() override {}
+  void focusView() override {}
+};
+
+// A fresh folder under the system's temporary folder, made at the first
+// call and removed with its contents when the process exits normally.
+inline const std::filesystem::path& workFolder() {
+  static const std::filesystem::path folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorra-fuzz-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::perror("quorra fuzz: cannot make a temporary folder");
+      std::abort();
+    }
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(workFolder(), ignored);
+    });
+    return std::filesystem::path(pattern);
+  }();
+  return folder;
+}
+
+// Writes bytes, exactly as given, to name in the work folder; returns its path.
+inline std::string writeFile(const std::string& name, std::string_view bytes) {
+  const std::string path = (workFolder() / name).string();
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    std::perror("quorra fuzz: cannot write an input file");
+    std::abort();
+  }
+  return path;
+}
+
+// An input for a pair of files is the description or parameter text, this
+// line, then the data file's bytes.
+inline constexpr std::string_view kPairSeparator = "\n=== data file ===\n";
+
+// The two files of a pair: before and after the first separator (all text
+// and no data without one).
+inline std::pair<std::string_view, std::string_view> splitPair(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const size_t at = input.find(kPairSeparator);
+  if (at == std::string_view::npos) return {input, {}};
+  return {input.substr(0, at), input.substr(at + kPairSeparator.size())};
+}
+
+inline std::string_view asText(const uint8_t* data, size_t size) {
+  return std::string_view(reinterpret_cast<const char*>(data), size);
+}
+
+}  // namespace quorra::fuzz

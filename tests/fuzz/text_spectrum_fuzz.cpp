@@ -1,0 +1,15 @@
+// A text spectrum as File → load text reads it: the input is the file,
+// loaded into a fresh state.
+
+#include "app/ceprwindow.h"
+#include "app/data_commands.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace quorra;
+  const std::string path = fuzz::writeFile("fuzz.txt", fuzz::asText(data, size));
+  fuzz::SilentUserInterface ui;
+  CEprWindow window(ui);
+  LoadTextPath(window, path);
+  return 0;
+}
