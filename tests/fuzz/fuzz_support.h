@@ -38,11 +38,18 @@ class SilentUserInterface : public UserInterface {
   void focusView() override {}
 };
 
-// A fresh folder under the system's temporary folder, made at the first
-// call and removed with its contents when the process exits normally.
+// A fresh folder, made at the first call and removed with its contents when
+// the process exits normally: in shared memory where there is one (a busy
+// disk can hold up an open() for longer than the second an input is given),
+// otherwise under the system's temporary folder.
 inline const std::filesystem::path& workFolder() {
   static const std::filesystem::path folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorra-fuzz-XXXXXX").string();
+    std::error_code error;
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0
+            ? std::filesystem::path("/dev/shm")
+            : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "quorra-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("quorra fuzz: cannot make a temporary folder");
       std::abort();
