@@ -9,8 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
   const auto [description, values] = fuzz::splitPair(data, size);
-  fuzz::writeFile("fuzz.dsc", description);
-  const std::string path = fuzz::writeFile("fuzz.dta", values);
+  const fuzz::InputFolder folder;
+  folder.write("fuzz.dsc", description);
+  const std::string path = folder.write("fuzz.dta", values);
   fuzz::SilentUserInterface ui;
   CEprWindow window(ui);
   LoadBrukerPath(window, path);

@@ -9,8 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
   const auto [parameters, values] = fuzz::splitPair(data, size);
-  fuzz::writeFile("fuzz.par", parameters);
-  const std::string path = fuzz::writeFile("fuzz.spc", values);
+  const fuzz::InputFolder folder;
+  folder.write("fuzz.par", parameters);
+  const std::string path = folder.write("fuzz.spc", values);
   fuzz::SilentUserInterface ui;
   CEprWindow window(ui);
   LoadBrukerPath(window, path);

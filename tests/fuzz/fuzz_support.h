@@ -1,13 +1,14 @@
 #pragma once
 // What the fuzz targets share: a user interface that shows nothing, a folder
-// of the process's own for the files a reader is handed, and the split of
-// one input into the two files of a spectrometer pair.
+// for the files a reader is handed, and the split of one input into the two
+// files of a spectrometer pair.
 
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -38,42 +39,48 @@ class SilentUserInterface : public UserInterface {
   void focusView() override {}
 };
 
-// A fresh folder, made at the first call and removed with its contents when
-// the process exits normally: in shared memory where there is one (a busy
-// disk can hold up an open() for longer than the second an input is given),
-// otherwise under the system's temporary folder.
-inline const std::filesystem::path& workFolder() {
-  static const std::filesystem::path folder = [] {
+// A fresh folder for the files of one input, removed with them when the
+// input is done (libFuzzer ends a run without calling exit handlers, so
+// nothing may be left for them). It is made in shared memory where there
+// is one, since a busy disk can hold up an open() for longer than the second
+// an input is given, and otherwise under the system's temporary folder.
+class InputFolder {
+ public:
+  InputFolder() {
     std::error_code error;
+    const bool sharedMemory =
+        std::filesystem::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0;
     const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0
-            ? std::filesystem::path("/dev/shm")
-            : std::filesystem::temp_directory_path();
+        sharedMemory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
     std::string pattern = (base / "quorra-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("quorra fuzz: cannot make a temporary folder");
       std::abort();
     }
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(workFolder(), ignored);
-    });
-    return std::filesystem::path(pattern);
-  }();
-  return folder;
-}
-
-// Writes bytes, exactly as given, to name in the work folder; returns its path.
-inline std::string writeFile(const std::string& name, std::string_view bytes) {
-  const std::string path = (workFolder() / name).string();
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) {
-    std::perror("quorra fuzz: cannot write an input file");
-    std::abort();
+    path_ = pattern;
   }
-  return path;
-}
+  ~InputFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  InputFolder(const InputFolder&) = delete;
+  InputFolder& operator=(const InputFolder&) = delete;
+
+  // Writes bytes, exactly as given, to name in the folder; returns its path.
+  std::string write(const std::string& name, std::string_view bytes) const {
+    const std::string path = (path_ / name).string();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+      std::perror("quorra fuzz: cannot write an input file");
+      std::abort();
+    }
+    return path;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // An input for a pair of files is the description or parameter text, this
 // line, then the data file's bytes.

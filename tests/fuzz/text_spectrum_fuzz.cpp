@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
-  const std::string path = fuzz::writeFile("fuzz.txt", fuzz::asText(data, size));
+  const fuzz::InputFolder folder;
+  const std::string path = folder.write("fuzz.txt", fuzz::asText(data, size));
   fuzz::SilentUserInterface ui;
   CEprWindow window(ui);
   LoadTextPath(window, path);
