@@ -4,7 +4,7 @@
 
 #include "app/ceprwindow.h"
 #include "fuzz_support.h"
-#include "synthesis/energy_levels.h"
+#include "app/levels_commands.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
