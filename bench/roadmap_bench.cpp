@@ -6,27 +6,10 @@
 
 #include "app/ceprwindow.h"
 #include "app/rotation_commands.h"
+#include "app/silent_user_interface.h"
 
 namespace quorra {
 namespace {
-
-// A user interface that shows nothing.
-class SilentUserInterface : public UserInterface {
- public:
-  MessageResult messageBox(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
-    return MessageResult::Ok;
-  }
-  void openProgress(const std::string&) override {}
-  bool progress(double, double) override { return true; }
-  void closeProgress() override {}
-  std::optional<std::string> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void redrawView() override {}
-  void focusView() override {}
-};
 
 // range(0): 0 the default (axial Cu(II), I = 3/2), 1 non-axial (g = 2.02,
 // 2.06, 2.25; A = 20, 40, 200 G); range(1): 0 fast engine, 1 reference.

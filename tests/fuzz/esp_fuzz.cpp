@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fuzz::InputFolder folder;
   folder.write("fuzz.par", parameters);
   const std::string path = folder.write("fuzz.spc", values);
-  fuzz::SilentUserInterface ui;
+  SilentUserInterface ui;
   CEprWindow window(ui);
   LoadBrukerPath(window, path);
   return 0;

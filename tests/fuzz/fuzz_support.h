@@ -1,7 +1,6 @@
 #pragma once
-// What the fuzz targets share: a user interface that shows nothing, a folder
-// for the files a reader is handed, and the split of one input into the two
-// files of a spectrometer pair.
+// What the fuzz targets share: a folder for the files a reader is handed,
+// and the split of one input into the two files of a spectrometer pair.
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -16,28 +15,10 @@
 #include <string_view>
 #include <utility>
 
-#include "app/user_interface.h"
+#include "app/silent_user_interface.h"
 
 namespace quorra::fuzz {
 
-// Answers every question as a user who presses OK or Cancel: message boxes
-// get OK, dialogs and input boxes Cancel, progress goes on.
-class SilentUserInterface : public UserInterface {
- public:
-  MessageResult messageBox(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
-    return MessageResult::Ok;
-  }
-  void openProgress(const std::string&) override {}
-  bool progress(double, double) override { return true; }
-  void closeProgress() override {}
-  std::optional<std::string> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void redrawView() override {}
-  void focusView() override {}
-};
 
 // A fresh folder for the files of one input, removed with them when the
 // input is done (libFuzzer ends a run without calling exit handlers, so

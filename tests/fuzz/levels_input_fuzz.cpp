@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
-  fuzz::SilentUserInterface ui;
+  SilentUserInterface ui;
   CEprWindow window(ui);
   LevelsAtField(window, std::string(fuzz::asText(data, size)));
   return 0;

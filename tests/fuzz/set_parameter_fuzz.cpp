@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
-  fuzz::SilentUserInterface ui;
+  SilentUserInterface ui;
   CEprWindow window(ui);
   std::string_view rest = fuzz::asText(data, size);
   while (!rest.empty()) {

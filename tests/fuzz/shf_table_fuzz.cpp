@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (table.sets.size() > static_cast<size_t>(kMaxShfSets)) std::abort();
   for (const ShfSet& set : table.sets)
     if (set.twoIs <= 0 || set.atoms < 0 || set.atoms * set.twoIs > kMaxShfTwoIAtoms) std::abort();
-  fuzz::SilentUserInterface ui;
+  SilentUserInterface ui;
   CEprWindow window(ui);
   window.shfText = text;
   window.CheckParameters();

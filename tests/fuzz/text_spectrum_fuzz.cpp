@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;
   const fuzz::InputFolder folder;
   const std::string path = folder.write("fuzz.txt", fuzz::asText(data, size));
-  fuzz::SilentUserInterface ui;
+  SilentUserInterface ui;
   CEprWindow window(ui);
   LoadTextPath(window, path);
   return 0;
