@@ -1,7 +1,8 @@
 #pragma once
 // A user interface that shows nothing, for callers without a user: message
 // boxes are answered OK, dialogs and input boxes Cancel, and a run goes on.
-// Benchmarks and fuzz targets drive the commands through it.
+// Benchmarks and fuzz targets drive the commands through it; the command
+// line's interface builds on it.
 
 #include <optional>
 #include <string>

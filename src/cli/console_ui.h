@@ -1,16 +1,17 @@
 #pragma once
 // The UserInterface of the command line: messages go to stderr as one line
 // each, the powder run's progress is a bar on stderr (only when stderr is a
-// terminal), and Ctrl-C or SIGTERM act as the Break button.
+// terminal), and Ctrl-C or SIGTERM act as the Break button. Dialogs and input
+// boxes are answered Cancel, as by the silent interface it builds on.
 
 #include <mutex>
 #include <string>
 
-#include "app/user_interface.h"
+#include "app/silent_user_interface.h"
 
 namespace quorra::cli {
 
-class ConsoleUserInterface : public UserInterface {
+class ConsoleUserInterface : public SilentUserInterface {
  public:
   ConsoleUserInterface();
 
@@ -19,13 +20,6 @@ class ConsoleUserInterface : public UserInterface {
   void openProgress(const std::string& title) override;
   bool progress(double theta, double seconds) override;
   void closeProgress() override;
-  std::optional<std::string> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void redrawView() override {}
-  void focusView() override {}
 
   int messageCount() const { return messageCount_; }
   // Suppresses the messages a run shows after Ctrl-C (the run's own report
