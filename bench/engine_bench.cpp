@@ -32,7 +32,8 @@ void BM_Diagonalize(benchmark::State& state) {
   for (auto _ : state) {
     work_r = hr;
     work_i = hi;
-    benchmark::DoNotOptimize(solver.diagonalize(work_r.data(), work_i.data(), e.data(), vr.data(), vi.data(), vectors));
+    benchmark::DoNotOptimize(
+        solver.diagonalize(work_r.data(), work_i.data(), e.data(), vr.data(), vi.data(), vectors));
   }
 }
 BENCHMARK(BM_Diagonalize)->ArgsProduct({{8, 16, 30}, {0, 1}})->ArgNames({"n", "vectors"});
@@ -58,8 +59,8 @@ void BM_BatchDiagonalize(benchmark::State& state) {
     benchmark::DoNotOptimize(solver.diagonalize(L, vectors));
   }
   state.SetItemsProcessed(state.iterations() * L);
-  state.counters["per_matrix_ns"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_matrix_ns"] = benchmark::Counter(
+      static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_BatchDiagonalize)->ArgsProduct({{8, 16, 30}, {0, 1}})->ArgNames({"n", "vectors"});
 
@@ -95,8 +96,8 @@ void BM_BatchValuesFromEstimates(benchmark::State& state) {
     std::copy(estimates.begin(), estimates.end(), solver.estimates());
     benchmark::DoNotOptimize(solver.diagonalize(L, false, true));
   }
-  state.counters["per_matrix_ns"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_matrix_ns"] = benchmark::Counter(
+      static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_BatchValuesFromEstimates)
     ->ArgsProduct({{8, 16, 30}, {1, 1000}, {0, 3}})
@@ -133,8 +134,8 @@ void BM_BandEigenpairs(benchmark::State& state) {
     solver.bandEigenpairs(L, shifts, values, residuals, vectorsR.data(), vectorsI.data());
     benchmark::DoNotOptimize(values);
   }
-  state.counters["per_matrix_ns"] =
-      benchmark::Counter(static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_matrix_ns"] = benchmark::Counter(
+      static_cast<double>(state.iterations() * L), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_BandEigenpairs)->Arg(8)->Arg(16)->Arg(30)->ArgName("n");
 
@@ -212,7 +213,8 @@ void BM_EnginePaths(benchmark::State& state) {
       } while (seconds[fast] < 2.0);
     }
   }
-  const double reference = seconds[0] / static_cast<double>(runs[0]), fast = seconds[1] / static_cast<double>(runs[1]);
+  const double reference = seconds[0] / static_cast<double>(runs[0]),
+               fast = seconds[1] / static_cast<double>(runs[1]);
   state.counters["orientations"] = static_cast<double>(orientations);
   state.counters["reference_s"] = reference;
   state.counters["fast_s"] = fast;
@@ -220,7 +222,12 @@ void BM_EnginePaths(benchmark::State& state) {
   state.counters["fast_us_per_orientation"] = fast / static_cast<double>(orientations) * 1e6;
   state.SetLabel(BatchEigenSolver::instructionSet());
 }
-BENCHMARK(BM_EnginePaths)->DenseRange(1, 3)->ArgName("system")->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_EnginePaths)
+    ->DenseRange(1, 3)
+    ->ArgName("system")
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // Whole powder runs with the default (fast) engine; range(0) = threads
 // (0 = all processors), range(1): 0 default (axial, 65 536 points), 1

@@ -29,7 +29,12 @@ void BM_HilbertDirectSum(benchmark::State& state) {
     benchmark::DoNotOptimize(H.data());
   }
 }
-BENCHMARK(BM_HilbertDirectSum)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_HilbertDirectSum)
+    ->Arg(4096)
+    ->Arg(65536)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3);
 
 // One transform with plans and kernel spectrum ready.
 void BM_HilbertConvolution(benchmark::State& state) {

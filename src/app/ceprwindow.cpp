@@ -16,7 +16,9 @@ CEprWindow::CEprWindow(UserInterface& ui) : shfText(defaultShfText()), ui_(ui) {
   spin.capacity = spin.pointsInArrays = spin.points = kInitialCapacity;
 }
 
-CEprWindow::~CEprWindow() { std::free(block_); }
+CEprWindow::~CEprWindow() {
+  std::free(block_);
+}
 
 RangeResult CEprWindow::RangeMinMax(const double* values, int first, int last) {
   RangeResult range;
@@ -43,7 +45,8 @@ bool CEprWindow::EnsureArrayCapacity(int n) {
   spin.points = spin.pointsInArrays = 0;
 
   const size_t slots = 5 * static_cast<size_t>(n);
-  void* grown = slots / 5 == static_cast<size_t>(n) ? reallocateBlock(block_, slots * sizeof(double)) : nullptr;
+  void* grown =
+      slots / 5 == static_cast<size_t>(n) ? reallocateBlock(block_, slots * sizeof(double)) : nullptr;
   if (grown == nullptr) {
     ui_.messageBox("MEMORY OVER! NO SPACE FOR ARRAYS", "", MessageIcon::Exclamation);
     return false;
@@ -75,7 +78,8 @@ bool CEprWindow::ApplyParameters() {
   }
 
   bool arraysReady = true;
-  if (spin.points > spin.pointsInArrays && spin.points > spin.capacity) arraysReady = EnsureArrayCapacity(spin.points);
+  if (spin.points > spin.pointsInArrays && spin.points > spin.capacity)
+    arraysReady = EnsureArrayCapacity(spin.points);
   if (arraysReady) spin.pointsInArrays = spin.points;
 
   double* axis = fieldAxis();

@@ -84,7 +84,7 @@ class CEprWindow {
   std::string shfText;
   SimulationFlags flags;
   SpectrumTrace red, blue;
-  int threadCount = 0;  // powder workers; 0 = all processors; after a run, the number used
+  int threadCount = 0;           // powder workers; 0 = all processors; after a run, the number used
   Engine engine = Engine::Fast;  // eigen-solver path of every computation
   std::string experimentalParameterText;
   std::string currentFileName;

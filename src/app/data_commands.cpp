@@ -59,7 +59,8 @@ bool saveTraceAsText(CEprWindow& w, bool present, const double* values, const ch
   if (!path) return false;
   if (!ConfirmOverwrite(w.ui(), *path)) return false;
   const std::string error = writeFileAtomically(
-      *path, formatTextSpectrum(values, w.spin.points, w.spin.fieldCentre, w.spin.fieldRange, w.spin.fieldStep));
+      *path,
+      formatTextSpectrum(values, w.spin.points, w.spin.fieldCentre, w.spin.fieldRange, w.spin.fieldStep));
   if (!error.empty()) {
     w.ui().messageBox(error + "\n" + *path, "FILE NOT SAVED", MessageIcon::Information);
     return false;
@@ -82,7 +83,8 @@ LoadReport LoadBrukerSpectrum(CEprWindow& w) {
 }
 
 LoadReport LoadBrukerPath(CEprWindow& w, const std::string& path) {
-  const PreviousGrid previous{w.spin.fieldCentre, w.spin.fieldRange, w.spin.experimentalFrequency, w.spin.points};
+  const PreviousGrid previous{w.spin.fieldCentre, w.spin.fieldRange, w.spin.experimentalFrequency,
+                              w.spin.points};
   const ReadOutcome outcome = ReadBrukerSpectrum(path, previous);
   if (!outcome.ok) {
     showMessages(w, outcome.messages);
@@ -91,7 +93,8 @@ LoadReport LoadBrukerPath(CEprWindow& w, const std::string& path) {
   }
   const ExperimentalSpectrum& spectrum = outcome.spectrum;
   if (!w.EnsureArrayCapacity(static_cast<int>(spectrum.values.size()))) {
-    if (spectrum.format == "BES3T") w.ui().messageBox(spectrum.descriptionPath, "Arrays not allocated", MessageIcon::Stop);
+    if (spectrum.format == "BES3T")
+      w.ui().messageBox(spectrum.descriptionPath, "Arrays not allocated", MessageIcon::Stop);
     w.ui().messageBox(path, "Error reading file", MessageIcon::Stop);
     return {};
   }
@@ -126,7 +129,8 @@ LoadReport LoadTextPath(CEprWindow& w, const std::string& path) {
 }
 
 LoadReport LoadHarrowFile(CEprWindow& w) {
-  const std::optional<std::string> path = openDialog(w, "Harrow's Files (*.dat )|*.dat|All files (*.*)|*.*||", "dat");
+  const std::optional<std::string> path =
+      openDialog(w, "Harrow's Files (*.dat )|*.dat|All files (*.*)|*.*||", "dat");
   if (!path) return {};
   return LoadHarrowPath(w, *path);
 }

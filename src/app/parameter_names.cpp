@@ -201,11 +201,16 @@ std::string parameterValue(const CEprWindow& w, const std::string& name) {
   const Field* f = find(name);
   if (f == nullptr) return {};
   char text[64];
-  if (f->spinReal) std::snprintf(text, sizeof text, "%.10g", w.spin.*(f->spinReal));
-  else if (f->shapeReal) std::snprintf(text, sizeof text, "%.10g", w.lineShape.*(f->shapeReal));
-  else if (f->spinWhole) std::snprintf(text, sizeof text, "%d", w.spin.*(f->spinWhole));
-  else if (f->shapeWhole) std::snprintf(text, sizeof text, "%d", w.lineShape.*(f->shapeWhole));
-  else return w.spin.nuclearSpinText;
+  if (f->spinReal)
+    std::snprintf(text, sizeof text, "%.10g", w.spin.*(f->spinReal));
+  else if (f->shapeReal)
+    std::snprintf(text, sizeof text, "%.10g", w.lineShape.*(f->shapeReal));
+  else if (f->spinWhole)
+    std::snprintf(text, sizeof text, "%d", w.spin.*(f->spinWhole));
+  else if (f->shapeWhole)
+    std::snprintf(text, sizeof text, "%d", w.lineShape.*(f->shapeWhole));
+  else
+    return w.spin.nuclearSpinText;
   return text;
 }
 
@@ -227,8 +232,10 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
         return "The value of " + name + " is not a finite number: \"" + value + "\".";
       if (!inside(f->range, number))
         return "The value of " + name + " must be " + ruleOf(*f) + ": \"" + value + "\".";
-      if (f->spinReal) w.spin.*(f->spinReal) = number;
-      else w.lineShape.*(f->shapeReal) = number;
+      if (f->spinReal)
+        w.spin.*(f->spinReal) = number;
+      else
+        w.lineShape.*(f->shapeReal) = number;
       return {};
     }
     case Kind::Whole:
@@ -241,8 +248,10 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
         return "The value of " + name + " must be 0 or 1.";
       if (f->kind == Kind::Whole && !inside(f->range, static_cast<double>(number)))
         return "The value of " + name + " must be " + ruleOf(*f) + ": \"" + value + "\".";
-      if (f->spinWhole) w.spin.*(f->spinWhole) = static_cast<int>(number);
-      else w.lineShape.*(f->shapeWhole) = static_cast<int>(number);
+      if (f->spinWhole)
+        w.spin.*(f->spinWhole) = static_cast<int>(number);
+      else
+        w.lineShape.*(f->shapeWhole) = static_cast<int>(number);
       return {};
     }
   }

@@ -47,8 +47,8 @@ void scaleRedTo(CEprWindow& w, double span) {
 }  // namespace
 
 void MultiplyExperimentalSpectrum(CEprWindow& w) {
-  const std::optional<std::string> text =
-      w.ui().inputBox("MULTIPLY EXPERIMENTAL SPECTRUM", "Enter the multiplication factor", formatFixed(1.0, 6));
+  const std::optional<std::string> text = w.ui().inputBox(
+      "MULTIPLY EXPERIMENTAL SPECTRUM", "Enter the multiplication factor", formatFixed(1.0, 6));
   if (!text) return;
   float factor = 1.0f;
   readFinite(*text, factor);
@@ -94,7 +94,9 @@ void CorrectSlope(CEprWindow& w) {
   w.ui().redrawView();
 }
 
-bool Smoothen(const CEprWindow& w) { return w.flags.bluePresent; }
+bool Smoothen(const CEprWindow& w) {
+  return w.flags.bluePresent;
+}
 
 int SmoothSpectrum(CEprWindow& w) {
   const int n = w.spin.points;

@@ -39,8 +39,9 @@ void ShowSimulatedSpectrum(CEprWindow& w) {
     return;
   }
   if (w.flags.histogramReady && w.lineShape.anisotropicInUse == 0) {
-    convolveHistogram(w.histogram(), w.redValues(), w.spin.points, w.spin.fieldStep, w.lineShape.isotropicWidth,
-                      w.kernel(), w.lineShape.kernelStep, w.lineShape.integral != 0);
+    convolveHistogram(w.histogram(), w.redValues(), w.spin.points, w.spin.fieldStep,
+                      w.lineShape.isotropicWidth, w.kernel(), w.lineShape.kernelStep,
+                      w.lineShape.integral != 0);
   }
   const RangeResult range = CEprWindow::RangeMinMax(w.redValues(), 0, w.spin.points - 1);
   w.red.max = range.max;

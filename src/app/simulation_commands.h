@@ -8,9 +8,9 @@
 namespace quorra {
 
 struct SimulationReport {
-  bool ran = false;        // the powder loop ran (parameters accepted, arrays ready)
-  bool completed = false;  // it ran to the end (no Break)
-  bool redShown = false;   // a red trace is present afterwards
+  bool ran = false;          // the powder loop ran (parameters accepted, arrays ready)
+  bool completed = false;    // it ran to the end (no Break)
+  bool redShown = false;     // a red trace is present afterwards
   bool outOfMemory = false;  // the run found no room for its buffers
   int threadsUsed = 0;
   long orientations = 0;

@@ -9,7 +9,7 @@
 namespace quorra {
 class CEprWindow;
 struct Transition;
-}
+}  // namespace quorra
 
 namespace quorra::cli {
 

@@ -67,7 +67,9 @@ MessageResult ConsoleUserInterface::messageBox(const std::string& text, const st
   return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
 }
 
-void ConsoleUserInterface::openProgress(const std::string&) { barShown_ = false; }
+void ConsoleUserInterface::openProgress(const std::string&) {
+  barShown_ = false;
+}
 
 bool ConsoleUserInterface::progress(double theta, double seconds) {
   if (showBar_) {

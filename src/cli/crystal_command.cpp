@@ -27,8 +27,8 @@ int runCrystal(const CrystalOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
   double theta = 0, phi = 0;
-  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation", options.orientation,
-                                               theta, phi))
+  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation",
+                                               options.orientation, theta, phi))
     return code;
   if (!window.CheckParameters()) return kExitUsage;
   PlotOptions plot = options.plot;

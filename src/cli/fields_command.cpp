@@ -21,8 +21,8 @@ int runFields(const FieldsOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
   double theta = 0, phi = 0;
-  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation", options.orientation,
-                                               theta, phi))
+  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation",
+                                               options.orientation, theta, phi))
     return code;
   if (!window.CheckParameters()) return kExitUsage;
   if (!singleCrystal(window, theta, phi))

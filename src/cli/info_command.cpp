@@ -35,7 +35,10 @@ std::string jsonNumber(double value) {
 size_t utf8Length(const std::string& text, size_t i) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(i);
-  const size_t length = lead >= 0xf0 && lead <= 0xf4 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc2 && lead <= 0xdf ? 2 : 0;
+  const size_t length = lead >= 0xf0 && lead <= 0xf4   ? 4
+                        : lead >= 0xe0                 ? 3
+                        : lead >= 0xc2 && lead <= 0xdf ? 2
+                                                       : 0;
   if (length == 0 || i + length > text.size()) return 0;
   for (size_t k = 1; k < length; ++k)
     if ((byte(i + k) & 0xc0) != 0x80) return 0;
@@ -79,7 +82,8 @@ int runInfo(const InfoOptions& options) {
   CEprWindow window(ui);
   const LoadReport report = LoadExperimentalFile(window, options.file);
   if (!report.loaded) {
-    if (ui.messageCount() == 0) return fail(kExitUsage, "no spectrum could be loaded from " + options.file + ".");
+    if (ui.messageCount() == 0)
+      return fail(kExitUsage, "no spectrum could be loaded from " + options.file + ".");
     return kExitUsage;
   }
 
@@ -100,13 +104,15 @@ int runInfo(const InfoOptions& options) {
         "  \"sum\": %s,\n  \"parameters\": %s\n}\n",
         jsonString(report.format).c_str(), spin.points, jsonNumber(spin.fieldStart).c_str(),
         jsonNumber(spin.fieldEnd).c_str(), frequency.c_str(),
-        report.title.empty() ? "null" : jsonString(report.title).c_str(), report.traces, jsonNumber(min).c_str(),
-        jsonNumber(max).c_str(), jsonNumber(sum).c_str(), jsonString(window.experimentalParameterText).c_str());
+        report.title.empty() ? "null" : jsonString(report.title).c_str(), report.traces,
+        jsonNumber(min).c_str(), jsonNumber(max).c_str(), jsonNumber(sum).c_str(),
+        jsonString(window.experimentalParameterText).c_str());
     return kExitOk;
   }
   std::printf("format       %s\n", report.format.c_str());
   std::printf("points       %d\n", spin.points);
-  std::printf("field        %s ... %s G\n", jsonNumber(spin.fieldStart).c_str(), jsonNumber(spin.fieldEnd).c_str());
+  std::printf("field        %s ... %s G\n", jsonNumber(spin.fieldStart).c_str(),
+              jsonNumber(spin.fieldEnd).c_str());
   std::printf("frequency    %s\n", report.hasFrequency ? (frequency + " GHz").c_str() : "(not in the file)");
   std::printf("title        %s\n", report.title.c_str());
   std::printf("traces       %d\n", report.traces);
@@ -116,7 +122,8 @@ int runInfo(const InfoOptions& options) {
   std::string parameters = window.experimentalParameterText;
   for (size_t at = parameters.find('\r'); at != std::string::npos; at = parameters.find('\r', at))
     parameters.erase(at, 1);
-  std::printf("parameters\n%s%s", parameters.c_str(), parameters.empty() || parameters.back() == '\n' ? "" : "\n");
+  std::printf("parameters\n%s%s", parameters.c_str(),
+              parameters.empty() || parameters.back() == '\n' ? "" : "\n");
   return kExitOk;
 }
 
@@ -126,14 +133,16 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
   static InfoOptions options;
   CLI::App* command = app.add_subcommand(
       "info",
-      "Load an experimental spectrum as the desktop program does (.dta/.spc Bruker pairs, .dat Harrow files,\n"
+      "Load an experimental spectrum as the desktop program does (.dta/.spc Bruker pairs, .dat Harrow "
+      "files,\n"
       "anything else as a text spectrum) and describe it: format, points, first and last field of the grid\n"
       "in gauss, frequency, title, traces in the file, minimum, maximum and sum of the loaded values, and\n"
       "the experimental parameter text. A file that cannot be loaded exits with 2 and says why on stderr.");
   command->add_option("file", options.file, "Spectrum file to load")->required();
-  command->add_flag("--json", options.json,
-                    "Print one JSON object: format, points, field_first_gauss, field_last_gauss, frequency_ghz,\n"
-                    "title, traces, min, max, sum, parameters (null where the file gives nothing)");
+  command->add_flag(
+      "--json", options.json,
+      "Print one JSON object: format, points, field_first_gauss, field_last_gauss, frequency_ghz,\n"
+      "title, traces, min, max, sum, parameters (null where the file gives nothing)");
   command->callback([&exitCode] { exitCode = runInfo(options); });
 }
 

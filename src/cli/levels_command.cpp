@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "app/ceprwindow.h"
+#include "app/levels_commands.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -18,7 +19,6 @@
 #include "plot/level_plot.h"
 #include "render/plot_export.h"
 #include "render/qt_canvas.h"
-#include "app/levels_commands.h"
 
 namespace quorra::cli {
 
@@ -76,8 +76,8 @@ int runLevels(const LevelsOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
   double theta = 0, phi = 0;
-  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation", options.orientation,
-                                               theta, phi))
+  if (const int code = readParametersAndAngles(window, options.parameters, "--orientation",
+                                               options.orientation, theta, phi))
     return code;
   if (options.field && !std::isfinite(*options.field))
     return fail(kExitUsage, "--field must be a finite number of gauss.");

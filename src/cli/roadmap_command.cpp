@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/ceprwindow.h"
+#include "app/rotation_commands.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -12,7 +13,6 @@
 #include "data/atomic_file.h"
 #include "data/file_access.h"
 #include "render/plot_export.h"
-#include "app/rotation_commands.h"
 
 namespace quorra::cli {
 

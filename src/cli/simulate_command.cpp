@@ -66,7 +66,8 @@ int runSimulate(const SimulateOptions& options) {
   if (ConsoleUserInterface::interrupted())
     return fail(ConsoleUserInterface::stopExitCode(), "interrupted; no file written.");
   if (report.outOfMemory) return fail(kExitFailed, "no file written.");
-  if (!window.flags.redPresent) return fail(kExitFailed, "no spectrum inside the field range; no file written.");
+  if (!window.flags.redPresent)
+    return fail(kExitFailed, "no spectrum inside the field range; no file written.");
 
   const SpinParameters& spin = window.spin;
   if (!output.write(formatTextSpectrum(window.redValues(), spin.points, spin.fieldCentre, spin.fieldRange,
@@ -77,7 +78,8 @@ int runSimulate(const SimulateOptions& options) {
     if (const int code = writePlotFile(window, plot)) return code;
 
   std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s; spectrum written to %s\n",
-               report.orientations, report.transitions, report.threadsUsed, report.seconds, options.output.c_str());
+               report.orientations, report.transitions, report.threadsUsed, report.seconds,
+               options.output.c_str());
   if (!plot.path.empty()) std::fprintf(stderr, "quorra: plot written to %s\n", plot.path.c_str());
   return kExitOk;
 }
@@ -88,21 +90,25 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
   static SimulateOptions options;
   CLI::App* command = app.add_subcommand(
       "simulate",
-      "Simulate the powder spectrum (or, with --crystal, one orientation) of the parameters and write it as a\n"
+      "Simulate the powder spectrum (or, with --crystal, one orientation) of the parameters and write it as "
+      "a\n"
       "text spectrum: one line per grid point, field in gauss and intensity (\"%10.4lf %12.5E\").\n"
       "Without options it runs the default simulation (Cu(II)-like, I = 3/2, 9.6 GHz, 0 ... 6000 G).");
   addParameterOptions(*command, options.parameters);
   command->add_option("-o,--output", options.output, "Text spectrum to write")->capture_default_str();
-  command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")->capture_default_str();
+  command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")
+      ->capture_default_str();
   command
       ->add_option("--engine", options.engine,
                    "Eigen-solver path: fast (batched, vectorised) or reference (one matrix at a time)")
       ->check(CLI::IsMember({"fast", "reference"}))
       ->capture_default_str();
-  command->add_option("--crystal", options.crystal, "One orientation THETA,PHI (degrees) instead of the powder")
+  command
+      ->add_option("--crystal", options.crystal, "One orientation THETA,PHI (degrees) instead of the powder")
       ->type_name("THETA,PHI");
-  addPlotOptions(*command, options.plot, "--plot",
-                 "Also draw the spectrum as the main view shows it, PNG, SVG or PDF (the printed page) by extension");
+  addPlotOptions(
+      *command, options.plot, "--plot",
+      "Also draw the spectrum as the main view shows it, PNG, SVG or PDF (the printed page) by extension");
   command->callback([&exitCode] { exitCode = runSimulate(options); });
 }
 

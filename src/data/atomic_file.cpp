@@ -160,7 +160,8 @@ bool AtomicFileWriter::commit() {
   if (std::fflush(file_) != 0 && error_.empty()) error_ = std::strerror(errno);
   if (std::fclose(file_) != 0 && error_.empty()) error_ = std::strerror(errno);
   file_ = nullptr;
-  if (error_.empty() && std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) error_ = std::strerror(errno);
+  if (error_.empty() && std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
+    error_ = std::strerror(errno);
   if (!error_.empty()) {
     std::remove(temporaryPath_.c_str());
     releaseSlot(slot_);
@@ -207,7 +208,8 @@ void AtomicFileWriter::abandon() {
 
 std::string writeFileAtomically(const std::string& path, const std::string& text) {
   AtomicFileWriter writer(path);
-  if (!writer.write(text) || !writer.commit()) return writer.error().empty() ? "write failed" : writer.error();
+  if (!writer.write(text) || !writer.commit())
+    return writer.error().empty() ? "write failed" : writer.error();
   return {};
 }
 

@@ -29,12 +29,18 @@ uint64_t saturatedProduct(uint64_t a, uint64_t b) {
 }
 
 bool itemTypeFromCode(std::string_view code, ItemType& type) {
-  if (code == "D") type = ItemType::Float64;
-  else if (code == "F") type = ItemType::Float32;
-  else if (code == "I") type = ItemType::Int32;
-  else if (code == "S") type = ItemType::Int16;
-  else if (code == "C") type = ItemType::Int8;
-  else return false;
+  if (code == "D")
+    type = ItemType::Float64;
+  else if (code == "F")
+    type = ItemType::Float32;
+  else if (code == "I")
+    type = ItemType::Int32;
+  else if (code == "S")
+    type = ItemType::Int16;
+  else if (code == "C")
+    type = ItemType::Int8;
+  else
+    return false;
   return true;
 }
 
@@ -67,8 +73,8 @@ struct Bes3tLayout {
   bool bigEndian = true;
   ItemType firstItem = ItemType::Float64;
   ItemType firstImaginaryItem = ItemType::Float64;  // of a complex first channel
-  int recordSize = 8;     // bytes per point over all channels and parts
-  bool complex = false;   // the first channel is complex
+  int recordSize = 8;                               // bytes per point over all channels and parts
+  bool complex = false;                             // the first channel is complex
   uint64_t xpts = 0, ypts = 1, zpts = 1;
 };
 
@@ -86,7 +92,8 @@ bool readBes3tLayout(std::string_view text, const std::string& dscPath, int poin
   layout.bigEndian = !found || order == "BIG";
 
   const std::string_view kinds = keyedLineValue(text, "IKKF", kDescriptionLine, found);
-  const std::vector<std::string_view> channels = found ? commaList(kinds) : std::vector<std::string_view>{"REAL"};
+  const std::vector<std::string_view> channels =
+      found ? commaList(kinds) : std::vector<std::string_view>{"REAL"};
   bool formatsFound = false;
   const std::string_view realText = keyedLineValue(text, "IRFMT", kDescriptionLine, formatsFound);
   const std::vector<std::string_view> realFormats =
@@ -106,9 +113,9 @@ bool readBes3tLayout(std::string_view text, const std::string& dscPath, int poin
     const std::string_view realCode = realFormats[std::min(c, realFormats.size() - 1)];
     const std::string_view imagCode = imagFormats[std::min(c, imagFormats.size() - 1)];
     if (!itemTypeFromCode(realCode, real) || (complex && !itemTypeFromCode(imagCode, imaginary))) {
-      outcome.refuse(dscPath + "\nThe item format IRFMT " + std::string(realText) +
-                         " is not one of D, F, I, S and C.",
-                     "UNKNOWN DATA FORMAT");
+      outcome.refuse(
+          dscPath + "\nThe item format IRFMT " + std::string(realText) + " is not one of D, F, I, S and C.",
+          "UNKNOWN DATA FORMAT");
       return false;
     }
     if (c == 0) {
@@ -202,7 +209,8 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
   // cannot share the simulation's field grid.
   const std::string_view unit = unquoted(keyedLineValue(description, "XUNI", kDescriptionLine, found));
   if (found && !isFieldUnit(unit)) {
-    refuseAxis(outcome, dscPath, unquoted(keyedLineValue(description, "XNAM", kDescriptionLine, found)), unit);
+    refuseAxis(outcome, dscPath, unquoted(keyedLineValue(description, "XNAM", kDescriptionLine, found)),
+               unit);
     return outcome;
   }
   Bes3tLayout layout;
@@ -220,18 +228,20 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
     return outcome;
   }
   const uint64_t records =
-      std::max(static_cast<uint64_t>(points), saturatedProduct(saturatedProduct(layout.xpts, layout.ypts), layout.zpts));
+      std::max(static_cast<uint64_t>(points),
+               saturatedProduct(saturatedProduct(layout.xpts, layout.ypts), layout.zpts));
   const uint64_t promised = saturatedProduct(records, static_cast<uint64_t>(layout.recordSize));
   if (size < promised) {
-    outcome.refuse(path + "\nThe data file holds " + std::to_string(size) + " bytes; its description promises " +
+    outcome.refuse(path + "\nThe data file holds " + std::to_string(size) +
+                       " bytes; its description promises " +
                        (promised == UINT64_MAX ? std::string("more") : std::to_string(promised)) + ".",
                    "DATA FILE TOO SHORT");
     return outcome;
   }
-  if (dataReadRefused(readFirstItems(path, points, layout.recordSize, layout.firstItem, layout.bigEndian,
-                                     spectrum.values, layout.complex ? &spectrum.imaginary : nullptr,
-                                     layout.firstImaginaryItem),
-                      path, outcome))
+  if (dataReadRefused(
+          readFirstItems(path, points, layout.recordSize, layout.firstItem, layout.bigEndian, spectrum.values,
+                         layout.complex ? &spectrum.imaginary : nullptr, layout.firstImaginaryItem),
+          path, outcome))
     return outcome;
   if (allEqual(spectrum.values)) {
     refuseFlat(outcome, path);
@@ -247,7 +257,8 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
   summary.conversionTime = conversion * 1000;
   summary.points = points;
   spectrum.parameterText = formatDescriptionSummary(summary);
-  spectrum.traces = static_cast<int>(std::min<uint64_t>(saturatedProduct(layout.ypts, layout.zpts), INT32_MAX));
+  spectrum.traces =
+      static_cast<int>(std::min<uint64_t>(saturatedProduct(layout.ypts, layout.zpts), INT32_MAX));
   if (spectrum.traces > 1) spectrum.parameterText += tracesNote(spectrum.traces);
   if (layout.complex) spectrum.parameterText += complexDataNote();
   spectrum.setsParameterText = true;

@@ -25,11 +25,15 @@ uint64_t loadUnsigned(const unsigned char* bytes, int size, bool bigEndian) {
 
 int itemSize(ItemType type) {
   switch (type) {
-    case ItemType::Float64: return 8;
+    case ItemType::Float64:
+      return 8;
     case ItemType::Float32:
-    case ItemType::Int32: return 4;
-    case ItemType::Int16: return 2;
-    case ItemType::Int8: return 1;
+    case ItemType::Int32:
+      return 4;
+    case ItemType::Int16:
+      return 2;
+    case ItemType::Int8:
+      return 1;
   }
   return 8;
 }
@@ -37,11 +41,16 @@ int itemSize(ItemType type) {
 double decodeItem(const unsigned char* bytes, ItemType type, bool bigEndian) {
   const uint64_t raw = loadUnsigned(bytes, itemSize(type), bigEndian);
   switch (type) {
-    case ItemType::Float64: return std::bit_cast<double>(raw);
-    case ItemType::Float32: return std::bit_cast<float>(static_cast<uint32_t>(raw));
-    case ItemType::Int32: return static_cast<int32_t>(static_cast<uint32_t>(raw));
-    case ItemType::Int16: return static_cast<int16_t>(static_cast<uint16_t>(raw));
-    case ItemType::Int8: return static_cast<int8_t>(static_cast<uint8_t>(raw));
+    case ItemType::Float64:
+      return std::bit_cast<double>(raw);
+    case ItemType::Float32:
+      return std::bit_cast<float>(static_cast<uint32_t>(raw));
+    case ItemType::Int32:
+      return static_cast<int32_t>(static_cast<uint32_t>(raw));
+    case ItemType::Int16:
+      return static_cast<int16_t>(static_cast<uint16_t>(raw));
+    case ItemType::Int8:
+      return static_cast<int8_t>(static_cast<uint8_t>(raw));
   }
   return 0.0;
 }
@@ -68,7 +77,8 @@ DataRead readFirstItems(const std::string& path, int count, int recordSize, Item
       const unsigned char* record = block + static_cast<size_t>(i) * recordSize;
       values[static_cast<size_t>(first + i)] = decodeItem(record, type, bigEndian);
       if (imaginary != nullptr)
-        (*imaginary)[static_cast<size_t>(first + i)] = decodeItem(record + itemSize(type), imaginaryType, bigEndian);
+        (*imaginary)[static_cast<size_t>(first + i)] =
+            decodeItem(record + itemSize(type), imaginaryType, bigEndian);
     }
   }
   return DataRead::Ok;
@@ -87,13 +97,15 @@ bool allEqual(const std::vector<double>& values) {
 }
 
 void refuseFlat(ReadOutcome& outcome, const std::string& path) {
-  outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.", "FLAT SPECTRUM");
+  outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.",
+                 "FLAT SPECTRUM");
 }
 
 bool refusePointCount(ReadOutcome& outcome, const std::string& path, int points) {
   if (points < 2)
-    outcome.refuse(path + "\nThe file describes " + std::to_string(points) + " points; a spectrum needs at least two.",
-                   "NO SPECTRUM IN FILE");
+    outcome.refuse(
+        path + "\nThe file describes " + std::to_string(points) + " points; a spectrum needs at least two.",
+        "NO SPECTRUM IN FILE");
   else if (points > kMaxPoints)
     outcome.refuse(path + "\nThe file describes " + std::to_string(points) + " points, more than the " +
                        std::to_string(kMaxPoints) + " a spectrum may hold.",

@@ -93,8 +93,7 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
   // key ("RMF", "EMF"); the next occurrence is then taken untested.
   double frequency = previous.frequency;
   size_t mf = text.find("MF");
-  if (mf != std::string::npos && mf > 0 && isAsciiLetter(text[mf - 1]))
-    mf = text.find("MF", mf + 3);
+  if (mf != std::string::npos && mf > 0 && isAsciiLetter(text[mf - 1])) mf = text.find("MF", mf + 3);
   if (mf != std::string::npos) spectrum.hasFrequency = parDouble(text, mf, frequency);
 
   bool found = false;
@@ -134,8 +133,8 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
   }
   const uint64_t bytesPerPoint = size / static_cast<uint64_t>(points);
   if (bytesPerPoint < 4) {
-    outcome.refuse(path + "\nThe spectrum file holds " + std::to_string(size) + " bytes, less than 4 for each of its " +
-                       std::to_string(points) + " points.",
+    outcome.refuse(path + "\nThe spectrum file holds " + std::to_string(size) +
+                       " bytes, less than 4 for each of its " + std::to_string(points) + " points.",
                    "DATA FILE TOO SHORT");
     return outcome;
   }
@@ -145,7 +144,9 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
                    "UNKNOWN DATA FORMAT");
     return outcome;
   }
-  const ItemType item = !dosLayout ? ItemType::Int32 : bytesPerPoint == 4 ? ItemType::Float32 : ItemType::Float64;
+  const ItemType item = !dosLayout           ? ItemType::Int32
+                        : bytesPerPoint == 4 ? ItemType::Float32
+                                             : ItemType::Float64;
   if (dataReadRefused(readFirstItems(path, tracePoints, static_cast<int>(bytesPerPoint), item, !dosLayout,
                                      spectrum.values),
                       path, outcome))

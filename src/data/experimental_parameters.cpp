@@ -54,6 +54,8 @@ std::string tracesNote(int traces) {
   return text;
 }
 
-std::string complexDataNote() { return "\r\nComplex data: the real part of the first channel is loaded"; }
+std::string complexDataNote() {
+  return "\r\nComplex data: the real part of the first channel is loaded";
+}
 
 }  // namespace quorra

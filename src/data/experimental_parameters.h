@@ -12,17 +12,17 @@ namespace quorra {
 // Acquisition settings taken from a description file, in the file's units
 // except where noted.
 struct DescriptionSummary {
-  int scans = 1;                    // NbScansDone
-  double sweepStart = 0.0;          // XMIN (gauss or tesla)
-  double sweepWidth = 0.0;          // XWID
-  double fieldCentre = 0.0;         // XMIN + XWID/2
-  double frequency = 0.0;           // GHz
-  double power = 10.0;              // mW
+  int scans = 1;                     // NbScansDone
+  double sweepStart = 0.0;           // XMIN (gauss or tesla)
+  double sweepWidth = 0.0;           // XWID
+  double fieldCentre = 0.0;          // XMIN + XWID/2
+  double frequency = 0.0;            // GHz
+  double power = 10.0;               // mW
   double modulationAmplitude = 5.0;  // gauss (B0MA × 10000)
-  double receiverGain = 1000.0;     // linear (10^(RCAG/20))
-  double conversionTime = 10.24;    // ms (SPTP × 1000)
+  double receiverGain = 1000.0;      // linear (10^(RCAG/20))
+  double conversionTime = 10.24;     // ms (SPTP × 1000)
   int points = 0;
-  std::string title;                // the TITL line's text, empty without one
+  std::string title;  // the TITL line's text, empty without one
 };
 
 // "JSD %d\r\nGST %lf\r\nGSI %lf\r\nHCF %lf\r\nHSW %lf\r\nMF %lf\r\nMP %lf\r\n

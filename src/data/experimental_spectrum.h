@@ -32,9 +32,9 @@ struct ExperimentalSpectrum {
   bool hasTemperature = false;
   double temperature = 300.0;  // kelvin
   bool setsParameterText = false;
-  std::string parameterText;  // lines separated by CR LF
-  std::string title;          // the file's own title or comment, if any
-  int traces = 1;             // traces in the file; the first one is loaded
+  std::string parameterText;    // lines separated by CR LF
+  std::string title;            // the file's own title or comment, if any
+  int traces = 1;               // traces in the file; the first one is loaded
   std::string descriptionPath;  // the description or parameter file that was read
 };
 

@@ -77,8 +77,8 @@ HarrowOutcome ReadHarrowFile(const std::string& path) {
   if (!keyValueFrom(content, kPersistentKey, 26, persistent)) persistent = 0.0;
 
   if (n == 0) {
-    outcome.messages.push_back({path + "\nThe file holds no data lines after a \">BEGIN\" line.", "NO DATA IN FILE",
-                                MessageIcon::Stop});
+    outcome.messages.push_back({path + "\nThe file holds no data lines after a \">BEGIN\" line.",
+                                "NO DATA IN FILE", MessageIcon::Stop});
     return outcome;
   }
   if (n > kMaxTextDataLines) {
@@ -89,12 +89,13 @@ HarrowOutcome ReadHarrowFile(const std::string& path) {
   size_t position = 0;
   SkipToMarker(content, position, kMarker, nullptr);
   TextScanner scanner(std::string_view(content).substr(position));
-  std::vector<double> fields(static_cast<size_t>(n)), first(static_cast<size_t>(n)), second(static_cast<size_t>(n));
+  std::vector<double> fields(static_cast<size_t>(n)), first(static_cast<size_t>(n)),
+      second(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     if (!scanner.scanDouble(fields[i]) || !scanner.scanDouble(first[i]) || !scanner.scanDouble(second[i])) {
-      outcome.messages.push_back({path + "\nThe data end after " + std::to_string(i) + " of " + std::to_string(n) +
-                                      " points.",
-                                  "INCOMPLETE DATA", MessageIcon::Stop});
+      outcome.messages.push_back(
+          {path + "\nThe data end after " + std::to_string(i) + " of " + std::to_string(n) + " points.",
+           "INCOMPLETE DATA", MessageIcon::Stop});
       return outcome;
     }
     if (persistent != 0) fields[i] = fields[i] / 1000 + persistent;

@@ -20,8 +20,8 @@ namespace quorra {
 
 struct HarrowOutcome {
   bool ok = false;
-  ExperimentalSpectrum channel1;  // first intensity column: the red trace
-  ExperimentalSpectrum channel2;  // second intensity column: the blue trace
+  ExperimentalSpectrum channel1;      // first intensity column: the red trace
+  ExperimentalSpectrum channel2;      // second intensity column: the blue trace
   std::vector<ReadMessage> messages;  // empty for a silent refusal (all fields equal)
 };
 

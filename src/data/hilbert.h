@@ -38,8 +38,8 @@ class HilbertConvolver {
   int n_ = 0;
   int length_ = 0;  // L: a product of 2, 3, 5 and 7 of at least 2n − 1
   bool ready_ = false;
-  double* signal_ = nullptr;               // L reals: y, zero-padded; then the convolution
-  fftw_complex* spectrum_ = nullptr;       // L/2 + 1 values
+  double* signal_ = nullptr;                // L reals: y, zero-padded; then the convolution
+  fftw_complex* spectrum_ = nullptr;        // L/2 + 1 values
   fftw_complex* kernelSpectrum_ = nullptr;  // L/2 + 1 values, scaled by 1/(L·3.141592)
   fftw_plan forward_ = nullptr;
   fftw_plan backward_ = nullptr;

@@ -75,9 +75,13 @@ bool TextScanner::scanFloating(T& value) {
   return true;
 }
 
-bool TextScanner::scanDouble(double& value) { return scanFloating(value); }
+bool TextScanner::scanDouble(double& value) {
+  return scanFloating(value);
+}
 
-bool TextScanner::scanFloat(float& value) { return scanFloating(value); }
+bool TextScanner::scanFloat(float& value) {
+  return scanFloating(value);
+}
 
 bool TextScanner::scanInt(int& value) {
   skipSpace();
@@ -135,13 +139,15 @@ int countFields(std::string_view text) {
 
 void appendFixed(std::string& out, double value, int precision, int width, bool leftAlign) {
   char buffer[400];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
   pad(out, buffer, result.ptr, width, leftAlign);
 }
 
 void appendExponent(std::string& out, double value, int precision, int width, bool upperCase) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision);
   if (upperCase) {
     for (char* c = buffer; c != result.ptr; ++c)
       if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
@@ -151,7 +157,8 @@ void appendExponent(std::string& out, double value, int precision, int width, bo
 
 void appendGeneral(std::string& out, double value, int precision, int width) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
   pad(out, buffer, result.ptr, width, false);
 }
 

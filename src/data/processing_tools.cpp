@@ -12,7 +12,9 @@ void shiftValues(double* values, int n, double shift) {
   for (int i = 0; i < n; ++i) values[i] += shift;
 }
 
-double proposedSlope(const double* values, int n) { return (values[n - 1] - values[0]) / n; }
+double proposedSlope(const double* values, int n) {
+  return (values[n - 1] - values[0]) / n;
+}
 
 void subtractSlope(double* values, int n, double slope) {
   const double y0 = values[0];

@@ -23,7 +23,8 @@ std::string_view withoutLineBreak(std::string_view piece) {
   return piece;
 }
 
-std::string_view findPieceStartingWith(std::string_view text, std::string_view key, size_t maxChars, bool& found) {
+std::string_view findPieceStartingWith(std::string_view text, std::string_view key, size_t maxChars,
+                                       bool& found) {
   LineReader reader(text);
   std::string_view piece;
   while (reader.next(maxChars, piece)) {

@@ -27,7 +27,8 @@ std::string_view withoutLineBreak(std::string_view piece);
 
 // The first piece (of at most maxChars characters) that begins with key,
 // compared exactly; empty when there is none. found tells the two apart.
-std::string_view findPieceStartingWith(std::string_view text, std::string_view key, size_t maxChars, bool& found);
+std::string_view findPieceStartingWith(std::string_view text, std::string_view key, size_t maxChars,
+                                       bool& found);
 
 // The value of the first line that consists of key, a blank or a tab, and
 // the value: the rest of the line, trimmed of blanks and tabs; a line that is the

@@ -62,7 +62,8 @@ int CountDataLines(std::string_view content, int minFields, std::string_view mar
   return count;
 }
 
-bool SkipToMarker(std::string_view content, size_t& position, std::string_view marker, std::string* collectedText) {
+bool SkipToMarker(std::string_view content, size_t& position, std::string_view marker,
+                  std::string* collectedText) {
   if (collectedText != nullptr) collectedText->clear();
   LineReader reader(content, position);
   std::string_view piece;
@@ -130,7 +131,8 @@ ReadOutcome parseTextSpectrum(std::string_view content, const std::string& path)
     ++k;
   }
   if (k < 2) {
-    outcome.refuse(path + "\nThe file holds fewer than two lines of field and intensity.", "NO SPECTRUM IN FILE");
+    outcome.refuse(path + "\nThe file holds fewer than two lines of field and intensity.",
+                   "NO SPECTRUM IN FILE");
     return outcome;
   }
 
@@ -145,7 +147,8 @@ ReadOutcome parseTextSpectrum(std::string_view content, const std::string& path)
   double range = last - first;
   const double centre = (first + last) / 2;
   if (range == 0 || !std::isfinite(range) || !std::isfinite(centre)) {
-    outcome.refuse(path + "\nThe first and the last field of the file span no finite range.", "NO FIELD RANGE");
+    outcome.refuse(path + "\nThe first and the last field of the file span no finite range.",
+                   "NO FIELD RANGE");
     return outcome;
   }
 
@@ -166,7 +169,8 @@ ReadOutcome parseTextSpectrum(std::string_view content, const std::string& path)
   bool flat = true;
   for (double v : spectrum.values) flat = flat && v == spectrum.values.front();
   if (flat) {
-    outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.", "FLAT SPECTRUM");
+    outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.",
+                   "FLAT SPECTRUM");
     return outcome;
   }
   spectrum.fieldCentre = centre;

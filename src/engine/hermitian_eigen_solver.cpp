@@ -206,7 +206,8 @@ int HermitianEigenSolver::diagonalize(double* hr, double* hi, double* e, double*
 
   if (!converged) {
     for (int j = 0; j < n; ++j) e[j] = d[j + 1];
-    if (failureSink_ != nullptr) failureSink_->messageBox("Diagonalization failed", "ERROR", MessageIcon::Stop);
+    if (failureSink_ != nullptr)
+      failureSink_->messageBox("Diagonalization failed", "ERROR", MessageIcon::Stop);
     return 0;
   }
 

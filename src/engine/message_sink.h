@@ -17,8 +17,8 @@ class MessageSink {
   // Shows text under title with an icon and buttons; returns the button chosen.
   // May be called from a worker thread of the powder loop: implementations
   // must be safe to call concurrently.
-  virtual MessageResult messageBox(const std::string& text, const std::string& title,
-                                   MessageIcon icon, MessageButtons buttons = MessageButtons::Ok) = 0;
+  virtual MessageResult messageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                                   MessageButtons buttons = MessageButtons::Ok) = 0;
 };
 
 // Stands in for the user while a run diagonalises many matrices: each

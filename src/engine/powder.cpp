@@ -27,7 +27,9 @@ double secondsNow() {
 }
 }  // namespace
 
-int powderRowCount(double thetaStep) { return static_cast<int>(180 / thetaStep) + 1; }
+int powderRowCount(double thetaStep) {
+  return static_cast<int>(180 / thetaStep) + 1;
+}
 
 int effectiveThreadCount(int requested) {
   const int processors = omp_get_num_procs();

@@ -31,8 +31,8 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
     lineWidth_ = p_.isotropicWidthInUse;
   }
 
-  const double gEff =
-      std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) + (p_.gz * lz_) * (p_.gz * lz_));
+  const double gEff = std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) +
+                                (p_.gz * lz_) * (p_.gz * lz_));
   // M = dH/dB is the electron Zeeman term plus the nuclear one, which
   // commute: its eigenvalues are ±gEff/(2·ge) + γ·m.
   levelSpeed_ = 0.5 * gEff / ge + std::fabs(nuclearZeeman_) * 0.5 * twoI_;
@@ -171,7 +171,8 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
     const double probability = upR * upR + upI * upI + wpR * wpR + wpI * wpI;
     const double intensity = probability * weight;
     if (intensity > 0) addResonance(field, intensity, target);
-    if (transitionCount_ < kMaxTransitions) transitions_[transitionCount_++] = {field, probability, p + 1, q + 1};
+    if (transitionCount_ < kMaxTransitions)
+      transitions_[transitionCount_++] = {field, probability, p + 1, q + 1};
   }
 }
 
@@ -187,7 +188,8 @@ void ResonanceSolver::addResonance(double field, double intensity, double* targe
     }
     const double position = (field + shift - fieldStart_) / fieldStep_ + 0.5;
     // Truncation toward zero: positions in (−1, 0) land on index 0.
-    if (position > -1.0 && position < points_) addLine(static_cast<int>(position), multiplicity * intensity, target);
+    if (position > -1.0 && position < points_)
+      addLine(static_cast<int>(position), multiplicity * intensity, target);
 
     int s = 0;
     while (s < sets && ++odometer_[s] == static_cast<int>(shf_[s].M.size())) {

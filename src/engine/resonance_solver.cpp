@@ -11,7 +11,7 @@
 namespace quorra {
 
 namespace {
-constexpr double kFieldPerFrequency = 714.468;  // G/GHz: h/β·1e9
+constexpr double kFieldPerFrequency = 714.468;   // G/GHz: h/β·1e9
 constexpr double kNuclearMagneton = 0.00050504;  // 1e-20 erg/G
 constexpr double kBohrMagneton = 0.9274015;      // 1e-20 erg/G
 }  // namespace
@@ -27,7 +27,8 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
       Axp_(parameters.gx * parameters.Ax / ge),
       Ayp_(parameters.gy * parameters.Ay / ge),
       Azp_(parameters.gz * parameters.Az / ge),
-      nuclearZeeman_(2 * parameters.nuclearMoment * kNuclearMagneton / (ge * kBohrMagneton * parameters.twoI)),
+      nuclearZeeman_(2 * parameters.nuclearMoment * kNuclearMagneton /
+                     (ge * kBohrMagneton * parameters.twoI)),
       kernelReach_(parameters.kernelStep * (points - 1) / (fieldRange / (points - 1))),
       points_(points),
       twoI_(parameters.twoI),

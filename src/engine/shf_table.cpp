@@ -90,8 +90,8 @@ ShfParseResult parseShfTable(const std::string& text) {
     if (line.size() < 7) continue;
 
     char fields[5][80] = {};
-    const int read = std::sscanf(line.c_str(), "%79s %79s %79s %79s %79s", fields[0], fields[1],
-                                 fields[2], fields[3], fields[4]);
+    const int read = std::sscanf(line.c_str(), "%79s %79s %79s %79s %79s", fields[0], fields[1], fields[2],
+                                 fields[3], fields[4]);
     for (int f = 0; f < read; ++f) {
       if (std::strlen(fields[f]) > static_cast<size_t>(kMaxShfFieldLength)) {
         result.error = where + "has a field longer than 19 characters.";

@@ -31,9 +31,9 @@ struct ShfParseResult {
 };
 
 inline constexpr int kMaxShfSets = 20;
-inline constexpr int kMaxShfLineLength = 79;     // characters before CR LF
-inline constexpr int kMaxShfFieldLength = 19;    // characters of one field
-inline constexpr int kMaxShfTwoIAtoms = 36;      // atoms·I ≤ 18
+inline constexpr int kMaxShfLineLength = 79;   // characters before CR LF
+inline constexpr int kMaxShfFieldLength = 19;  // characters of one field
+inline constexpr int kMaxShfTwoIAtoms = 36;    // atoms·I ≤ 18
 inline constexpr double kMaxShfLinesPerTransition = 1.0e6;
 inline constexpr const char* kShfErrorTitle = "INVALID SHF TABLE";
 

@@ -13,11 +13,22 @@ ParameterProblem validateSolverParameters(const SolverParameters& p, const std::
   const struct {
     const char* name;
     double value;
-  } numbers[] = {{"frequency", p.frequency}, {"gx", p.gx}, {"gy", p.gy}, {"gz", p.gz},
-                 {"Ax", p.Ax}, {"Ay", p.Ay}, {"Az", p.Az}, {"P", p.P}, {"Q", p.Q},
-                 {"nuclearMoment", p.nuclearMoment}, {"fieldCentre", fieldCentre},
-                 {"fieldRange", fieldRange}, {"widthX", p.widthX}, {"widthY", p.widthY},
-                 {"widthZ", p.widthZ}, {"isotropicWidth", p.isotropicWidthInUse}};
+  } numbers[] = {{"frequency", p.frequency},
+                 {"gx", p.gx},
+                 {"gy", p.gy},
+                 {"gz", p.gz},
+                 {"Ax", p.Ax},
+                 {"Ay", p.Ay},
+                 {"Az", p.Az},
+                 {"P", p.P},
+                 {"Q", p.Q},
+                 {"nuclearMoment", p.nuclearMoment},
+                 {"fieldCentre", fieldCentre},
+                 {"fieldRange", fieldRange},
+                 {"widthX", p.widthX},
+                 {"widthY", p.widthY},
+                 {"widthZ", p.widthZ},
+                 {"isotropicWidth", p.isotropicWidthInUse}};
   for (const auto& number : numbers)
     if (!std::isfinite(number.value))
       return {std::string("The value of ") + number.name + " is not a finite number.", invalid};

@@ -21,9 +21,9 @@ struct SolverParameters {
   int integral = 0;
   double widthX = 10.0, widthY = 10.0, widthZ = 10.0;  // gauss
   double isotropicWidthInUse = 20.0;                   // gauss
-  double kernelExtent = 0.0;  // line widths
-  double kernelStep = 0.0;    // line widths per kernel sample
-  const double* kernel = nullptr;  // points samples; needed only when anisotropic
+  double kernelExtent = 0.0;                           // line widths
+  double kernelStep = 0.0;                             // line widths per kernel sample
+  const double* kernel = nullptr;                      // points samples; needed only when anisotropic
   Engine engine = Engine::Fast;
 };
 

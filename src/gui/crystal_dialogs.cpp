@@ -8,10 +8,10 @@
 #include <QVBoxLayout>
 
 #include "app/crystal_commands.h"
-#include "gui/dialogs.h"
-#include "plot/level_plot.h"
 #include "app/levels_commands.h"
 #include "app/rotation_commands.h"
+#include "gui/dialogs.h"
+#include "plot/level_plot.h"
 
 namespace quorra::gui {
 
@@ -67,7 +67,8 @@ QPushButton* Orientation::axisButton(char axis) const {
 namespace {
 // The open Parameters dialog's edits, then the dialog's own numbers, into
 // the state; false, with nothing of the dialog written, when one is refused.
-bool takeDialogInput(QWidget* dialog, const ParametersReader& readParameters, std::vector<NumberField>& fields) {
+bool takeDialogInput(QWidget* dialog, const ParametersReader& readParameters,
+                     std::vector<NumberField>& fields) {
   if (readParameters && !readParameters()) return false;
   if (!checkFields(dialog, fields)) return false;
   writeFields(fields);

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "app/data_commands.h"
+#include "app/levels_commands.h"
 #include "app/simulation_commands.h"
 #include "gui/crystal_dialogs.h"
 #include "gui/dialogs.h"
@@ -16,7 +17,6 @@
 #include "gui/plot_widget.h"
 #include "gui/printing.h"
 #include "gui/tool_dialogs.h"
-#include "app/levels_commands.h"
 
 namespace quorra::gui {
 
@@ -274,16 +274,19 @@ std::function<bool()> EprMainWindow::parametersReader() {
 }
 
 void EprMainWindow::openOrientation() {
-  showSingleInstance(orientation_, this, [this] { return new Orientation(*state_, parametersReader(), this); });
+  showSingleInstance(orientation_, this,
+                     [this] { return new Orientation(*state_, parametersReader(), this); });
 }
 
 void EprMainWindow::openEnergy() {
-  showSingleInstance(energy_, this,
-                     [this] { return new OrientationE(*state_, parametersReader(), levelPlot_, plot_, this); });
+  showSingleInstance(energy_, this, [this] {
+    return new OrientationE(*state_, parametersReader(), levelPlot_, plot_, this);
+  });
 }
 
 void EprMainWindow::openRotation() {
-  showSingleInstance(rotation_, this, [this] { return new RotationDialog(*state_, parametersReader(), this); });
+  showSingleInstance(rotation_, this,
+                     [this] { return new RotationDialog(*state_, parametersReader(), this); });
 }
 
 void EprMainWindow::levelsAtField() {

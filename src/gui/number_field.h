@@ -26,7 +26,7 @@ struct NumberField {
   QString label;           // named in the message when the entry is refused
   double* real = nullptr;  // exactly one of real and integer is set
   int* integer = nullptr;
-  int minimum = 0, maximum = 0;  // accepted range of an integer field
+  int minimum = 0, maximum = 0;     // accepted range of an integer field
   const char* parameter = nullptr;  // the state's name of a real field whose range is checked
 };
 

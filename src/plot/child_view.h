@@ -121,18 +121,18 @@ class CChildView {
   double cursorValue = 0.0;           // value of the active trace at cursor 1
   // Gauss per GHz: the resonance field of g = 1 at 1 GHz (g read-out only).
   double fieldPerFrequency = 714.477350580431;
-  float largeFontDivisor = 20.0f;  // client height / this = large font height
-  float smallFontDivisor = 30.0f;  // client height / this = small font height
-  double frequency = 208.0;        // GHz, for the g read-out
-  double gValue = 0.0;             // g value at cursor 1
+  float largeFontDivisor = 20.0f;         // client height / this = large font height
+  float smallFontDivisor = 30.0f;         // client height / this = small font height
+  double frequency = 208.0;               // GHz, for the g read-out
+  double gValue = 0.0;                    // g value at cursor 1
   double viewStart = 0.0, viewEnd = 0.0;  // gauss at the plot's left and right edge
   double fieldPerPixel = 0.0;             // (viewEnd − viewStart)/(clientWidth − plotLeft − 1)
   double valuePerPixel = 0.0;             // (valueTop − valueBottom)/(plotBottom − 1)
   // Vertical range: only the zoom box changes it in the main view, and trace
   // drawing ignores it there; the value axis of plot windows uses it.
   double valueBottom = 0.0, valueTop = 0.0;
-  int firstIndex = 0, lastIndex = 20479;  // grid points shown
-  double dataStep = 0.0;                  // gauss between grid points
+  int firstIndex = 0, lastIndex = 20479;       // grid points shown
+  double dataStep = 0.0;                       // gauss between grid points
   double dataStart = 0.0, dataEnd = 150000.0;  // gauss of the first and last grid point
   double cursorField1 = 0.0, cursorField2 = 0.0;
   double fieldCentre = 75000.0, fieldRange = 150000.0;
@@ -140,21 +140,21 @@ class CChildView {
   int lastValidIndex = 0;  // last index holding data in plot windows
 
   // --- Layout ---------------------------------------------------------------
-  Rect client;  // (0, 0, clientWidth, clientHeight) as of the last size change
+  Rect client;                               // (0, 0, clientWidth, clientHeight) as of the last size change
   Point bandAnchor, bandCurrent, bandDrawn;  // zoom-box corners
   std::string indexText;                     // "%d" of cursorIndex
   std::string valueText;                     // "%8.4g" of cursorValue
   int cursorIndex = 0;                       // grid index at cursor 1
   std::optional<FontSpec> largeFont, smallFont;  // made at every size change
   std::optional<FontSpec> savedFont;             // font of the drag context before a drag
-  double plotWidthFraction = 1.0;   // share of the client width used by the plot
-  double plotHeightFraction = 0.82;  // base fraction of the client height
-  double labelBaseline = 0.0;        // y at which field-axis labels are written
-  int cursor1X = 0, cursor2X = 0;        // x at which the cursor lines stand
-  int cursor1NewX = 0, cursor2NewX = 0;  // requested cursor positions
-  int activeTrace = kBlue;  // trace of the read-out and the arrow keys: 1 = blue, 0 = red
-  int plotLeft = 0;         // x of the plot's left edge
-  int plotBottom = 0;       // y of the horizontal axis line
+  double plotWidthFraction = 1.0;                // share of the client width used by the plot
+  double plotHeightFraction = 0.82;              // base fraction of the client height
+  double labelBaseline = 0.0;                    // y at which field-axis labels are written
+  int cursor1X = 0, cursor2X = 0;                // x at which the cursor lines stand
+  int cursor1NewX = 0, cursor2NewX = 0;          // requested cursor positions
+  int activeTrace = kBlue;               // trace of the read-out and the arrow keys: 1 = blue, 0 = red
+  int plotLeft = 0;                      // x of the plot's left edge
+  int plotBottom = 0;                    // y of the horizontal axis line
   std::string cursor1Text, cursor2Text;  // "%7.3lf" of cursorField1 and cursorField2
   std::string differenceText;            // "%7.3lf" of cursorField2 − cursorField1
   std::string gText;                     // "%8.5lf" of gValue

@@ -114,7 +114,8 @@ void DataPlot::OnRButtonUp(Canvas& dc, unsigned flags, Point point) {
 DataPlot* OpenPlotWindow(double xmin, double xmax, double yBottom, double yTop, int n, DataPlot*& slot,
                          PlotWindowHost& host, const std::function<std::unique_ptr<DataPlot>()>& makeModel) {
   if (slot == nullptr) {
-    DataPlot* plot = host.createPlotWindow("Energy Levels", makeModel ? makeModel() : std::make_unique<DataPlot>());
+    DataPlot* plot =
+        host.createPlotWindow("Energy Levels", makeModel ? makeModel() : std::make_unique<DataPlot>());
     if (plot == nullptr) return nullptr;
     // Only a new window takes the point count.
     plot->pointCount = n;

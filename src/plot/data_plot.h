@@ -70,6 +70,7 @@ class DataPlot : public CChildView {
 // shows the model makeModel gives (a plain DataPlot without one). Returns the
 // window's model, or nothing when no window could be made.
 DataPlot* OpenPlotWindow(double xmin, double xmax, double yBottom, double yTop, int n, DataPlot*& slot,
-                         PlotWindowHost& host, const std::function<std::unique_ptr<DataPlot>()>& makeModel = {});
+                         PlotWindowHost& host,
+                         const std::function<std::unique_ptr<DataPlot>()>& makeModel = {});
 
 }  // namespace quorra

@@ -75,8 +75,8 @@ int LevelPlot::DrawTraces(Canvas& dc) {
 LevelPlot* OpenLevelPlotWindow(const LevelDiagram& diagram, DataPlot*& slot, PlotWindowHost& host) {
   const int n = static_cast<int>(diagram.fields.size());
   const auto [bottom, top] = energyRange(diagram);
-  DataPlot* shown = OpenPlotWindow(n > 0 ? diagram.fields.front() : 0.0, n > 0 ? diagram.fields.back() : 0.0, bottom,
-                                   top, n, slot, host, [] { return std::make_unique<LevelPlot>(); });
+  DataPlot* shown = OpenPlotWindow(n > 0 ? diagram.fields.front() : 0.0, n > 0 ? diagram.fields.back() : 0.0,
+                                   bottom, top, n, slot, host, [] { return std::make_unique<LevelPlot>(); });
   auto* plot = dynamic_cast<LevelPlot*>(shown);
   if (plot == nullptr) return nullptr;  // the slot held a plot of another kind
   plot->setDiagram(diagram);

@@ -160,14 +160,16 @@ double QtCanvas::cellPerEm(const QFont& font) {
 QFont QtCanvas::qtFont(const FontSpec& wanted) {
   QFont font(familyFor(wanted));
   if (wanted.pitchAndFamily & 0x20) font.setStyleHint(QFont::SansSerif);
-  font.setWeight(wanted.weight <= 0 ? QFont::Normal
-                                  : static_cast<QFont::Weight>(wanted.weight > 1000 ? 1000 : wanted.weight));
+  font.setWeight(wanted.weight <= 0
+                     ? QFont::Normal
+                     : static_cast<QFont::Weight>(wanted.weight > 1000 ? 1000 : wanted.weight));
   font.setItalic(wanted.italic);
   font.setKerning(false);  // widths are the sums of the characters' advances
   font.setHintingPreference(QFont::PreferNoHinting);
   // A positive height is the cell height, a negative one the em size; 0
   // asks for the default, taken here as a cell of 16 pixels.
-  const double em = wanted.height < 0 ? -wanted.height : (wanted.height > 0 ? wanted.height : 16) / cellPerEm(font);
+  const double em =
+      wanted.height < 0 ? -wanted.height : (wanted.height > 0 ? wanted.height : 16) / cellPerEm(font);
   font.setPointSizeF(em * 72.0 / painter_.device()->logicalDpiY());
   return font;
 }

@@ -16,19 +16,38 @@ TEST(CEprWindow, StartsWithTheDefaults) {
   ScriptedUserInterface ui;
   CEprWindow w(ui);
   const char* expected[][2] = {
-      {"frequency", "9.6"},   {"fieldCentre", "3000"}, {"fieldRange", "6000"},     {"gx", "2.05"},
-      {"gy", "2.05"},         {"gz", "2.25"},          {"Ax", "30"},               {"Ay", "30"},
-      {"Az", "200"},          {"P", "0"},              {"Q", "0"},                 {"nuclearSpinText", "3/2"},
-      {"nuclearMoment", "2.227"}, {"points", "65536"}, {"thetaStep", "0.22"},      {"phiStep", "2.1"},
-      {"temperature", "300"}, {"perpendicular", "1"},  {"parallel", "0"},          {"isotropicWidth", "20"},
-      {"percentGaussian", "100"}, {"integral", "0"},   {"anisotropic", "0"},       {"widthX", "10"},
+      {"frequency", "9.6"},
+      {"fieldCentre", "3000"},
+      {"fieldRange", "6000"},
+      {"gx", "2.05"},
+      {"gy", "2.05"},
+      {"gz", "2.25"},
+      {"Ax", "30"},
+      {"Ay", "30"},
+      {"Az", "200"},
+      {"P", "0"},
+      {"Q", "0"},
+      {"nuclearSpinText", "3/2"},
+      {"nuclearMoment", "2.227"},
+      {"points", "65536"},
+      {"thetaStep", "0.22"},
+      {"phiStep", "2.1"},
+      {"temperature", "300"},
+      {"perpendicular", "1"},
+      {"parallel", "0"},
+      {"isotropicWidth", "20"},
+      {"percentGaussian", "100"},
+      {"integral", "0"},
+      {"anisotropic", "0"},
+      {"widthX", "10"},
   };
   for (const auto& pair : expected) EXPECT_EQ(parameterValue(w, pair[0]), pair[1]) << pair[0];
   EXPECT_EQ(w.spin.capacity, 65536);
   EXPECT_EQ(w.spin.experimentalFrequency, 9.0);
-  EXPECT_FALSE(w.flags.histogramReady || w.flags.lineShapeReady || w.flags.redPresent || w.flags.bluePresent ||
-               w.flags.parametersApplied);
-  EXPECT_EQ(w.shfText, "   1/2        10        10        15    0\r\n   1/2        10        10        15    0\r\n");
+  EXPECT_FALSE(w.flags.histogramReady || w.flags.lineShapeReady || w.flags.redPresent ||
+               w.flags.bluePresent || w.flags.parametersApplied);
+  EXPECT_EQ(w.shfText,
+            "   1/2        10        10        15    0\r\n   1/2        10        10        15    0\r\n");
   EXPECT_EQ(w.threadCount, 0);
   EXPECT_EQ(w.rotationAxisTheta, 90.0);
   EXPECT_EQ(w.smoothingPoints, 5);
@@ -41,7 +60,8 @@ TEST(CEprWindow, NuclearSpinTextGivesTwoI) {
   EXPECT_EQ(twoIFromSpinText("0.5"), 1);
   EXPECT_EQ(twoIFromSpinText("2.7"), 5);  // twice the value, truncated
   EXPECT_EQ(twoIFromSpinText("abc"), 0);
-  for (const char* good : {"1/2", "7", "7/2", "14/2", "3.5", " 1/2 "}) EXPECT_TRUE(isValidSpinText(good)) << good;
+  for (const char* good : {"1/2", "7", "7/2", "14/2", "3.5", " 1/2 "})
+    EXPECT_TRUE(isValidSpinText(good)) << good;
   for (const char* bad : {"", "0", "15/2", "8", "3/4", "2.3", "abc", "1/2x", "-1/2", "12345678"})
     EXPECT_FALSE(isValidSpinText(bad)) << bad;
 }
@@ -285,9 +305,11 @@ TEST(ParameterNames, SettingByNameChecksTheTextOfTheValue) {
   EXPECT_EQ(setParameter(w, "gx", "2 x"), "The value of gx is not a finite number: \"2 x\".");
   EXPECT_EQ(setParameter(w, "gx", " "), "The value of gx is not a finite number: \" \".");
   EXPECT_EQ(setParameter(w, "points", "10.5"), "The value of points is not a whole number: \"10.5\".");
-  EXPECT_EQ(setParameter(w, "points", "99999999999"), "The value of points is not a whole number: \"99999999999\".");
+  EXPECT_EQ(setParameter(w, "points", "99999999999"),
+            "The value of points is not a whole number: \"99999999999\".");
   EXPECT_EQ(setParameter(w, "integral", "2"), "The value of integral must be 0 or 1.");
-  EXPECT_EQ(setParameter(w, "nuclearSpinText", "12345678"), "The value of nuclearSpinText has more than 7 characters.");
+  EXPECT_EQ(setParameter(w, "nuclearSpinText", "12345678"),
+            "The value of nuclearSpinText has more than 7 characters.");
   EXPECT_EQ(w.spin.gx, 2.02);
   EXPECT_EQ(w.spin.points, 4096);
 

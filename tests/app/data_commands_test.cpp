@@ -35,10 +35,14 @@ struct StateSnapshot {
 
   explicit StateSnapshot(CEprWindow& w) {
     const SpinParameters& s = w.spin;
-    for (double v : {s.fieldCentre, s.fieldRange, s.fieldStart, s.fieldEnd, s.fullStart, s.fullEnd, s.fieldStep,
-                     s.frequency, s.experimentalFrequency, s.temperature, s.lastRange, s.lastCentre, w.red.max,
-                     w.red.min, w.blue.max, w.blue.min, w.view.blue.max, w.view.blue.min, w.view.red.max,
-                     w.view.red.min, w.view.dataStart, w.view.dataEnd, w.view.frequency})
+    for (double v : {s.fieldCentre,  s.fieldRange,    s.fieldStart,
+                     s.fieldEnd,     s.fullStart,     s.fullEnd,
+                     s.fieldStep,    s.frequency,     s.experimentalFrequency,
+                     s.temperature,  s.lastRange,     s.lastCentre,
+                     w.red.max,      w.red.min,       w.blue.max,
+                     w.blue.min,     w.view.blue.max, w.view.blue.min,
+                     w.view.red.max, w.view.red.min,  w.view.dataStart,
+                     w.view.dataEnd, w.view.frequency})
       numbers.push_back(std::bit_cast<uint64_t>(v));
     for (long v : {long(s.points), long(s.pointsInArrays), long(s.capacity), long(w.flags.bluePresent),
                    long(w.flags.redPresent), long(w.flags.histogramReady), long(w.flags.lineShapeReady),
@@ -105,8 +109,10 @@ TEST(DataCommands, RefusedBrukerLoadsReportAndChangeNothing) {
   const std::string timeSweep = kBrukerDir + "BDPA-1DTimeSweep.DTA";
   LoadBrukerPath(w, timeSweep);
   ASSERT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(ui.messages[0].text,
-            kBrukerDir + "BDPA-1DTimeSweep.DSC\nThe x axis of the file is 'Time' in s, not a magnetic field in G or T.");
+  EXPECT_EQ(
+      ui.messages[0].text,
+      kBrukerDir +
+          "BDPA-1DTimeSweep.DSC\nThe x axis of the file is 'Time' in s, not a magnetic field in G or T.");
   EXPECT_EQ(ui.messages[0].title, "NOT A FIELD SWEEP");
   EXPECT_EQ(ui.messages[1].text, timeSweep);
   EXPECT_EQ(ui.messages[1].title, "Error reading file");
@@ -116,8 +122,10 @@ TEST(DataCommands, RefusedBrukerLoadsReportAndChangeNothing) {
   ui.clear();
   LoadBrukerPath(w, kBrukerDir + "loncke_endor.spc");
   ASSERT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(ui.messages[0].text,
-            kBrukerDir + "loncke_endor.par\nThe x axis of the file is 'ENDOR' in MHz, not a magnetic field in G or T.");
+  EXPECT_EQ(
+      ui.messages[0].text,
+      kBrukerDir +
+          "loncke_endor.par\nThe x axis of the file is 'ENDOR' in MHz, not a magnetic field in G or T.");
   EXPECT_TRUE(StateSnapshot(w) == before);
 
   ui.clear();
@@ -141,11 +149,11 @@ TEST(DataCommands, DamagedSharedFilesLoadOrChangeNothing) {
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
     return static_cast<size_t>((seed >> 33) % n);
   };
-  const std::vector<std::string> keys = {"XPTS", "YPTS", "Resolution", "XMIN", "XWID", "IRFMT", "IKKF", "BSEQ",
-                                         "XUNI", "ANZ",  "RES",        "SSX",  "SSY",  "REY",   "GST",  "GSI",
-                                         "HCF",  "HSW", "MF",          "DOS",  "JUN",  "FrequencyMon"};
-  const std::vector<std::string> nonsense = {"0", "-7", "1", "99999999", "2147483647", "1e308", "nan",
-                                             "D,D,D", "CPLX", "", "'mT'", "LIT", "x"};
+  const std::vector<std::string> keys = {
+      "XPTS", "YPTS", "Resolution", "XMIN", "XWID", "IRFMT", "IKKF", "BSEQ", "XUNI", "ANZ", "RES",
+      "SSX",  "SSY",  "REY",        "GST",  "GSI",  "HCF",   "HSW",  "MF",   "DOS",  "JUN", "FrequencyMon"};
+  const std::vector<std::string> nonsense = {"0",     "-7",   "1", "99999999", "2147483647", "1e308", "nan",
+                                             "D,D,D", "CPLX", "",  "'mT'",     "LIT",        "x"};
   const std::string palette("0123456789-+.eE \t\n\r'\0\xff,", 24);
 
   Folder folder;
@@ -212,7 +220,7 @@ TEST(DataCommands, DamagedSharedFilesLoadOrChangeNothing) {
     }
   }
   EXPECT_EQ(variants, 24 * 16);
-  EXPECT_GT(loaded, 24);           // damage that misses what the reader uses
+  EXPECT_GT(loaded, 24);              // damage that misses what the reader uses
   EXPECT_LT(loaded, variants - 100);  // truncations and nonsense are refused
 }
 
@@ -298,9 +306,9 @@ TEST(DataCommands, HarrowLoadPutsChannelsInRedAndBlue) {
   ScriptedUserInterface ui;
   CEprWindow w(ui);
   Folder folder;
-  const std::string path = folder.write(
-      "h.dat",
-      "Source Freq 240.0\nITC set at T: 4.2\nMain Magnet persistent at 12.0\n>BEGIN\n5.0 1 -1\n5.5 3 -2\n6.0 2 -4\n");
+  const std::string path = folder.write("h.dat",
+                                        "Source Freq 240.0\nITC set at T: 4.2\nMain Magnet persistent at "
+                                        "12.0\n>BEGIN\n5.0 1 -1\n5.5 3 -2\n6.0 2 -4\n");
   ui.filePaths = {path};
   const LoadReport report = LoadHarrowFile(w);
   EXPECT_EQ(ui.fileRequests[0].filter, "Harrow's Files (*.dat )|*.dat|All files (*.*)|*.*||");

@@ -27,8 +27,12 @@ void installBlue(CEprWindow& w, const std::vector<double>& values, double range 
   w.ApplyParameters();
 }
 
-std::vector<double> blue(CEprWindow& w) { return {w.blueValues(), w.blueValues() + w.spin.points}; }
-std::vector<double> red(CEprWindow& w) { return {w.redValues(), w.redValues() + w.spin.points}; }
+std::vector<double> blue(CEprWindow& w) {
+  return {w.blueValues(), w.blueValues() + w.spin.points};
+}
+std::vector<double> red(CEprWindow& w) {
+  return {w.redValues(), w.redValues() + w.spin.points};
+}
 
 TEST(ProcessingCommands, MultiplyByAFactor) {
   ScriptedUserInterface ui;
@@ -101,7 +105,8 @@ TEST(ProcessingCommands, SmoothingWindowAndScaling) {
   EXPECT_EQ(w.smoothingPoints, 5);
   // The 5-point average, stretched to the blue range (0 … 9).
   std::vector<double> average(10);
-  for (int j = 2; j <= 7; ++j) average[j] = (values[j - 2] + values[j - 1] + values[j] + values[j + 1] + values[j + 2]) / 5;
+  for (int j = 2; j <= 7; ++j)
+    average[j] = (values[j - 2] + values[j - 1] + values[j] + values[j + 1] + values[j + 2]) / 5;
   average[0] = average[1] = average[2];
   average[8] = average[9] = average[7];
   const double lo = *std::min_element(average.begin(), average.end());

@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "app/crystal_commands.h"
+#include "app/levels_commands.h"
 #include "run_cli.h"
 #include "support/scripted_ui.h"
-#include "app/levels_commands.h"
 
 namespace quorra::testing {
 namespace {

@@ -15,7 +15,9 @@ namespace {
 
 const std::string kBrukerDir = std::string(QUORRA_TESTDATA_DIR) + "/bruker/";
 
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 TEST(DataCli, InfoJsonMatchesTheReferenceValues) {
   for (const char* base : {"99090211", "AcridineDeriv_Irrad_365nm", "EMX_2Dpowersweep", "ESP"}) {
@@ -33,7 +35,8 @@ TEST(DataCli, InfoJsonMatchesTheReferenceValues) {
     if (ref.has("frequency_monitor_ghz"))
       EXPECT_EQ(info["frequency_ghz"].number, ref["frequency_monitor_ghz"].number);
     else if (ref.has("frequency_ghz"))
-      EXPECT_NEAR(info["frequency_ghz"].number, ref["frequency_ghz"].number, 1e-9 * ref["frequency_ghz"].number);
+      EXPECT_NEAR(info["frequency_ghz"].number, ref["frequency_ghz"].number,
+                  1e-9 * ref["frequency_ghz"].number);
     else
       EXPECT_TRUE(info["frequency_ghz"].isNull());
     const JsonValue& stats = ref.has("first_trace") ? ref["first_trace"] : ref["intensity"];
@@ -45,7 +48,8 @@ TEST(DataCli, InfoJsonMatchesTheReferenceValues) {
 
   const CliResult text = runCli({"info", kBrukerDir + "strong1.dta"});
   ASSERT_EQ(text.exitCode, 0) << text.err;
-  EXPECT_NE(text.out.find("format       BES3T\npoints       1024\nfield        3375 ... 3425 G\n"), std::string::npos)
+  EXPECT_NE(text.out.find("format       BES3T\npoints       1024\nfield        3375 ... 3425 G\n"),
+            std::string::npos)
       << text.out;
   EXPECT_NE(text.out.find("parameters\nJSD 1\nGST 3375.000000\n"), std::string::npos) << text.out;
 }

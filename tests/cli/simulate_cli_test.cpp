@@ -16,8 +16,8 @@ namespace {
 TEST(SimulateCli, WritesTheInProcessRedTraceAndSaysWhereItWent) {
   const std::string folder = makeTemporaryFolder();
   const CliResult run =
-      runCli({"simulate", "--set", "points=4096", "--set", "gx=2.02", "--set", "Ax=20", "--set", "thetaStep=2",
-              "--set", "phiStep=6", "--threads", "2", "-o", "copper.txt"},
+      runCli({"simulate", "--set", "points=4096", "--set", "gx=2.02", "--set", "Ax=20", "--set",
+              "thetaStep=2", "--set", "phiStep=6", "--threads", "2", "-o", "copper.txt"},
              folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("spectrum written to copper.txt"), std::string::npos) << run.err;
@@ -32,8 +32,8 @@ TEST(SimulateCli, WritesTheInProcessRedTraceAndSaysWhereItWent) {
   }
   w.threadCount = 1;  // the thread count does not change the result
   ASSERT_TRUE(Simulate(w).redShown);
-  const std::string expected =
-      formatTextSpectrum(w.redValues(), w.spin.points, w.spin.fieldCentre, w.spin.fieldRange, w.spin.fieldStep);
+  const std::string expected = formatTextSpectrum(w.redValues(), w.spin.points, w.spin.fieldCentre,
+                                                  w.spin.fieldRange, w.spin.fieldStep);
   EXPECT_EQ(readFile(folder + "/copper.txt"), expected);
   EXPECT_EQ(expected.substr(0, 24), "    0.0000  0.00000E+00\n");
 }
@@ -107,7 +107,8 @@ TEST(SimulateCli, SuperhyperfineTableFromAFile) {
   }
   run = runCli({"simulate", "--shf", "bad.shf"}, folder);
   EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.err, "quorra: INVALID SHF TABLE: Line 1 of the superhyperfine table has atoms times spin above 18.\n");
+  EXPECT_EQ(run.err,
+            "quorra: INVALID SHF TABLE: Line 1 of the superhyperfine table has atoms times spin above 18.\n");
 
   // Only a regular file is read: a folder is no empty table, and a FIFO is
   // refused at once instead of waited on.
@@ -173,10 +174,9 @@ TEST(SimulateCli, SignalsLeaveNoFileAndNoTemporaryFile) {
 }
 
 TEST(FieldsCli, PrintsTheRecordedTransitionsAsTextAndJson) {
-  const std::vector<std::string> freeElectron = {"--set", "gx=2.0023",  "--set", "gy=2.0023",
-                                                 "--set", "gz=2.0023",  "--set", "Ax=0",
-                                                 "--set", "Ay=0",       "--set", "Az=0",
-                                                 "--set", "nuclearSpinText=1/2", "--set", "nuclearMoment=0"};
+  const std::vector<std::string> freeElectron = {
+      "--set", "gx=2.0023", "--set", "gy=2.0023", "--set", "gz=2.0023",           "--set", "Ax=0",
+      "--set", "Ay=0",      "--set", "Az=0",      "--set", "nuclearSpinText=1/2", "--set", "nuclearMoment=0"};
   std::vector<std::string> args = {"fields", "--orientation", "0,0"};
   args.insert(args.end(), freeElectron.begin(), freeElectron.end());
   CliResult run = runCli(args);
@@ -195,7 +195,8 @@ TEST(Cli, HelpListsEverySettableNameWithUnitAndDefault) {
   for (const char* command : {"simulate", "fields"}) {
     const CliResult run = runCli({command, "--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const ParameterName& p : parameterNames()) EXPECT_NE(run.out.find(p.name), std::string::npos) << p.name;
+    for (const ParameterName& p : parameterNames())
+      EXPECT_NE(run.out.find(p.name), std::string::npos) << p.name;
     EXPECT_NE(run.out.find("frequency        GHz                9.6        (0, 10000]"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("nuclearSpinText  -                  3/2        1/2 ... 7"), std::string::npos);

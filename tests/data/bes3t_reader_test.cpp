@@ -52,7 +52,8 @@ TEST(Bes3tReader, DescriptionKeysDefaultsAndFallbacks) {
   EXPECT_EQ(outcome.spectrum.fieldRange, 200);
   EXPECT_EQ(outcome.spectrum.fieldCentre, 3400);
   EXPECT_EQ(outcome.spectrum.frequency, 9.5);
-  EXPECT_NE(outcome.spectrum.parameterText.find("MP 3.000000"), std::string::npos);  // "Power" matched "Powers"
+  EXPECT_NE(outcome.spectrum.parameterText.find("MP 3.000000"),
+            std::string::npos);  // "Power" matched "Powers"
   EXPECT_EQ(outcome.spectrum.title, "x y");
 
   folder.write("a.dsc", "XMIN 3000\nXWID 100\n");
@@ -74,7 +75,8 @@ TEST(Bes3tReader, DataFormatsOfTheDescription) {
   ReadOutcome outcome = read("XPTS 3\nBSEQ LIT\nIRFMT F\n", floats);
   ASSERT_TRUE(outcome.ok) << titles(outcome);
   EXPECT_EQ(outcome.spectrum.values, (std::vector<double>{1.5, -2.25, 3.0}));
-  outcome = read("XPTS 3\nBSEQ BIG\nIRFMT S\n", bigEndian(0xfffe, 2) + bigEndian(7, 2) + bigEndian(0x8000, 2));
+  outcome =
+      read("XPTS 3\nBSEQ BIG\nIRFMT S\n", bigEndian(0xfffe, 2) + bigEndian(7, 2) + bigEndian(0x8000, 2));
   ASSERT_TRUE(outcome.ok) << titles(outcome);
   EXPECT_EQ(outcome.spectrum.values, (std::vector<double>{-2, 7, -32768}));
   outcome = read("XPTS 2\nIRFMT C\n", std::string("\xff\x05", 2));
@@ -126,8 +128,7 @@ TEST(Bes3tReader, DataFormatsOfTheDescription) {
             dsc + "Resolution \"four\"" + points + "|INVALID PARAMETERS");
   // XPTS also sizes the data set when Resolution gives the points.
   EXPECT_EQ(fullRefusal("Resolution 4\nXPTS 4x\n"), dsc + "XPTS \"4x\"" + points + "|INVALID PARAMETERS");
-  for (const char* accepted :
-       {"Resolution         4\r\nXPTS\t4\r\n", "Resolution 4 points\nXPTS 4\n"}) {
+  for (const char* accepted : {"Resolution         4\r\nXPTS\t4\r\n", "Resolution 4 points\nXPTS 4\n"}) {
     outcome = read(accepted, bigEndianDoubles({1, 2, 3, 4}));
     ASSERT_TRUE(outcome.ok) << accepted << titles(outcome);
     EXPECT_EQ(outcome.spectrum.values.size(), 4u);

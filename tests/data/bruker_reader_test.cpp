@@ -48,7 +48,8 @@ TEST(BrukerReader, SharedFilesMatchTheirReferenceValues) {
       ASSERT_EQ(outcome.messages.size(), 1u) << titles(outcome);
       EXPECT_EQ(outcome.messages[0].title, "NOT A FIELD SWEEP");
       EXPECT_EQ(outcome.messages[0].icon, MessageIcon::Stop);
-      EXPECT_NE(outcome.messages[0].text.find("in " + unit + ","), std::string::npos) << outcome.messages[0].text;
+      EXPECT_NE(outcome.messages[0].text.find("in " + unit + ","), std::string::npos)
+          << outcome.messages[0].text;
       continue;
     }
     ASSERT_TRUE(outcome.ok) << titles(outcome);
@@ -94,7 +95,8 @@ TEST(BrukerReader, SharedFilesMatchTheirReferenceValues) {
         double imagSum = 0.0;
         for (double v : s.imaginary) imagSum += v;
         EXPECT_NEAR(imagSum, imag["sum"].number, 1e-10 * imag["sum_abs"].number);
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(s.imaginary[i], imag["first5"].items[i].number) << "imaginary " << i;
+        for (int i = 0; i < 5; ++i)
+          EXPECT_EQ(s.imaginary[i], imag["first5"].items[i].number) << "imaginary " << i;
       }
     }
     EXPECT_EQ(s.parameterText.find(tracesNote(s.traces)) != std::string::npos, s.traces > 1);

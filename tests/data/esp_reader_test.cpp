@@ -93,8 +93,7 @@ TEST(EspReader, ParameterFileRules) {
   EXPECT_EQ(fullRefusal("DOS\rANZ 4.5\r"), par + "ANZ \"4.5\"" + points);
   EXPECT_EQ(fullRefusal("DOS\rRES 2147483648\r"), par + "RES \"2147483648\"" + points);
   EXPECT_EQ(fullRefusal("DOS\rRES -9999999999\r"), par + "RES \"-9999999999\"" + points);
-  for (const char* accepted :
-       {"DOS\rRES 4.5\rANZ 4\r", "DOS\rJCO ANZAC\rRES 4\r", "DOS\rANZ x\rRES 4\r"}) {
+  for (const char* accepted : {"DOS\rRES 4.5\rANZ 4\r", "DOS\rJCO ANZAC\rRES 4\r", "DOS\rANZ x\rRES 4\r"}) {
     outcome = read(accepted, floats);
     ASSERT_TRUE(outcome.ok) << accepted << titles(outcome);
     EXPECT_EQ(outcome.spectrum.values.size(), 4u);

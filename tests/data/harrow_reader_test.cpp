@@ -50,7 +50,8 @@ TEST(HarrowReader, HeaderKeysPersistentFieldAndChannels) {
 
   // Without the keys: frequency 0, temperature 300, the first column as it
   // is written. A flat channel is left out, the other one loaded.
-  const HarrowOutcome plain = ReadHarrowFile(folder.write("plain.dat", ">BEGIN\n3400 1 7\n3401 2 7\n3402 3 7\n"));
+  const HarrowOutcome plain =
+      ReadHarrowFile(folder.write("plain.dat", ">BEGIN\n3400 1 7\n3401 2 7\n3402 3 7\n"));
   ASSERT_TRUE(plain.ok);
   EXPECT_FALSE(plain.channel1.hasFrequency);
   EXPECT_EQ(plain.channel1.frequency, 0.0);

@@ -21,7 +21,8 @@ TEST(Hilbert, ConvolutionEqualsTheDirectSum) {
       seed = seed * 6364136223846793005ull + 1442695040888963407ull;
       // A derivative-like line plus noise and an offset.
       const double x = (i - n / 2.0) / (n / 10.0 + 1);
-      y[i] = -x * std::exp(-x * x) + 0.05 * (static_cast<double>(seed >> 11) / 9007199254740992.0 - 0.5) + 0.3;
+      y[i] =
+          -x * std::exp(-x * x) + 0.05 * (static_cast<double>(seed >> 11) / 9007199254740992.0 - 0.5) + 0.3;
     }
     hilbertDirectSum(y.data(), direct.data(), n);
     HilbertConvolver convolver(n);
@@ -30,7 +31,8 @@ TEST(Hilbert, ConvolutionEqualsTheDirectSum) {
     convolver.transform(y.data(), fast.data());
     double largest = 0.0;
     for (double v : direct) largest = std::max(largest, std::fabs(v));
-    for (int k = 0; k < n; ++k) ASSERT_NEAR(fast[k], direct[k], 1e-9 * std::max(largest, 1e-300)) << n << " " << k;
+    for (int k = 0; k < n; ++k)
+      ASSERT_NEAR(fast[k], direct[k], 1e-9 * std::max(largest, 1e-300)) << n << " " << k;
   }
 }
 

@@ -17,7 +17,9 @@
 namespace quorra {
 namespace {
 
-ReadOutcome parse(const std::string& text) { return parseTextSpectrum(text, "/x/spectrum.txt"); }
+ReadOutcome parse(const std::string& text) {
+  return parseTextSpectrum(text, "/x/spectrum.txt");
+}
 
 std::string onlyTitle(const ReadOutcome& outcome) {
   EXPECT_FALSE(outcome.ok);
@@ -210,13 +212,15 @@ TEST(TextSpectrum, ResamplingChoosesThePointsOfTheWalk) {
 }
 
 TEST(TextSpectrum, Refusals) {
-  EXPECT_EQ(onlyTitle(parse("freq=9.5\n3400 1\n")),
-            "/x/spectrum.txt\nThe file holds fewer than two lines of field and intensity.|NO SPECTRUM IN FILE");
+  EXPECT_EQ(
+      onlyTitle(parse("freq=9.5\n3400 1\n")),
+      "/x/spectrum.txt\nThe file holds fewer than two lines of field and intensity.|NO SPECTRUM IN FILE");
   EXPECT_EQ(onlyTitle(parse("")), onlyTitle(parse("nan 1\n3400 inf\n")));
   EXPECT_EQ(onlyTitle(parse("3400 1\n3400 2\n")),
             "/x/spectrum.txt\nThe first and the last field of the file span no finite range.|NO FIELD RANGE");
-  EXPECT_EQ(onlyTitle(parse("3400 1\n3401 1\n3402 1\n")),
-            "/x/spectrum.txt\nAll intensities of the spectrum are equal: there is nothing to show.|FLAT SPECTRUM");
+  EXPECT_EQ(
+      onlyTitle(parse("3400 1\n3401 1\n3402 1\n")),
+      "/x/spectrum.txt\nAll intensities of the spectrum are equal: there is nothing to show.|FLAT SPECTRUM");
 
   std::string many;
   for (int i = 0; i < kMaxTextDataLines; ++i) many += std::to_string(i) + " " + std::to_string(i % 7) + "\n";
@@ -225,7 +229,8 @@ TEST(TextSpectrum, Refusals) {
   EXPECT_EQ(onlyTitle(parse(many)), "Too many points|RESOLUTION>200000");
 
   testing::TempFolder folder;
-  EXPECT_EQ(onlyTitle(ReadTextSpectrum(folder.file("missing.txt"))), folder.file("missing.txt") + "|FILE NOT FOUND");
+  EXPECT_EQ(onlyTitle(ReadTextSpectrum(folder.file("missing.txt"))),
+            folder.file("missing.txt") + "|FILE NOT FOUND");
   EXPECT_EQ(onlyTitle(ReadTextSpectrum(folder.path())), folder.path() + "|FILE NOT FOUND");
 }
 

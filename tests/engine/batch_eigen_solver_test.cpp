@@ -199,19 +199,21 @@ TEST(BatchEigenSolver, ValuesFromEstimatesAreTheQLValuesWhateverTheEstimates) {
       for (int j = 0; j < n; ++j)
         for (int l = 0; l < L; ++l) {
           const double exact = qlSolver.values()[j * L + l];
-          const double estimate[] = {exact + 1e-5 * scale[l] * u(rng), 0.0, qlSolver.values()[(n - 1 - j) * L + l],
-                                     3 * scale[l] * u(rng)};
+          const double estimate[] = {exact + 1e-5 * scale[l] * u(rng), 0.0,
+                                     qlSolver.values()[(n - 1 - j) * L + l], 3 * scale[l] * u(rng)};
           newtonSolver.estimates()[j * L + l] = estimate[kind];
         }
       load(newtonSolver);
-      const int failures = kind % 2 ? newtonSolver.diagonalizeDeferred(L, true) : newtonSolver.diagonalize(L, false, true);
+      const int failures =
+          kind % 2 ? newtonSolver.diagonalizeDeferred(L, true) : newtonSolver.diagonalize(L, false, true);
       EXPECT_EQ(failures, n > 1 ? 1 : 0) << n << " " << kind;
       for (int l = 0; l < 7; ++l)
         for (int j = 0; j < n; ++j) {
           const double difference =
               std::fabs(newtonSolver.values()[j * L + l] - qlSolver.values()[j * L + l]) / scale[l];
           worst = std::max(worst, difference);
-          EXPECT_LE(difference, 1e-13 * n) << "n " << n << " kind " << kind << " lane " << l << " value " << j;
+          EXPECT_LE(difference, 1e-13 * n)
+              << "n " << n << " kind " << kind << " lane " << l << " value " << j;
         }
     }
   }
@@ -279,7 +281,8 @@ TEST(BatchEigenSolver, BandReductionGivesTheReferenceValuesAndTrueVectors) {
             cd sum = 0;
             for (int c = 0; c < n; ++c) {
               const size_t at = (static_cast<size_t>(c) * n + j) * L + l;
-              sum += cd(inputs[l].re[r * n + c], inputs[l].im[r * n + c]) * cd(band.vectorsReal()[at], band.vectorsImag()[at]);
+              sum += cd(inputs[l].re[r * n + c], inputs[l].im[r * n + c]) *
+                     cd(band.vectorsReal()[at], band.vectorsImag()[at]);
             }
             const size_t at = (static_cast<size_t>(r) * n + j) * L + l;
             const cd v(band.vectorsReal()[at], band.vectorsImag()[at]);
@@ -288,17 +291,20 @@ TEST(BatchEigenSolver, BandReductionGivesTheReferenceValuesAndTrueVectors) {
           }
           worstResidual = std::max(worstResidual, std::sqrt(residual));
           EXPECT_NEAR(length, 1.0, 1e-12 * n);
-          EXPECT_LE(std::sqrt(residual), 1e-12 * n) << "n " << n << " b " << b << " lane " << l << " vector " << j;
+          EXPECT_LE(std::sqrt(residual), 1e-12 * n)
+              << "n " << n << " b " << b << " lane " << l << " vector " << j;
         }
       }
       // All vectors at once go the dense way, the band spread out first.
       const std::vector<double> deferredValues(band.values(), band.values() + n * L);
       loadBand();
       ASSERT_EQ(band.diagonalize(L, true), 0);
-      for (int k = 0; k < n * L; ++k) EXPECT_NEAR(band.values()[k], deferredValues[k], 1e-13 * n) << n << " " << b;
+      for (int k = 0; k < n * L; ++k)
+        EXPECT_NEAR(band.values()[k], deferredValues[k], 1e-13 * n) << n << " " << b;
     }
   }
-  std::printf("band reduction: worst value difference %.2g, worst residual %.2g\n", worstValue, worstResidual);
+  std::printf("band reduction: worst value difference %.2g, worst residual %.2g\n", worstValue,
+              worstResidual);
 }
 
 TEST(BatchEigenSolver, BandEigenpairsNearShiftsWithAnHonestResidual) {

@@ -50,7 +50,9 @@ Result solve(const Hermitian& h, bool vectors, MessageSink* sink = nullptr) {
   return r;
 }
 
-cd vec(const Result& r, int n, int k, int j) { return {r.vr[k * n + j], r.vi[k * n + j]}; }
+cd vec(const Result& r, int n, int k, int j) {
+  return {r.vr[k * n + j], r.vi[k * n + j]};
+}
 
 TEST(HermitianEigenSolver, RandomMatricesGiveEigenpairsAtRoundingLevel) {
   std::mt19937 rng(12345);

@@ -179,7 +179,8 @@ std::vector<cd> referenceHamiltonian(const SolverParameters& p, double B, double
         for (int k = 0; k < nI; ++k) out[r * nI + c] += x[r * nI + k] * y[k * nI + c];
     return out;
   };
-  const double lx = std::sin(theta) * std::cos(phi), ly = std::sin(theta) * std::sin(phi), lz = std::cos(theta);
+  const double lx = std::sin(theta) * std::cos(phi), ly = std::sin(theta) * std::sin(phi),
+               lz = std::cos(theta);
   const double gamma = 2 * p.nuclearMoment * 0.00050504 / (ge * 0.9274015 * p.twoI);
   // Iz² shifted by ¼ for half-integer spins (a constant the program drops).
   std::vector<cd> Iz2 = mul(Iz, Iz);

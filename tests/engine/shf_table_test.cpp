@@ -69,15 +69,20 @@ TEST(ShfTable, TablesTheEngineCannotHoldAreRefused) {
   } cases[] = {
       {twentyOne, "The superhyperfine table holds more than 20 sets."},
       {"1/2 10 10 15 37\r\n", "Line 1 of the superhyperfine table has atoms times spin above 18."},
-      {"1/2 10 10 15 1\r\n7 1 1 1 3\r\n", "Line 2 of the superhyperfine table has atoms times spin above 18."},
+      {"1/2 10 10 15 1\r\n7 1 1 1 3\r\n",
+       "Line 2 of the superhyperfine table has atoms times spin above 18."},
       {std::string(80, ' ') + "\r\n", "Line 1 of the superhyperfine table is longer than 79 characters."},
       {"1/2 10 10 15 00000000000000000001\r\n",
        "Line 1 of the superhyperfine table has a field longer than 19 characters."},
-      {"1/2 ten 10 15 2\r\n", "Line 1 of the superhyperfine table needs five numbers: spin, Ax, Ay, Az and atoms."},
-      {"1/2 10 10 15\r\n", "Line 1 of the superhyperfine table needs five numbers: spin, Ax, Ay, Az and atoms."},
-      {"3/4 10 10 15 1\r\n", "Line 1 of the superhyperfine table needs five numbers: spin, Ax, Ay, Az and atoms."},
+      {"1/2 ten 10 15 2\r\n",
+       "Line 1 of the superhyperfine table needs five numbers: spin, Ax, Ay, Az and atoms."},
+      {"1/2 10 10 15\r\n",
+       "Line 1 of the superhyperfine table needs five numbers: spin, Ax, Ay, Az and atoms."},
+      {"3/4 10 10 15 1\r\n",
+       "Line 1 of the superhyperfine table needs five numbers: spin, Ax, Ay, Az and atoms."},
       {"1/2 10 10 15 -1\r\n", "Line 1 of the superhyperfine table has a negative spin or number of atoms."},
-      {"1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n"
+      {"1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 2\r\n1 1 1 1 "
+       "2\r\n"
        "1 1 1 1 2\r\n",
        "The superhyperfine table splits each line into more than 1000000 lines."},
   };

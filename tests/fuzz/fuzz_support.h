@@ -19,7 +19,6 @@
 
 namespace quorra::fuzz {
 
-
 // A fresh folder for the files of one input, removed with them when the
 // input is done (libFuzzer ends a run without calling exit handlers, so
 // nothing may be left for them). It is made in shared memory where there

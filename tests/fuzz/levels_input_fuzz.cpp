@@ -3,8 +3,8 @@
 // system computed and listed there.
 
 #include "app/ceprwindow.h"
-#include "fuzz_support.h"
 #include "app/levels_commands.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quorra;

@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <memory>
 
 #include "app/data_commands.h"
 #include "data/temp_folder.h"

@@ -26,8 +26,8 @@ struct System {
   int orientations;
 };
 
-SolverParameters make(int twoI, double gx, double gy, double gz, double Ax, double Ay, double Az, double P, double Q,
-                      double moment) {
+SolverParameters make(int twoI, double gx, double gy, double gz, double Ax, double Ay, double Az, double P,
+                      double Q, double moment) {
   SolverParameters p;
   p.twoI = twoI;
   p.gx = gx;
@@ -89,7 +89,8 @@ TEST(FastPath, RecordsTheReferenceTransitionsOnRandomOrientations) {
       quick.processOrientation(theta, phi, 1.0, targetQuick.data());
       bool same = slow.transitionCount() == quick.transitionCount();
       double fieldDifference = 0, probabilityDifference = 0, strongest = 0;
-      for (int t = 0; t < slow.transitionCount(); ++t) strongest = std::max(strongest, slow.transitions()[t].probability);
+      for (int t = 0; t < slow.transitionCount(); ++t)
+        strongest = std::max(strongest, slow.transitions()[t].probability);
       for (int t = 0; same && t < slow.transitionCount(); ++t) {
         const Transition &a = slow.transitions()[t], &b = quick.transitions()[t];
         same = a.upper == b.upper && a.lower == b.lower;
@@ -97,7 +98,8 @@ TEST(FastPath, RecordsTheReferenceTransitionsOnRandomOrientations) {
         // Relative to the probability itself, or for lines weaker than a
         // thousandth of the orientation's strongest, to that thousandth.
         const double scale = std::max(a.probability, 1e-3 * strongest);
-        probabilityDifference = std::max(probabilityDifference, std::fabs(a.probability - b.probability) / scale);
+        probabilityDifference =
+            std::max(probabilityDifference, std::fabs(a.probability - b.probability) / scale);
       }
       if (same && fieldDifference <= 1e-6 && probabilityDifference <= 1e-8) {
         worstField = std::max(worstField, fieldDifference);
@@ -105,14 +107,14 @@ TEST(FastPath, RecordsTheReferenceTransitionsOnRandomOrientations) {
         continue;
       }
       ++borderline;
-      std::printf("  %s θ=%.6f φ=%.6f: %d vs %d transitions, field Δ %.3g G, probability Δ %.3g\n", system.name,
-                  theta, phi, slow.transitionCount(), quick.transitionCount(), fieldDifference,
+      std::printf("  %s θ=%.6f φ=%.6f: %d vs %d transitions, field Δ %.3g G, probability Δ %.3g\n",
+                  system.name, theta, phi, slow.transitionCount(), quick.transitionCount(), fieldDifference,
                   probabilityDifference);
       EXPECT_LE(fieldDifference, 1e-3) << system.name;
     }
   }
-  std::printf("fast path: %d orientations, %d borderline, worst field Δ %.3g G, worst probability Δ %.3g\n", total,
-              borderline, worstField, worstProbability);
+  std::printf("fast path: %d orientations, %d borderline, worst field Δ %.3g G, worst probability Δ %.3g\n",
+              total, borderline, worstField, worstProbability);
   EXPECT_GE(total, 2000);
   EXPECT_LE(borderline, total / 100);
 }

@@ -44,7 +44,8 @@ std::optional<std::string> ScriptedUserInterface::saveFileDialog(const FileDialo
   return openFileDialog(request);
 }
 
-std::optional<std::string> ScriptedUserInterface::inputBox(const std::string& title, const std::string& prompt,
+std::optional<std::string> ScriptedUserInterface::inputBox(const std::string& title,
+                                                           const std::string& prompt,
                                                            const std::string& initialText) {
   inputPrompts.push_back(title + "|" + prompt + "|" + initialText);
   if (inputTexts.empty()) {
