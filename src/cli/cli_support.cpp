@@ -124,6 +124,13 @@ bool parseAngles(const std::string& text, double& theta, double& phi) {
   return end != second.c_str() && *end == '\0' && std::isfinite(phi);
 }
 
+LoadReport loadMeasuredFile(CEprWindow& window, const ConsoleUserInterface& ui, const std::string& path) {
+  LoadReport report = LoadExperimentalFile(window, path);
+  if (!report.loaded && ui.messageCount() == 0)
+    fail(kExitUsage, "no spectrum could be loaded from " + path + ".");
+  return report;
+}
+
 int fail(int code, const std::string& message) {
   std::fprintf(stderr, "quorra: %s\n", message.c_str());
   return code;

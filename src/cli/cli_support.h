@@ -1,10 +1,12 @@
 #pragma once
 // What the subcommands share: parameter options (--set, --shf), angle pairs,
-// exit codes and the one-line error report.
+// loading a measured spectrum, exit codes and the one-line error report.
 
 #include <CLI/CLI.hpp>
 #include <string>
 #include <vector>
+
+#include "app/data_commands.h"
 
 namespace quorra {
 class CEprWindow;
@@ -12,6 +14,8 @@ struct Transition;
 }  // namespace quorra
 
 namespace quorra::cli {
+
+class ConsoleUserInterface;
 
 // One meaning per code; exitCodeHelp() says them in every --help.
 enum ExitCode : int {
@@ -57,6 +61,11 @@ int readParametersAndAngles(CEprWindow& window, const ParameterOptions& paramete
 // Transitions on stdout, one per line: field in gauss with 4 decimals, the
 // probability, the two level numbers; with json, a JSON array of
 // {field, probability, levels}.
+// Loads path into window as the load commands do. When nothing was loaded
+// (report.loaded false) the reason has been said: the loader's own messages
+// or one line.
+LoadReport loadMeasuredFile(CEprWindow& window, const ConsoleUserInterface& ui, const std::string& path);
+
 void printTransitions(const std::vector<Transition>& transitions, bool json);
 
 }  // namespace quorra::cli

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app/ceprwindow.h"
-#include "app/data_commands.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -43,12 +42,7 @@ int runConvert(const ConvertOptions& options) {
   if (spectrumFileKind(options.output) == SpectrumFileKind::Harrow) return convertToHarrow(options);
   ConsoleUserInterface ui;
   CEprWindow window(ui);
-  const LoadReport report = LoadExperimentalFile(window, options.file);
-  if (!report.loaded) {
-    if (ui.messageCount() == 0)
-      return fail(kExitUsage, "no spectrum could be loaded from " + options.file + ".");
-    return kExitUsage;
-  }
+  if (!loadMeasuredFile(window, ui, options.file).loaded) return kExitUsage;
   const SpinParameters& spin = window.spin;
   const double* values = window.flags.bluePresent ? window.blueValues() : window.redValues();
   const std::string error = writeFileAtomically(

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/ceprwindow.h"
-#include "app/data_commands.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -80,12 +79,8 @@ std::string jsonString(const std::string& text) {
 int runInfo(const InfoOptions& options) {
   ConsoleUserInterface ui;
   CEprWindow window(ui);
-  const LoadReport report = LoadExperimentalFile(window, options.file);
-  if (!report.loaded) {
-    if (ui.messageCount() == 0)
-      return fail(kExitUsage, "no spectrum could be loaded from " + options.file + ".");
-    return kExitUsage;
-  }
+  const LoadReport report = loadMeasuredFile(window, ui, options.file);
+  if (!report.loaded) return kExitUsage;
 
   const SpinParameters& spin = window.spin;
   const double* values = window.flags.bluePresent ? window.blueValues() : window.redValues();

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/ceprwindow.h"
-#include "app/data_commands.h"
 #include "cli/cli_support.h"
 #include "cli/console_ui.h"
 #include "cli/plot_output.h"
@@ -19,14 +18,6 @@ struct PlotCommandOptions {
   std::string blue;
   PlotOptions plot;
 };
-
-// Loads path into window as the load commands do. False, after saying why
-// (the loader's own messages or one line), when nothing was loaded.
-bool load(CEprWindow& window, const ConsoleUserInterface& ui, const std::string& path) {
-  if (LoadExperimentalFile(window, path).loaded) return true;
-  if (ui.messageCount() == 0) fail(kExitUsage, "no spectrum could be loaded from " + path + ".");
-  return false;
-}
 
 // The spectrum of a file loaded for the red trace: a Harrow file's first
 // channel is red already; any other file's spectrum is moved over from blue.
@@ -75,12 +66,12 @@ int runPlot(const PlotCommandOptions& options) {
   ConsoleUserInterface redUi, blueUi;
   CEprWindow redWindow(redUi), blueWindow(blueUi);
   if (!options.red.empty()) {
-    if (!load(redWindow, redUi, options.red)) return kExitUsage;
+    if (!loadMeasuredFile(redWindow, redUi, options.red).loaded) return kExitUsage;
     keepRedOnly(redWindow);
   }
   CEprWindow* shown = &redWindow;
   if (!options.blue.empty()) {
-    if (!load(blueWindow, blueUi, options.blue)) return kExitUsage;
+    if (!loadMeasuredFile(blueWindow, blueUi, options.blue).loaded) return kExitUsage;
     if (!options.red.empty()) placeRedOnGrid(redWindow, blueWindow);
     shown = &blueWindow;
   }

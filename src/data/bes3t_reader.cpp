@@ -8,7 +8,6 @@
 
 #include "data/bruker_common.h"
 #include "data/experimental_parameters.h"
-#include "data/file_access.h"
 #include "data/number_text.h"
 #include "data/text_helpers.h"
 #include "data/text_lines.h"
@@ -152,11 +151,9 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
   ExperimentalSpectrum& spectrum = outcome.spectrum;
   spectrum.format = "BES3T";
   spectrum.descriptionPath = dscPath;
-  std::string description, error;
-  if (!readFileBytes(dscPath, description, error, kDescriptionBytes)) {
-    outcome.refuse(dscPath, "FILE NOT FOUND");
+  std::string description;
+  if (!readDescriptionFile(outcome, dscPath, kDescriptionBytes, "FILE NOT FOUND", description))
     return outcome;
-  }
   const DescriptionKeys keys{description};
 
   double start = previous.fieldCentre;
@@ -215,18 +212,10 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
   }
   Bes3tLayout layout;
   if (!readBes3tLayout(description, dscPath, points, layout, outcome)) return outcome;
-  if (refusePointCount(outcome, dscPath, points)) return outcome;
-  if (!std::isfinite(start) || !std::isfinite(range) || !std::isfinite(frequency)) {
-    outcome.refuse(dscPath + "\nThe field axis or the frequency of the file is not a finite number.",
-                   "INVALID PARAMETERS");
-    return outcome;
-  }
+  if (refuseGrid(outcome, dscPath, points, start, range, frequency)) return outcome;
 
   uint64_t size = 0;
-  if (!regularFileSize(path, size, error)) {
-    outcome.refuse(path, "FILE NOT FOUND");
-    return outcome;
-  }
+  if (!dataFileSize(outcome, path, size)) return outcome;
   const uint64_t records =
       std::max(static_cast<uint64_t>(points),
                saturatedProduct(saturatedProduct(layout.xpts, layout.ypts), layout.zpts));
@@ -238,15 +227,11 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
                    "DATA FILE TOO SHORT");
     return outcome;
   }
-  if (dataReadRefused(
+  if (samplesRefused(
           readFirstItems(path, points, layout.recordSize, layout.firstItem, layout.bigEndian, spectrum.values,
                          layout.complex ? &spectrum.imaginary : nullptr, layout.firstImaginaryItem),
           path, outcome))
     return outcome;
-  if (allEqual(spectrum.values)) {
-    refuseFlat(outcome, path);
-    return outcome;
-  }
 
   summary.sweepStart = start;
   summary.sweepWidth = range;
@@ -261,12 +246,8 @@ ReadOutcome ReadBes3tSpectrum(const std::string& path, const std::string& dscPat
       static_cast<int>(std::min<uint64_t>(saturatedProduct(layout.ypts, layout.zpts), INT32_MAX));
   if (spectrum.traces > 1) spectrum.parameterText += tracesNote(spectrum.traces);
   if (layout.complex) spectrum.parameterText += complexDataNote();
-  spectrum.setsParameterText = true;
   spectrum.title = std::string(unquoted(summary.title));
-  spectrum.fieldCentre = centre;
-  spectrum.fieldRange = range;
-  spectrum.frequency = frequency;
-  outcome.ok = true;
+  acceptGrid(outcome, centre, range, frequency);
   return outcome;
 }
 

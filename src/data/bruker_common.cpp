@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <new>
 
+#include "data/file_access.h"
 #include "data/text_helpers.h"
 
 namespace quorra::bruker {
@@ -84,24 +86,35 @@ DataRead readFirstItems(const std::string& path, int count, int recordSize, Item
   return DataRead::Ok;
 }
 
-bool dataReadRefused(DataRead result, const std::string& path, ReadOutcome& outcome) {
+bool samplesRefused(DataRead result, const std::string& path, ReadOutcome& outcome) {
   if (result == DataRead::NoMemory) outcome.refuse("Not enough memory", "Temporary array not created");
   if (result == DataRead::Unreadable) outcome.refuse(path, "FILE NOT FOUND");
-  return result != DataRead::Ok;
-}
-
-bool allEqual(const std::vector<double>& values) {
+  if (result != DataRead::Ok) return true;
+  const std::vector<double>& values = outcome.spectrum.values;
   for (double v : values)
     if (!(v == values.front())) return false;
+  outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.",
+                 "FLAT SPECTRUM");
   return true;
 }
 
-void refuseFlat(ReadOutcome& outcome, const std::string& path) {
-  outcome.refuse(path + "\nAll intensities of the spectrum are equal: there is nothing to show.",
-                 "FLAT SPECTRUM");
+bool readDescriptionFile(ReadOutcome& outcome, const std::string& path, uint64_t limit, const char* refusal,
+                         std::string& text) {
+  std::string error;
+  if (readFileBytes(path, text, error, limit)) return true;
+  outcome.refuse(path, refusal);
+  return false;
 }
 
-bool refusePointCount(ReadOutcome& outcome, const std::string& path, int points) {
+bool dataFileSize(ReadOutcome& outcome, const std::string& path, uint64_t& size) {
+  std::string error;
+  if (regularFileSize(path, size, error)) return true;
+  outcome.refuse(path, "FILE NOT FOUND");
+  return false;
+}
+
+bool refuseGrid(ReadOutcome& outcome, const std::string& path, int points, double field, double range,
+                double frequency) {
   if (points < 2)
     outcome.refuse(
         path + "\nThe file describes " + std::to_string(points) + " points; a spectrum needs at least two.",
@@ -110,7 +123,12 @@ bool refusePointCount(ReadOutcome& outcome, const std::string& path, int points)
     outcome.refuse(path + "\nThe file describes " + std::to_string(points) + " points, more than the " +
                        std::to_string(kMaxPoints) + " a spectrum may hold.",
                    "TOO MANY POINTS");
-  return points < 2 || points > kMaxPoints;
+  else if (!std::isfinite(field) || !std::isfinite(range) || !std::isfinite(frequency))
+    outcome.refuse(path + "\nThe field axis or the frequency of the file is not a finite number.",
+                   "INVALID PARAMETERS");
+  else
+    return false;
+  return true;
 }
 
 void refusePointsValue(ReadOutcome& outcome, const std::string& path, std::string_view key,
@@ -141,6 +159,15 @@ void refuseAxis(ReadOutcome& outcome, const std::string& path, std::string_view 
   axis.append(unit);
   outcome.refuse(path + "\nThe x axis of the file is " + axis + ", not a magnetic field in G or T.",
                  "NOT A FIELD SWEEP");
+}
+
+void acceptGrid(ReadOutcome& outcome, double centre, double range, double frequency) {
+  ExperimentalSpectrum& spectrum = outcome.spectrum;
+  spectrum.setsParameterText = true;
+  spectrum.fieldCentre = centre;
+  spectrum.fieldRange = range;
+  spectrum.frequency = frequency;
+  outcome.ok = true;
 }
 
 }  // namespace quorra::bruker

@@ -1,13 +1,11 @@
 #include "data/esp_reader.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <string_view>
 
 #include "data/bruker_common.h"
 #include "data/experimental_parameters.h"
-#include "data/file_access.h"
 #include "data/number_text.h"
 #include "data/text_helpers.h"
 #include "data/text_lines.h"
@@ -44,11 +42,9 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
   ExperimentalSpectrum& spectrum = outcome.spectrum;
   spectrum.format = "ESP";
   spectrum.descriptionPath = parPath;
-  std::string raw, error;
-  if (!readFileBytes(parPath, raw, error, kParameterBytes)) {
-    outcome.refuse(parPath, "PARAMETER FILE NOT FOUND");
+  std::string raw;
+  if (!readDescriptionFile(outcome, parPath, kParameterBytes, "PARAMETER FILE NOT FOUND", raw))
     return outcome;
-  }
   const std::string text = parameterFileText(raw);
   // The keys this reader adds (units, experiment, 2D layout, comment) are
   // looked up line by line in the whole text read, including what follows
@@ -106,12 +102,7 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
     refuseAxis(outcome, parPath, experimentFound ? experiment : std::string_view(), found ? unit : "G");
     return outcome;
   }
-  if (refusePointCount(outcome, parPath, points)) return outcome;
-  if (!std::isfinite(centre) || !std::isfinite(range) || !std::isfinite(frequency)) {
-    outcome.refuse(parPath + "\nThe field axis or the frequency of the file is not a finite number.",
-                   "INVALID PARAMETERS");
-    return outcome;
-  }
+  if (refuseGrid(outcome, parPath, points, centre, range, frequency)) return outcome;
 
   // 2D sets: SSX points per trace (or RES when only REY says there are
   // several); the data set is `points` samples long in every case.
@@ -127,10 +118,7 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
   spectrum.traces = points / tracePoints;
 
   uint64_t size = 0;
-  if (!regularFileSize(path, size, error)) {
-    outcome.refuse(path, "FILE NOT FOUND");
-    return outcome;
-  }
+  if (!dataFileSize(outcome, path, size)) return outcome;
   const uint64_t bytesPerPoint = size / static_cast<uint64_t>(points);
   if (bytesPerPoint < 4) {
     outcome.refuse(path + "\nThe spectrum file holds " + std::to_string(size) +
@@ -147,23 +135,15 @@ ReadOutcome ReadEspSpectrum(const std::string& path, const std::string& parPath,
   const ItemType item = !dosLayout           ? ItemType::Int32
                         : bytesPerPoint == 4 ? ItemType::Float32
                                              : ItemType::Float64;
-  if (dataReadRefused(readFirstItems(path, tracePoints, static_cast<int>(bytesPerPoint), item, !dosLayout,
-                                     spectrum.values),
-                      path, outcome))
+  if (samplesRefused(readFirstItems(path, tracePoints, static_cast<int>(bytesPerPoint), item, !dosLayout,
+                                    spectrum.values),
+                     path, outcome))
     return outcome;
-  if (allEqual(spectrum.values)) {
-    refuseFlat(outcome, path);
-    return outcome;
-  }
 
   spectrum.parameterText = text;
   if (spectrum.traces > 1) spectrum.parameterText += tracesNote(spectrum.traces);
-  spectrum.setsParameterText = true;
   spectrum.title = std::string(keyedLineValue(lines, "JCO", SIZE_MAX, found));
-  spectrum.fieldCentre = centre;
-  spectrum.fieldRange = range;
-  spectrum.frequency = frequency;
-  outcome.ok = true;
+  acceptGrid(outcome, centre, range, frequency);
   return outcome;
 }
 

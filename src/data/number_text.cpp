@@ -36,6 +36,12 @@ void pad(std::string& out, const char* begin, const char* end, int width, bool l
   if (leftAlign && width > length) out.append(static_cast<size_t>(width - length), ' ');
 }
 
+// Steps p over an optional sign; true when it was a minus.
+bool skipSign(std::string_view text, size_t& p) {
+  if (p >= text.size() || (text[p] != '+' && text[p] != '-')) return false;
+  return text[p++] == '-';
+}
+
 }  // namespace
 
 void TextScanner::skipSpace() {
@@ -46,11 +52,7 @@ template <typename T>
 bool TextScanner::scanFloating(T& value) {
   skipSpace();
   size_t p = position_;
-  bool negative = false;
-  if (p < text_.size() && (text_[p] == '+' || text_[p] == '-')) {
-    negative = text_[p] == '-';
-    ++p;
-  }
+  const bool negative = skipSign(text_, p);
   if (p >= text_.size() || text_[p] == '+' || text_[p] == '-') return false;
   bool hexadecimal = false;
   if (p + 1 < text_.size() && text_[p] == '0' && (text_[p + 1] == 'x' || text_[p + 1] == 'X')) {
@@ -86,11 +88,7 @@ bool TextScanner::scanFloat(float& value) {
 bool TextScanner::scanInt(int& value) {
   skipSpace();
   size_t p = position_;
-  bool negative = false;
-  if (p < text_.size() && (text_[p] == '+' || text_[p] == '-')) {
-    negative = text_[p] == '-';
-    ++p;
-  }
+  const bool negative = skipSign(text_, p);
   if (p >= text_.size() || !isAsciiDigit(text_[p])) return false;
   long long magnitude = 0;
   for (; p < text_.size() && isAsciiDigit(text_[p]); ++p) {
