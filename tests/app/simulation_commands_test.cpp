@@ -176,25 +176,5 @@ TEST(Simulate, LinewidthChangeRebroadensTheIsotropicHistogramWithoutANewRun) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST(SingleCrystal, FlatHistogramIsReportedAndAxialXEqualsY) {
-  ScriptedUserInterface ui;
-  CEprWindow w(ui);
-  w.spin.points = 4096;
-  w.crystalTheta = 90;
-  w.crystalPhi = 0;
-  ASSERT_EQ(showSingleCrystal(w), 1);
-  EXPECT_EQ(w.crystalListing, "Theta= 90.0\t  Fi=  0.0\r\n\r\n");
-  const std::vector<double> alongX(w.redValues(), w.redValues() + w.spin.points);
-  w.crystalPhi = 90;
-  ASSERT_EQ(showSingleCrystal(w), 1);
-  for (int i = 0; i < w.spin.points; ++i) EXPECT_NEAR(w.redValues()[i], alongX[i], 1e-9 * w.red.max);
-
-  w.spin.fieldCentre = 50000;
-  w.spin.fieldRange = 100;
-  EXPECT_EQ(showSingleCrystal(w), 0);
-  EXPECT_EQ(ui.lastMessage(), "An error occurred|HISTOGRAMM CONTAINS ZEROS ONLY");
-  EXPECT_FALSE(w.flags.redPresent || w.flags.histogramReady);
-}
-
 }  // namespace
 }  // namespace quorra
