@@ -1,12 +1,13 @@
 // The tick rule and the two axes drawn with it.
 
+#include "plot/ticks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "plot/ticks.h"
 #include "plot_fixture.h"
 
 namespace quorra::testing {
