@@ -1,16 +1,17 @@
 # Fails when a source file of the core includes a GUI toolkit header, or a
 # header of a layer above its own: engine is the lowest layer, synthesis,
-# data and plot sit on it, app on all of them, and render beside app on data
-# and plot.
+# data and plot sit on it, app on all of them, fit on app, and render beside
+# app on data and plot.
 cmake_minimum_required(VERSION 3.25)
 set(allowed_engine engine)
 set(allowed_synthesis synthesis engine)
 set(allowed_data data engine)
 set(allowed_plot plot)
 set(allowed_app app synthesis data plot engine)
+set(allowed_fit fit app synthesis data plot engine)
 set(allowed_render render data plot engine)
 set(failures "")
-foreach(dir engine synthesis data plot app render)
+foreach(dir engine synthesis data plot app fit render)
   file(GLOB_RECURSE files ${SOURCE_DIR}/src/${dir}/*.h ${SOURCE_DIR}/src/${dir}/*.cpp)
   foreach(file IN LISTS files)
     if(NOT dir STREQUAL "render")

@@ -5,3 +5,10 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 target_link_libraries(quorra_data PUBLIC PkgConfig::FFTW3)
+
+# Fitting: Ceres Solver's Levenberg-Marquardt with bounds and its covariance
+# estimation; NLopt's Nelder-Mead simplex. Eigen comes with Ceres and solves
+# the linear part (scale and baseline) of every evaluation.
+find_package(Ceres REQUIRED)
+find_package(NLopt REQUIRED)
+target_link_libraries(quorra_fit PUBLIC Ceres::ceres NLopt::nlopt)

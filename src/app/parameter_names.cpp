@@ -258,4 +258,10 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
   return {};
 }
 
+double* simulatedRealParameter(CEprWindow& w, const std::string& name) {
+  const Field* f = find(name);
+  if (f == nullptr || f->kind != Kind::Real || !f->readByRuns) return nullptr;
+  return f->spinReal ? &(w.spin.*(f->spinReal)) : &(w.lineShape.*(f->shapeReal));
+}
+
 }  // namespace quorra

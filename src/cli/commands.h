@@ -15,5 +15,6 @@ void addRotateCommand(CLI::App& app, int& exitCode);
 void addRoadmapCommand(CLI::App& app, int& exitCode);
 void addLevelsCommand(CLI::App& app, int& exitCode);
 void addRephaseCommand(CLI::App& app, int& exitCode);
+void addFitCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quorra::cli

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   addRoadmapCommand(app, exitCode);
   addLevelsCommand(app, exitCode);
   addRephaseCommand(app, exitCode);
+  addFitCommand(app, exitCode);
   // Every help ends with the exit codes.
   app.footer(exitCodeHelp());
   for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {

@@ -1,0 +1,345 @@
+// quorra fit: the varied parameters that make the simulation match one or
+// more measured spectra, with standard errors, intervals and correlations.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "app/ceprwindow.h"
+#include "app/parameter_names.h"
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "cli/console_ui.h"
+#include "cli/json_text.h"
+#include "cli/plot_output.h"
+#include "data/atomic_file.h"
+#include "data/text_spectrum_format.h"
+#include "fit/fitter.h"
+#include "plot/child_view.h"
+
+namespace quorra::cli {
+
+namespace {
+
+struct FitCommandOptions {
+  std::vector<std::string> experiments;
+  std::vector<std::string> vary;
+  ParameterOptions parameters;
+  int threads = 0;
+  std::string method = "lm";
+  int starts = 16;
+  uint64_t seed = 1;
+  int baseline = 0;
+  std::string window;
+  std::vector<std::string> exclude;
+  std::string report;
+  std::string spectrum;
+  PlotOptions plot;
+};
+
+// "A:B" as two finite numbers.
+bool parsePair(const std::string& text, double& first, double& second) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return false;
+  char* end = nullptr;
+  const std::string a = text.substr(0, colon), b = text.substr(colon + 1);
+  first = std::strtod(a.c_str(), &end);
+  if (a.empty() || *end != '\0' || !std::isfinite(first)) return false;
+  second = std::strtod(b.c_str(), &end);
+  return !b.empty() && *end == '\0' && std::isfinite(second);
+}
+
+// The path of the fitted spectrum of experiment e of count: the path itself
+// for one, "fit-2.txt" style for several.
+std::string spectrumPath(const std::string& path, int e, int count) {
+  if (count == 1) return path;
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of('/');
+  const std::string suffix = "-" + std::to_string(e + 1);
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + suffix;
+  return path.substr(0, dot) + suffix + path.substr(dot);
+}
+
+std::string methodName(fit::Method method) {
+  return method == fit::Method::Simplex ? "simplex" : method == fit::Method::Global ? "global" : "lm";
+}
+
+std::string reportJson(const FitCommandOptions& options, const fit::FitOptions& fitOptions,
+                       const std::vector<fit::Experiment>& experiments,
+                       const std::vector<fit::VariedParameter>& varied, const fit::ModelSettings& settings,
+                       const fit::FitResult& result, const CEprWindow& fixed) {
+  std::string json = "{\n  \"program\": \"quorra\",\n  \"version\": \"" QUORRA_VERSION_TEXT "\",\n";
+  json += "  \"method\": \"" + methodName(fitOptions.method) + "\",\n";
+  if (fitOptions.method == fit::Method::Global)
+    json += "  \"starts\": " + std::to_string(fitOptions.starts) +
+            ",\n  \"seed\": " + std::to_string(fitOptions.seed) + ",\n";
+  json += "  \"parameters\": {";
+  for (size_t j = 0; j < varied.size(); ++j) {
+    const fit::ParameterResult& r = result.parameters[j];
+    const bool interval = std::isfinite(r.error);
+    json += std::string(j ? ",\n" : "\n") + "    " + jsonString(varied[j].name) +
+            ": {\"start\": " + jsonNumber(varied[j].start) + ", \"low\": " + jsonNumber(varied[j].low) +
+            ", \"high\": " + jsonNumber(varied[j].high) + ", \"value\": " + jsonNumber(r.value) +
+            ", \"error\": " + jsonNumber(r.error) + ", \"interval\": " +
+            (interval ? "[" + jsonNumber(r.intervalLow) + ", " + jsonNumber(r.intervalHigh) + "]" : "null") +
+            ", \"at_bound\": " + (r.atBound ? "true" : "false") + "}";
+  }
+  json += "\n  },\n  \"correlation\": ";
+  if (result.correlation.empty()) {
+    json += "null";
+  } else {
+    json += "[";
+    for (size_t a = 0; a < result.correlation.size(); ++a) {
+      json += a ? ",\n    [" : "\n    [";
+      for (size_t b = 0; b < result.correlation[a].size(); ++b)
+        json += (b ? ", " : "") + jsonNumber(result.correlation[a][b]);
+      json += "]";
+    }
+    json += "\n  ]";
+  }
+  json += ",\n  \"chi2\": " + jsonNumber(result.sumOfSquares) +
+          ",\n  \"residual_rms_relative\": " + jsonNumber(result.residualRms / result.peakToPeak) +
+          ",\n  \"degrees_of_freedom\": " + std::to_string(result.degreesOfFreedom) +
+          ",\n  \"simulations\": " + std::to_string(result.simulations) +
+          ",\n  \"seconds\": " + jsonNumber(result.seconds) +
+          ",\n  \"stopped\": " + (result.stopped ? "true" : "false") +
+          ",\n  \"singular\": " + (result.singular ? "true" : "false") + ",\n  \"experiments\": [";
+  for (size_t e = 0; e < experiments.size(); ++e) {
+    json += std::string(e ? ",\n" : "\n") + "    {\"path\": " + jsonString(experiments[e].path) +
+            ", \"frequency_ghz\": " +
+            (experiments[e].hasFrequency ? jsonNumber(experiments[e].frequency) : std::string("null")) +
+            ", \"scale\": " + jsonNumber(result.linear[e].scale) + ", \"baseline\": [";
+    for (size_t k = 0; k < result.linear[e].baseline.size(); ++k)
+      json += (k ? ", " : "") + jsonNumber(result.linear[e].baseline[k]);
+    json += "]}";
+  }
+  json += "\n  ],\n  \"baseline_order\": " + std::to_string(settings.baselineOrder) + ",\n  \"window\": " +
+          (settings.hasWindow
+               ? "[" + jsonNumber(settings.window.from) + ", " + jsonNumber(settings.window.to) + "]"
+               : std::string("null")) +
+          ",\n  \"exclude\": [";
+  for (size_t k = 0; k < settings.excluded.size(); ++k)
+    json += (k ? ", [" : "[") + jsonNumber(settings.excluded[k].from) + ", " +
+            jsonNumber(settings.excluded[k].to) + "]";
+  json += "],\n  \"settings\": {";
+  bool first = true;
+  for (const ParameterName& p : parameterNames()) {
+    json += std::string(first ? "\n" : ",\n") + "    " + jsonString(p.name) + ": " +
+            jsonString(parameterValue(fixed, p.name));
+    first = false;
+  }
+  json +=
+      "\n  },\n  \"shf\": " + jsonString(options.parameters.shfFile.empty() ? "" : fixed.shfText) + "\n}\n";
+  return json;
+}
+
+void printResult(const std::vector<fit::VariedParameter>& varied, const fit::FitResult& result) {
+  std::printf("%-16s %16s %14s %35s\n", "parameter", "value", "error", "95 % interval");
+  for (size_t j = 0; j < varied.size(); ++j) {
+    const fit::ParameterResult& r = result.parameters[j];
+    if (std::isfinite(r.error))
+      std::printf("%-16s %16.8g %14.4g   [%15.8g, %15.8g]\n", varied[j].name.c_str(), r.value, r.error,
+                  r.intervalLow, r.intervalHigh);
+    else
+      std::printf("%-16s %16.8g %14s   %s\n", varied[j].name.c_str(), r.value, "-",
+                  r.atBound        ? "at its bound"
+                  : result.stopped ? "stopped"
+                                   : "not determined");
+  }
+  std::printf("chi2 %.8g, residual RMS %.4g of the peak-to-peak height, %ld simulations, %.2f s\n",
+              result.sumOfSquares, result.residualRms / result.peakToPeak, result.simulations,
+              result.seconds);
+}
+
+int runFit(const FitCommandOptions& options) {
+  ConsoleUserInterface::setRunStoppable(true);
+  ConsoleUserInterface ui;
+  CEprWindow fixed(ui);
+  if (const std::string problem = applyParameterOptions(fixed, options.parameters); !problem.empty())
+    return fail(kExitUsage, problem);
+  if (!fixed.CheckParameters()) return kExitUsage;
+  if (options.threads < 0) return fail(kExitUsage, "--threads must be 0 (all processors) or more.");
+  if (options.starts < 1) return fail(kExitUsage, "--starts must be 1 or more.");
+
+  fit::ModelSettings settings;
+  settings.baselineOrder = options.baseline;
+  for (const std::string& setting : options.parameters.settings)
+    settings.fixedFrequency = settings.fixedFrequency || setting.rfind("frequency=", 0) == 0;
+  if (!options.window.empty()) {
+    settings.hasWindow = true;
+    if (!parsePair(options.window, settings.window.from, settings.window.to))
+      return fail(kExitUsage, "--window expects FROM:TO in gauss, got \"" + options.window + "\".");
+  }
+  for (const std::string& text : options.exclude) {
+    fit::FieldInterval range;
+    if (!parsePair(text, range.from, range.to))
+      return fail(kExitUsage, "--exclude expects FROM:TO in gauss, got \"" + text + "\".");
+    settings.excluded.push_back(range);
+  }
+  std::vector<fit::VariedParameter> varied;
+  for (const std::string& text : options.vary) {
+    const size_t equals = text.find('=');
+    fit::VariedParameter p;
+    if (equals == std::string::npos || equals == 0 || !parsePair(text.substr(equals + 1), p.low, p.high))
+      return fail(kExitUsage, "--vary expects NAME=LOW:HIGH, got \"" + text + "\".");
+    p.name = text.substr(0, equals);
+    const double* value = simulatedRealParameter(fixed, p.name);
+    p.start = value ? *value : 0.0;
+    varied.push_back(p);
+  }
+
+  std::vector<fit::Experiment> experiments;
+  for (const std::string& path : options.experiments) {
+    ConsoleUserInterface loadUi;
+    CEprWindow window(loadUi);
+    const LoadReport report = loadMeasuredFile(window, loadUi, path);
+    if (!report.loaded) return kExitUsage;
+    fit::Experiment experiment;
+    experiment.path = path;
+    experiment.fieldCentre = window.spin.fieldCentre;
+    experiment.fieldRange = window.spin.fieldRange;
+    experiment.points = window.spin.points;
+    experiment.frequency = window.spin.experimentalFrequency;
+    experiment.hasFrequency = report.hasFrequency;
+    const double* values = window.flags.bluePresent ? window.blueValues() : window.redValues();
+    experiment.values.assign(values, values + experiment.points);
+    experiments.push_back(std::move(experiment));
+  }
+  const fit::Configure configure = [&options](CEprWindow& window) {
+    applyParameterOptions(window, options.parameters);  // accepted above
+  };
+  if (const std::string problem = fit::checkModel(experiments, configure, varied, settings); !problem.empty())
+    return fail(kExitUsage, problem);
+
+  // Outputs are opened before the fit, so that an unwritable path is said at once.
+  std::optional<AtomicFileWriter> report;
+  if (!options.report.empty()) {
+    report.emplace(options.report);
+    if (!report->ok()) return failWrite(options.report, report->error());
+  }
+  std::vector<std::unique_ptr<AtomicFileWriter>> spectra;
+  if (!options.spectrum.empty())
+    for (size_t e = 0; e < experiments.size(); ++e) {
+      const std::string path =
+          spectrumPath(options.spectrum, static_cast<int>(e), static_cast<int>(experiments.size()));
+      spectra.push_back(std::make_unique<AtomicFileWriter>(path));
+      if (!spectra.back()->ok()) return failWrite(path, spectra.back()->error());
+    }
+  PlotOptions plot = options.plot;
+  if (const int code = checkPlotOptions(plot)) return code;
+
+  fit::FitOptions fitOptions;
+  fitOptions.method = options.method == "simplex"  ? fit::Method::Simplex
+                      : options.method == "global" ? fit::Method::Global
+                                                   : fit::Method::LevenbergMarquardt;
+  fitOptions.starts = options.starts;
+  fitOptions.seed = options.seed;
+  fitOptions.threads = options.threads;
+  fitOptions.stop = [] { return ConsoleUserInterface::interrupted(); };
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  auto lastShown = std::chrono::steady_clock::now();
+  if (terminal)
+    fitOptions.progress = [&lastShown](long simulations, double best) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastShown < std::chrono::milliseconds(250)) return;
+      lastShown = now;
+      std::fprintf(stderr, "\rquorra: fit: %ld simulations, best chi2 %.6g   ", simulations, best);
+    };
+  ui.quietAfterInterrupt();
+  const fit::FitResult result = fit::runFit(experiments, configure, varied, settings, fitOptions);
+  ConsoleUserInterface::setRunStoppable(false);
+  if (terminal) std::fputs("\r\033[K", stderr);
+  if (!result.ok)
+    return fail(ConsoleUserInterface::interrupted() ? ConsoleUserInterface::stopExitCode()
+                : result.badInput                   ? kExitUsage
+                                                    : kExitFailed,
+                result.failure + " Nothing written.");
+
+  if (report &&
+      (!report->write(reportJson(options, fitOptions, experiments, varied, settings, result, fixed)) ||
+       !report->commit()))
+    return failWrite(options.report, report->error());
+  for (size_t e = 0; e < spectra.size(); ++e) {
+    const fit::Experiment& x = experiments[e];
+    if (!spectra[e]->write(formatTextSpectrum(result.model[e].data(), x.points, x.fieldCentre, x.fieldRange,
+                                              x.fieldRange / (x.points - 1))) ||
+        !spectra[e]->commit())
+      return failWrite(options.spectrum, spectra[e]->error());
+  }
+  if (!plot.path.empty()) {
+    // The first experiment in blue, its fit in red, on one scale.
+    ConsoleUserInterface plotUi;
+    CEprWindow window(plotUi);
+    loadMeasuredFile(window, plotUi, experiments.front().path);
+    if (!window.flags.bluePresent) window.TransferRedToBlue();
+    std::copy(result.model.front().begin(), result.model.front().end(), window.redValues());
+    const RangeResult range = CEprWindow::RangeMinMax(window.redValues(), 0, window.spin.points - 1);
+    window.red.max = range.max;
+    window.red.min = range.min;
+    window.flags.redPresent = true;
+    window.showTrace(CChildView::kRed, true);
+    window.SetCommonScale();
+    if (const int code = writePlotFile(window, plot)) return code;
+  }
+  printResult(varied, result);
+  if (result.stopped)
+    return fail(ConsoleUserInterface::stopExitCode(), "interrupted; the best result found was written.");
+  if (result.singular)
+    std::fprintf(stderr, "quorra: the fitted points do not determine every parameter: no errors given.\n");
+  return kExitOk;
+}
+
+}  // namespace
+
+void addFitCommand(CLI::App& app, int& exitCode) {
+  static FitCommandOptions options;
+  CLI::App* command = app.add_subcommand(
+      "fit",
+      "Fit parameters of the simulation to one or more measured spectra (all sharing the parameters; each "
+      "with\n"
+      "its own frequency, grid, scale and baseline). The simulation is scaled and given a polynomial "
+      "baseline\n"
+      "by linear least squares at every step; the residual sum of squares is minimised. Prints each varied\n"
+      "parameter with its standard error and 95 % interval. Ctrl-C stops the fit and writes the best result\n"
+      "found (exit status 130).");
+  command->add_option("experiments", options.experiments, "Measured spectra (any format quorra info reads)")
+      ->required();
+  command
+      ->add_option("--vary", options.vary,
+                   "Vary a parameter between bounds, NAME=LOW:HIGH (repeatable); it starts from its value. "
+                   "fieldOffset (G) shifts the simulated fields")
+      ->type_name("NAME=LOW:HIGH")
+      ->allow_extra_args(false)
+      ->required();
+  command
+      ->add_option("--method", options.method,
+                   "lm: Levenberg-Marquardt; simplex: Nelder-Mead; global: quasi-random starts, each "
+                   "polished by Levenberg-Marquardt")
+      ->check(CLI::IsMember({"lm", "simplex", "global"}))
+      ->capture_default_str();
+  command->add_option("--starts", options.starts, "Starts of the global method")->capture_default_str();
+  command->add_option("--seed", options.seed, "Seed of the global method's starts")->capture_default_str();
+  command->add_option("--baseline", options.baseline, "Order of the polynomial baseline, 0 to 3")
+      ->check(CLI::Range(0, 3))
+      ->capture_default_str();
+  command->add_option("--window", options.window, "Fit only the points from FROM to TO gauss")
+      ->type_name("FROM:TO");
+  command->add_option("--exclude", options.exclude, "Leave out the points from FROM to TO gauss (repeatable)")
+      ->type_name("FROM:TO")
+      ->allow_extra_args(false);
+  command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")
+      ->capture_default_str();
+  command->add_option("-o,--report", options.report, "Write the fit report as JSON")->type_name("FILE");
+  command
+      ->add_option("--spectrum", options.spectrum,
+                   "Write the fitted spectrum as text (with several experiments FILE-1, FILE-2, ...)")
+      ->type_name("FILE");
+  addPlotOptions(*command, options.plot, "--plot", "Draw the first experiment (blue) and its fit (red)");
+  addParameterOptions(*command, options.parameters);
+  command->callback([&exitCode] { exitCode = runFit(options); });
+}
+
+}  // namespace quorra::cli
