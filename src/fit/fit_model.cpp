@@ -37,6 +37,15 @@ std::string number(double value) {
 
 }  // namespace
 
+std::vector<std::string> VariedParameter::targets() const {
+  std::vector<std::string> names;
+  size_t begin = 0;
+  for (size_t comma; (comma = name.find(',', begin)) != std::string::npos; begin = comma + 1)
+    names.push_back(name.substr(begin, comma - begin));
+  names.push_back(name.substr(begin));
+  return names;
+}
+
 SpectrumModel::SpectrumModel(const std::vector<Experiment>& experiments, const Configure& configure,
                              const std::vector<VariedParameter>& varied, const ModelSettings& settings,
                              std::function<bool()> stop)
@@ -69,7 +78,7 @@ bool SpectrumModel::simulate(int e, const double* x) {
     if (varied_[j].name == kFieldOffset)
       offset = x[j];
     else
-      *simulatedRealParameter(w, varied_[j].name) = x[j];
+      for (const std::string& name : varied_[j].targets()) *simulatedRealParameter(w, name) = x[j];
   }
   // A line the measurement shows at B was simulated at B − offset.
   w.spin.fieldCentre = experiment.fieldCentre - offset;
@@ -160,20 +169,22 @@ std::string checkModel(const std::vector<Experiment>& experiments, const Configu
     const VariedParameter& p = varied[j];
     for (size_t k = 0; k < j; ++k)
       if (varied[k].name == p.name) return p.name + " is varied twice.";
-    if (p.name == "fieldCentre" || p.name == "fieldRange")
-      return p.name + " cannot be varied: the simulation takes each experiment's field grid.";
-    if (p.name != kFieldOffset && simulatedRealParameter(window, p.name) == nullptr) {
-      bool known = false;
-      for (const ParameterName& n : parameterNames()) known = known || p.name == n.name;
-      if (!known) return "Unknown parameter name \"" + p.name + "\".";
-      return p.name + " cannot be varied: only real numbers that the simulation reads can.";
+    for (const std::string& name : p.name == kFieldOffset ? std::vector<std::string>() : p.targets()) {
+      if (name == "fieldCentre" || name == "fieldRange")
+        return name + " cannot be varied: the simulation takes each experiment's field grid.";
+      if (simulatedRealParameter(window, name) == nullptr) {
+        bool known = false;
+        for (const ParameterName& n : parameterNames()) known = known || name == n.name;
+        if (!known) return "Unknown parameter name \"" + name + "\".";
+        return name + " cannot be varied: only real numbers that the simulation reads can.";
+      }
+      if (!parameterInRange(name, p.low) || !parameterInRange(name, p.high))
+        return "The bounds of " + p.name + " must lie " + parameterRangeRule(name) + ": " + number(p.low) +
+               ":" + number(p.high) + ".";
     }
     if (!std::isfinite(p.low) || !std::isfinite(p.high) || !(p.low < p.high))
       return "The bounds of " + p.name + " must be finite with LOW below HIGH: " + number(p.low) + ":" +
              number(p.high) + ".";
-    if (p.name != kFieldOffset && (!parameterInRange(p.name, p.low) || !parameterInRange(p.name, p.high)))
-      return "The bounds of " + p.name + " must lie " + parameterRangeRule(p.name) + ": " + number(p.low) +
-             ":" + number(p.high) + ".";
     if (!(p.start >= p.low && p.start <= p.high))
       return "The start value " + number(p.start) + " of " + p.name + " lies outside its bounds " +
              number(p.low) + ":" + number(p.high) + ".";

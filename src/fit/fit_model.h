@@ -31,11 +31,16 @@ struct Experiment {
   double fieldAt(int i) const { return fieldCentre - fieldRange / 2 + i * (fieldRange / (points - 1)); }
 };
 
-// A parameter varied between bounds. The name is one of the parameter table
-// or kFieldOffset (gauss, added to the simulated fields).
+// A parameter varied between bounds. The name is one of the parameter table,
+// several of them joined by commas that take one value together ("gx,gy":
+// the perpendicular g of an axial system), or kFieldOffset (gauss, added to
+// the simulated fields).
 struct VariedParameter {
   std::string name;
   double low = 0, high = 0, start = 0;
+
+  // The names of the parameter table this one sets.
+  std::vector<std::string> targets() const;
 };
 inline constexpr const char* kFieldOffset = "fieldOffset";
 

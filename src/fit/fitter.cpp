@@ -23,6 +23,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // stay in their grid cells and the derivative come out as zero.
 constexpr double kStepShare = 1e-2;
 constexpr double kBoundShare = 1e-6;  // this close to a bound counts as at it
+constexpr int kStartIterations = 8;   // Levenberg-Marquardt iterations of each global start
 
 double sumOfSquares(const std::vector<double>& r) {
   double sum = 0;
@@ -200,8 +201,8 @@ void levenbergMarquardt(Evaluations& evaluations, int model, bool parallelJacobi
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;
   options.max_num_iterations = maxIterations;
-  options.function_tolerance = 1e-8;
-  options.parameter_tolerance = 1e-8;
+  options.function_tolerance = 1e-6;
+  options.parameter_tolerance = 1e-6;
   options.num_threads = 1;
   options.logging_type = ceres::SILENT;
   StopCallback callback(evaluations);
@@ -402,12 +403,17 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
           globalStarts(varied, std::max(1, options.starts), options.seed);
       std::vector<std::vector<double>> ends = starts;
       const int count = static_cast<int>(starts.size());
-      // Every start is polished on one thread; the best point of all of
-      // them is what the evaluations kept.
+      // Every start is polished on one thread for a few iterations, enough
+      // to tell the basins apart; the best point of all of them (what the
+      // evaluations kept) is then polished to convergence.
 #pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
       for (int s = 0; s < count; ++s)
-        levenbergMarquardt(evaluations, omp_get_thread_num(), false, options.maxIterations,
-                           ends[static_cast<size_t>(s)]);
+        levenbergMarquardt(evaluations, omp_get_thread_num(), false,
+                           std::min(kStartIterations, options.maxIterations), ends[static_cast<size_t>(s)]);
+      if (!evaluations.stopped()) {
+        std::vector<double> best = evaluations.bestPoint();
+        levenbergMarquardt(evaluations, 0, true, options.maxIterations, best);
+      }
       break;
     }
   }

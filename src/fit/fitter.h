@@ -1,8 +1,9 @@
 #pragma once
 // Fits the varied parameters of a SpectrumModel to the measured spectra:
 // Levenberg–Marquardt with bounds (Ceres Solver), Nelder–Mead (NLopt), or a
-// global search that polishes quasi-random starts over the bounds with
-// Levenberg–Marquardt. The objective is the residual sum of squares.
+// global search that takes quasi-random starts over the bounds a few
+// Levenberg–Marquardt iterations each and polishes the best point to
+// convergence. The objective is the residual sum of squares.
 //
 // Results are deterministic for a given seed and independent of the thread
 // count: Jacobian columns (one start) or whole starts (global) are shared
