@@ -1,0 +1,211 @@
+#include "module_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/parameter_names.h"
+
+namespace quorra::python {
+
+PythonUserInterface::PythonUserInterface(py::object progressCallback)
+    : callback_(std::move(progressCallback)) {
+  if (callback_.is_none()) callback_ = py::object();
+}
+
+// The stored exception holds Python objects: it goes while the lock is held,
+// as the interface itself is made and dropped by a function called from
+// Python.
+PythonUserInterface::~PythonUserInterface() = default;
+
+MessageResult PythonUserInterface::messageBox(const std::string& text, const std::string& title, MessageIcon,
+                                              MessageButtons buttons) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.push_back(title.empty() ? text : title + ": " + text);
+  // Nobody is asked: an answer Yes lets a command go on as on the command line.
+  return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
+}
+
+bool PythonUserInterface::progress(double theta, double seconds) {
+  py::gil_scoped_acquire lock;
+  if (stop_) return false;
+  try {
+    // Runs the handler of a signal that arrived (Ctrl-C raises
+    // KeyboardInterrupt there); only the main thread ever sees one.
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    if (callback_) callback_(theta, seconds);
+  } catch (py::error_already_set& error) {
+    stop_ = std::make_unique<py::error_already_set>(std::move(error));
+    return false;
+  }
+  return true;
+}
+
+std::string PythonUserInterface::messages() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string text;
+  for (const std::string& message : messages_) {
+    if (!text.empty()) text += '\n';
+    text += message;
+  }
+  return text;
+}
+
+void PythonUserInterface::raiseIfStopped() {
+  if (!stop_) return;
+  py::error_already_set error = std::move(*stop_);
+  stop_.reset();
+  throw error;
+}
+
+namespace {
+
+// A keyword value as the text the command line would be given.
+std::string valueText(const py::handle& value) {
+  if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "1" : "0";
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  // repr of a float reads back as the same double; the rest as str() says.
+  if (py::isinstance<py::float_>(value)) return py::repr(value).cast<std::string>();
+  return py::str(value).cast<std::string>();
+}
+
+// The whole of a regular file, as the command line's --shf reads it: opened
+// without waiting, so that a FIFO given by mistake is refused, not waited on.
+bool readRegularFile(const std::string& path, std::string& contents, std::string& problem) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    problem = "Cannot read the superhyperfine table " + path + ".";
+    return false;
+  }
+  struct stat info;
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    problem = "The superhyperfine table " + path + " is not a regular file.";
+    return false;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(descriptor);
+      problem = "Cannot read the superhyperfine table " + path + ": " + std::strerror(errno) + ".";
+      return false;
+    }
+    contents.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(descriptor);
+  return true;
+}
+
+// Every line of the text is a line of the table, the last one too when it
+// lacks its line break; the table's own lines end in CR LF.
+std::string tableFromText(const std::string& contents) {
+  std::string table, line;
+  std::istringstream lines(contents);
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    table += line + "\r\n";
+  }
+  return table;
+}
+
+}  // namespace
+
+void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords,
+                            std::initializer_list<const char*> reserved) {
+  for (const auto& [key, value] : keywords) {
+    const std::string name = key.cast<std::string>();
+    bool skip = false;
+    for (const char* r : reserved) skip = skip || name == r;
+    if (skip) continue;
+    const std::string problem = setParameter(window, name, valueText(value));
+    if (!problem.empty()) throw py::value_error(problem);
+  }
+}
+
+void applyShfTable(CEprWindow& window, const py::object& shf) {
+  if (shf.is_none()) return;
+  const py::module_ os = py::module_::import("os");
+  if (py::isinstance<py::str>(shf) || py::hasattr(shf, "__fspath__")) {
+    const std::string path = os.attr("fsdecode")(shf).cast<std::string>();
+    std::string contents, problem;
+    if (!readRegularFile(path, contents, problem)) throw py::value_error(problem);
+    window.shfText = tableFromText(contents);
+    return;
+  }
+  if (!py::isinstance<py::sequence>(shf))
+    throw py::type_error(
+        "shf must be a path of a table file or a sequence of (spin, Ax, Ay, Az, atoms) rows");
+  std::string text;
+  for (const py::handle row : shf.cast<py::sequence>()) {
+    if (!py::isinstance<py::sequence>(row) || py::isinstance<py::str>(row) || py::len(row) != 5)
+      throw py::value_error("each row of shf must be (spin, Ax, Ay, Az, atoms), got " +
+                            py::repr(row).cast<std::string>());
+    std::string line;
+    for (const py::handle field : row.cast<py::sequence>()) {
+      if (!line.empty()) line += ' ';
+      line += valueText(field);
+    }
+    text += line + "\n";
+  }
+  window.shfText = tableFromText(text);
+}
+
+void readAnglePair(const py::object& pair, const char* what, double& theta, double& phi) {
+  const std::string expects = std::string(what) + " expects (theta, phi) in degrees, got ";
+  if (!py::isinstance<py::sequence>(pair) || py::isinstance<py::str>(pair) || py::len(pair) != 2)
+    throw py::value_error(expects + py::repr(pair).cast<std::string>() + ".");
+  const py::sequence angles = pair.cast<py::sequence>();
+  try {
+    theta = py::float_(angles[0]).cast<double>();
+    phi = py::float_(angles[1]).cast<double>();
+  } catch (py::error_already_set&) {
+    throw py::value_error(expects + py::repr(pair).cast<std::string>() + ".");
+  }
+  if (!std::isfinite(theta) || !std::isfinite(phi))
+    throw py::value_error(expects + py::repr(pair).cast<std::string>() + ".");
+}
+
+void checkParameters(Session& session) {
+  bool accepted = false;
+  {
+    py::gil_scoped_release unlocked;
+    accepted = session.window.CheckParameters();
+  }
+  if (!accepted) raiseValueError(session, "the parameters were refused.");
+}
+
+void raiseValueError(const Session& session, const std::string& message) {
+  const std::string messages = session.ui.messages();
+  throw py::value_error(messages.empty() ? message : messages);
+}
+
+void raiseRunFailure(Session& session, const std::string& message) {
+  session.ui.raiseIfStopped();
+  const std::string messages = session.ui.messages();
+  throw std::runtime_error(messages.empty() ? message : messages + "\n" + message);
+}
+
+std::string parameterTableText() {
+  SilentUserInterface ui;
+  const CEprWindow defaults(ui);
+  std::string text;
+  char line[192];
+  for (const ParameterName& p : parameterNames()) {
+    std::snprintf(line, sizeof line, "  %-16s %-18s %-10s %-21s %s\n", p.name, *p.unit ? p.unit : "-",
+                  parameterValue(defaults, p.name).c_str(), parameterRangeText(p.name).c_str(), p.meaning);
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace quorra::python
