@@ -29,3 +29,19 @@ def test_examples_run(tmp_path):
             # The plot is drawn when matplotlib is installed, and only then.
             has_matplotlib = importlib.util.find_spec("matplotlib") is not None
             assert (tmp_path / "example.png").exists() == has_matplotlib, document
+
+
+def test_help_shows_every_parameter_and_the_stubs_every_function():
+    import ast
+
+    for p in quorra.parameters():
+        line = next(l for l in quorra.simulate.__doc__.splitlines() if l.split()[:1] == [p["name"]])
+        unit = p["unit"].split() or ["-"]
+        assert line.split()[1:len(unit) + 2] == unit + [p["default"]], line
+        assert p["meaning"] in line and p["meaning"] in quorra.__doc__
+    assert [p["default"] for p in quorra.parameters()][:2] == ["9.6", "2.05"]
+    stubs = Path(quorra.__file__).with_name("quorra.pyi")
+    declared = {node.name for node in ast.parse(stubs.read_text()).body
+                if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
+    public = {name for name in dir(quorra) if not name.startswith("_")}
+    assert public <= declared, public - declared
