@@ -36,7 +36,7 @@ void BM_CrystalSpectrumCall(benchmark::State& state) {
     benchmark::DoNotOptimize(intensity.get());
   }
 }
-BENCHMARK(BM_CrystalSpectrumCall)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_CrystalSpectrumCall)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quorra

@@ -5,9 +5,9 @@ the same steps from C++ (python_call_bench).
 
     PYTHONPATH=build/python/site /usr/bin/python3 bench/python_call_bench.py build/bench/python_call_bench
 
-Each side is timed in five rounds of about a second; the round with the
-lowest mean time per call counts, since the machine may be busy with other
-work now and then."""
+Each side is timed in seven rounds of about half a second, alternating; the
+round with the lowest CPU time per call counts, since the machine may be busy
+with other work now and then."""
 
 import json
 import subprocess
@@ -17,29 +17,31 @@ import time
 import quorra
 
 
-def python_call_ms(rounds=5, seconds=1.0):
-    best = float("inf")
-    for _ in range(rounds):
-        calls, start = 0, time.perf_counter()
-        while time.perf_counter() - start < seconds:
-            quorra.simulate(crystal=(30, 40))
-            calls += 1
-        best = min(best, (time.perf_counter() - start) / calls)
-    return best * 1e3  # milliseconds, the mean of one round's calls
+def python_call_ms(seconds=0.5):
+    """CPU milliseconds per call, the mean of a round of about the given seconds."""
+    calls, start, cpu = 0, time.perf_counter(), time.process_time()
+    while time.perf_counter() - start < seconds:
+        quorra.simulate(crystal=(30, 40))
+        calls += 1
+    return (time.process_time() - cpu) / calls * 1e3
 
 
-def cpp_call_ms(program, rounds=5):
-    done = subprocess.run([program, "--benchmark_format=json", "--benchmark_repetitions=%d" % rounds],
+def cpp_call_ms(program, seconds=0.5):
+    """The same from the C++ benchmark: CPU milliseconds per call of one round."""
+    done = subprocess.run([program, "--benchmark_format=json", "--benchmark_min_time=%g" % seconds],
                           capture_output=True, text=True, check=True)
-    runs = [b for b in json.loads(done.stdout)["benchmarks"] if b.get("run_type") == "iteration"]
-    return min(b["real_time"] for b in runs)  # milliseconds, the mean of one round's calls
+    (run,) = json.loads(done.stdout)["benchmarks"]
+    return run["cpu_time"]
 
 
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
-    cpp = cpp_call_ms(sys.argv[1])
-    python = python_call_ms()
+    # Rounds of each side alternate, so that both see the same load.
+    cpp, python = float("inf"), float("inf")
+    for _ in range(7):
+        cpp = min(cpp, cpp_call_ms(sys.argv[1]))
+        python = min(python, python_call_ms())
     print("crystal spectrum, 65536 points: C++ %.3f ms, Python %.3f ms, Python/C++ %.3f" % (cpp, python,
                                                                                             python / cpp))
 

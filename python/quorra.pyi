@@ -14,6 +14,8 @@ _Path = Union[str, os.PathLike[str]]
 _ShfRow = Tuple[Union[str, int], float, float, float, int]
 _Parameter = Union[float, int, bool, str]
 
+__version__: str
+
 class ParameterInfo(TypedDict):
     name: str
     unit: str

@@ -24,6 +24,7 @@ PYBIND11_MODULE(quorra, m) {
              "Parameters (keyword arguments), with unit, default, values taken and meaning:\n\n" +
              parameterTableText())
                 .c_str();
+  m.attr("__version__") = QUORRA_VERSION;
   addSimulationFunctions(m);
   addDataFunctions(m);
 }
