@@ -5,6 +5,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include <string>
+
 #include "module_support.h"
 
 namespace quorra::python {
@@ -24,6 +26,15 @@ PYBIND11_MODULE(quorra, m) {
              "Parameters (keyword arguments), with unit, default, values taken and meaning:\n\n" +
              parameterTableText())
                 .c_str();
+  // The results are NumPy arrays: an interpreter without NumPy (another one
+  // than the module was built for, often) is told so at once.
+  try {
+    py::module_::import("numpy");
+  } catch (py::error_already_set& error) {
+    throw py::import_error(
+        "quorra needs NumPy, which " + py::module_::import("sys").attr("executable").cast<std::string>() +
+        " cannot import (" + error.what() + "); the module was built for " + QUORRA_PYTHON_EXECUTABLE + ".");
+  }
   m.attr("__version__") = QUORRA_VERSION;
   addSimulationFunctions(m);
   addDataFunctions(m);
