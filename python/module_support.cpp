@@ -120,14 +120,9 @@ std::string tableFromText(const std::string& contents) {
 
 }  // namespace
 
-void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords,
-                            std::initializer_list<const char*> reserved) {
-  for (const auto& [key, value] : keywords) {
-    const std::string name = key.cast<std::string>();
-    bool skip = false;
-    for (const char* r : reserved) skip = skip || name == r;
-    if (skip) continue;
-    const std::string problem = setParameter(window, name, valueText(value));
+void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords) {
+  for (const auto& [name, value] : keywords) {
+    const std::string problem = setParameter(window, name.cast<std::string>(), valueText(value));
     if (!problem.empty()) throw py::value_error(problem);
   }
 }

@@ -51,12 +51,11 @@ struct Session {
   CEprWindow window{ui};
 };
 
-// Sets every keyword argument but the names in reserved as a parameter of
-// the window, in the order given, with the setter of the command line's
-// --set (a value is taken as the text str() or, for a float, repr() gives).
-// Raises ValueError with the setter's message.
-void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords,
-                            std::initializer_list<const char*> reserved);
+// Sets every keyword argument as a parameter of the window, in the order
+// given, with the setter of the command line's --set (a value is taken as
+// the text str() or, for a float, repr() gives; a bool as 1 or 0). Raises
+// ValueError with the setter's message.
+void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords);
 
 // Sets the superhyperfine table: a path (str or os.PathLike) of a table file,
 // read as the command line reads --shf, or a sequence of rows (spin, Ax, Ay,

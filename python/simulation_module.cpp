@@ -67,7 +67,7 @@ py::tuple simulate(const py::object& shf, int threads, const std::string& engine
                    const py::object& progress, const py::kwargs& parameters) {
   Session session(progress);
   CEprWindow& window = session.window;
-  applyKeywordParameters(window, parameters, {});
+  applyKeywordParameters(window, parameters);
   applyShfTable(window, shf);
   if (threads < 0) throw py::value_error("threads must be 0 (all processors) or more.");
   window.threadCount = threads;
@@ -107,7 +107,7 @@ py::tuple simulate(const py::object& shf, int threads, const std::string& engine
 
 py::array_t<TransitionRecord> fields(double theta, double phi, const py::kwargs& parameters) {
   Session session;
-  applyKeywordParameters(session.window, parameters, {});
+  applyKeywordParameters(session.window, parameters);
   readOrientation(theta, phi);
   checkParameters(session);
   bool complete = false;
@@ -121,7 +121,7 @@ py::array_t<TransitionRecord> fields(double theta, double phi, const py::kwargs&
 
 py::array_t<LevelRecord> levels(double theta, double phi, double field, const py::kwargs& parameters) {
   Session session;
-  applyKeywordParameters(session.window, parameters, {});
+  applyKeywordParameters(session.window, parameters);
   readOrientation(theta, phi);
   if (!std::isfinite(field)) throw py::value_error("field must be a finite number of gauss.");
   checkParameters(session);
@@ -140,7 +140,7 @@ py::array_t<LevelRecord> levels(double theta, double phi, double field, const py
 py::array_t<RoadMapRecord> roadmap(const py::object& axis, const py::kwargs& parameters) {
   Session session;
   CEprWindow& window = session.window;
-  applyKeywordParameters(window, parameters, {});
+  applyKeywordParameters(window, parameters);
   readAnglePair(axis, "axis", window.rotationAxisTheta, window.rotationAxisPhi);
   checkParameters(session);
   bool applied = false, drawn = false;
