@@ -116,11 +116,10 @@ Spectrum read(const py::object& pathLike) {
   }
   // A Harrow file's channels: both as the real and imaginary part, or the one
   // the reader kept when the other is flat.
-  const bool harrow = !r.second.values.empty() || r.first.format == "Harrow";
   const ExperimentalSpectrum& shown = r.first.values.empty() ? r.second : r.first;
   Spectrum s;
   s.field = fieldGrid(shown);
-  if (harrow && !r.first.values.empty() && !r.second.values.empty())
+  if (!r.first.values.empty() && !r.second.values.empty())
     s.intensity = complexArray(r.first.values, r.second.values);
   else if (!shown.imaginary.empty())
     s.intensity = complexArray(shown.values, shown.imaginary);
