@@ -139,12 +139,12 @@ void applyShfTable(CEprWindow& window, const py::object& shf) {
   }
   if (!py::isinstance<py::sequence>(shf))
     throw py::type_error(
-        "shf must be a path of a table file or a sequence of (spin, Ax, Ay, Az, atoms) rows");
+        "shf must be a path of a table file or a sequence of (spin, Ax, Ay, Az, atoms) rows.");
   std::string text;
   for (const py::handle row : shf.cast<py::sequence>()) {
     if (!py::isinstance<py::sequence>(row) || py::isinstance<py::str>(row) || py::len(row) != 5)
       throw py::value_error("each row of shf must be (spin, Ax, Ay, Az, atoms), got " +
-                            py::repr(row).cast<std::string>());
+                            py::repr(row).cast<std::string>() + ".");
     std::string line;
     for (const py::handle field : row.cast<py::sequence>()) {
       if (!line.empty()) line += ' ';

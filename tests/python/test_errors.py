@@ -51,7 +51,7 @@ def test_arguments_of_the_module_itself():
     assert refusal(lambda: quorra.simulate(crystal=(1, "x"))) == \
         "crystal expects (theta, phi) in degrees, got (1, 'x')."
     assert refusal(lambda: quorra.simulate(shf=[(1, 2, 3)])) == \
-        "each row of shf must be (spin, Ax, Ay, Az, atoms), got (1, 2, 3)"
+        "each row of shf must be (spin, Ax, Ay, Az, atoms), got (1, 2, 3)."
     assert refusal(lambda: quorra.fields(math.nan, 0)) == \
         "the orientation expects (theta, phi) in degrees, got (nan, 0.0)."
     assert refusal(lambda: quorra.levels(0, 0, math.inf)) == "field must be a finite number of gauss."
