@@ -35,29 +35,34 @@ def at_once(work):
 
 def test_two_threads_simulate_at_once():
     """The issue's measure of a released lock: two runs on two threads take
-    less than 1.6 times one run. The best of up to five tries counts; a try in
-    which the machine could not run two threads at once either (hashing, which
-    runs without the lock, was slowed as much) is not counted."""
+    less than 1.6 times one run. The machine is shared, so a try counts only
+    when hashing on two threads (which runs without the lock) was not slowed
+    just before and just after it; the best counted try of up to eight must
+    pass, and without any the test is skipped."""
     if os.cpu_count() < 2:
         pytest.skip("one processor: two runs cannot overlap")
     expected = quorra.simulate(**HALF_SECOND)[1]
     results = []
-    data = bytes(48 << 20)
-    ratios, busy = [], []
-    for _ in range(5):
+    data = bytes(32 << 20)
+
+    def free():
+        return at_once(lambda: hashlib.sha256(data).digest())
+
+    counted, busy = [], []
+    for _ in range(8):
+        before = free()
         ratio = at_once(lambda: results.append(quorra.simulate(**HALF_SECOND)[1]))
-        if ratio < 1.6:
-            break
-        free = at_once(lambda: hashlib.sha256(data).digest())
-        if free < 1.6:
-            ratios.append(ratio)
+        after = free()
+        if max(before, after) < 1.3:
+            counted.append(ratio)
+            if ratio < 1.6:
+                break
         else:
-            busy.append((ratio, free))
-    else:
-        if not ratios:
-            pytest.skip("the processors were busy with other work in every try: %r" % busy)
-        assert min(ratios) < 1.6, (ratios, busy)
-    assert len(results) >= 3 and all(np.array_equal(r, expected) for r in results)
+            busy.append((round(ratio, 2), round(before, 2), round(after, 2)))
+    if not counted:
+        pytest.skip("the processors were busy with other work in every try: %r" % busy)
+    assert min(counted) < 1.6, (counted, busy)
+    assert all(np.array_equal(r, expected) for r in results)
 
 
 def test_ctrl_c_stops_a_powder_run_with_keyboard_interrupt():
