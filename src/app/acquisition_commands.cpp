@@ -40,6 +40,13 @@ RangeResult rangeOfTraces(std::initializer_list<std::pair<bool, const double*>> 
   return range;
 }
 
+// The frequency of the imported traces, for the plot's g read-out: the
+// measured spectrum's when it has one, else the simulation's.
+double importedFrequency(const CEprWindow& w) {
+  if (w.flags.bluePresent && w.spin.experimentalFrequency > 0) return w.spin.experimentalFrequency;
+  return w.spin.frequency;
+}
+
 }  // namespace
 
 void ReportMagnetNotFound(UserInterface& ui) {
@@ -89,6 +96,7 @@ bool ImportFromQuorra(CEprWindow& w, AcquisitionState& a, PlotWindowHost& host) 
   plot->curveShownFlags[1] = &a.showRed;
   plot->briefReadout = false;
   plot->cursorsEnabled = true;
+  plot->frequency = importedFrequency(w);
   attachCurves(a, a.copies.redCopy(), a.copies.blueCopy());
   return true;
 }
@@ -132,7 +140,8 @@ bool RephaseAcquisition(AcquisitionState& a, double degrees) {
 
 bool SaveAcquisition(UserInterface& ui, AcquisitionState& a) {
   if (!a.imported()) return false;
-  if (a.plot != nullptr) a.plot->frequency = a.frequency;
+  // A frequency left at 0 in the Save dialog keeps the imported one.
+  if (a.plot != nullptr && a.frequency > 0) a.plot->frequency = a.frequency;
   FileDialogRequest request;
   request.filter = "Harrow file (*.dat)|*.dat|All files (*.*)|*.*||";
   request.defaultExtension = "dat";

@@ -41,7 +41,9 @@ void ReportMagnetNotFound(UserInterface& ui);
 // "Import from Quorra": copies the grid and both traces (present or not)
 // and shows them in the plot window, created through host or raised and
 // reset, titled "No acquisition", over the union of the present traces'
-// ranges. Nothing happens without a trace. False when nothing was copied.
+// ranges, with the frequency of the traces (the measured spectrum's, else
+// the simulation's) for its g read-out. Nothing happens without a trace.
+// False when nothing was copied.
 bool ImportFromQuorra(CEprWindow& w, AcquisitionState& a, PlotWindowHost& host);
 
 // "Reset X": the whole field range over the plot's width, all points.
@@ -56,7 +58,8 @@ void ShowCurves(AcquisitionState& a);
 // shows the rotated channels; the copies stay as imported.
 bool RephaseAcquisition(AcquisitionState& a, double degrees);
 
-// After "Save file" of the Save dialog: the save-file dialog, then the file
+// After "Save file" of the Save dialog: a frequency above 0 goes to the
+// plot's g read-out; then the save-file dialog, then the file
 // in the Harrow layout from the unrotated copies, written beside the target
 // and renamed over it. True when the file was written.
 bool SaveAcquisition(UserInterface& ui, AcquisitionState& a);

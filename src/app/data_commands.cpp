@@ -19,7 +19,8 @@ void showMessages(CEprWindow& w, const std::vector<ReadMessage>& messages) {
 }
 
 LoadReport reportOf(const ExperimentalSpectrum& spectrum) {
-  return {true, spectrum.format, spectrum.traces, spectrum.hasFrequency, spectrum.title};
+  return {true,           spectrum.format,         spectrum.traces, spectrum.hasFrequency,
+          spectrum.title, spectrum.descriptionPath};
 }
 
 // Writes an accepted spectrum into the blue values and the grid. The arrays

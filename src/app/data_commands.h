@@ -22,6 +22,7 @@ struct LoadReport {
   int traces = 0;             // traces (Harrow: channels) in the file
   bool hasFrequency = false;  // the file gave a microwave frequency
   std::string title;
+  std::string descriptionPath;  // the description or parameter file read with the data
 };
 
 // Command 1000: file dialog, then LoadBrukerPath.

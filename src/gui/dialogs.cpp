@@ -7,7 +7,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <utility>
 
 namespace quorra::gui {
 
@@ -47,17 +50,14 @@ QString ExperParam::text() const {
 HyperDialog::HyperDialog(const std::string& table, QWidget* parent) : QDialog(parent), table_(table) {
   setWindowTitle("HYPERFINE CONSTANTS");
   auto* layout = new QVBoxLayout(this);
-  auto* heads = new QGridLayout;
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  const char* top[] = {"Spin", "Hyperfine", "", "", "Number"};
-  const char* bottom[] = {"", "Constants", "", "", "of Atoms"};
-  const char* axes[] = {"", "Ax", "Ay", "Az", ""};
-  for (int column = 0; column < 5; ++column) {
-    heads->addWidget(new QLabel(top[column], this), 0, column, Qt::AlignCenter);
-    heads->addWidget(new QLabel(bottom[column], this), 1, column, Qt::AlignCenter);
-    heads->addWidget(new QLabel(axes[column], this), 2, column, Qt::AlignCenter);
-  }
-  layout->addLayout(heads);
+  // The captions are text in the table's own font, each over its column as
+  // the default table lays them out: spin to character 6, Ax, Ay and Az to
+  // 16, 26 and 36, the number of atoms after them.
+  captions_ = new QLabel(captionText(), this);
+  captions_->setTextFormat(Qt::PlainText);
+  captions_->setFont(fixed);
+  layout->addWidget(captions_);
   auto* rule = new QLabel("---------------------------------------------------------", this);
   rule->setFont(fixed);
   layout->addWidget(rule);
@@ -67,10 +67,25 @@ HyperDialog::HyperDialog(const std::string& table, QWidget* parent) : QDialog(pa
   edit_->setPlainText(QString::fromStdString(table).replace("\r\n", "\n"));
   edit_->setMinimumSize(QFontMetrics(fixed).horizontalAdvance(QString(60, 'x')), 200);
   layout->addWidget(edit_);
+  // Captions and rule start where the edit's text does.
+  const int inset = edit_->frameWidth() + static_cast<int>(edit_->document()->documentMargin());
+  captions_->setContentsMargins(inset, 0, 0, 0);
+  rule->setContentsMargins(inset, 0, 0, 0);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &HyperDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
+}
+
+QString HyperDialog::captionText() {
+  // Each caption padded to the character where it starts.
+  const auto line = [](std::initializer_list<std::pair<int, const char*>> captions) {
+    QString text;
+    for (const auto& [column, caption] : captions) text = text.leftJustified(column) + caption;
+    return text;
+  };
+  return line({{2, "Spin"}, {16, "Hyperfine"}, {37, "Number"}}) + "\n" +
+         line({{16, "Constants"}, {37, "of Atoms"}}) + "\n" + line({{14, "Ax"}, {24, "Ay"}, {34, "Az"}});
 }
 
 std::string HyperDialog::storedTable(const QString& text) {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <string>
 
+class QLabel;
 class QPlainTextEdit;
 
 namespace quorra::gui {
@@ -40,6 +41,9 @@ class HyperDialog : public QDialog {
   // The table as it is stored, valid after OK.
   const std::string& table() const { return table_; }
   QPlainTextEdit* edit() const { return edit_; }
+  QLabel* captions() const { return captions_; }
+  // The three caption lines, in the table's fixed-width font.
+  static QString captionText();
 
   // The edit's text as the state stores it: CR LF line ends, a final line
   // that holds anything ended too (the solver reads only ended lines), cut
@@ -51,6 +55,7 @@ class HyperDialog : public QDialog {
 
  private:
   QPlainTextEdit* edit_;
+  QLabel* captions_;
   std::string table_;
 };
 

@@ -6,8 +6,18 @@
 #include <QDialog>
 
 class QLineEdit;
+class QMessageBox;
 
 namespace quorra::gui {
+
+// The width a window needs to show its whole title in the title bar: the
+// text in the title bar's bold font plus room for the icon and the buttons
+// beside it.
+int widthForTitle(const QString& title);
+
+// Widens a message box to widthForTitle of its title (a box sizes itself
+// to its text only).
+void fitTitle(QMessageBox& box);
 
 class TInputBox : public QDialog {
   Q_OBJECT

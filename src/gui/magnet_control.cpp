@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "gui/acquisition_dialogs.h"
+#include "gui/window_placement.h"
 
 namespace quorra::gui {
 
@@ -92,21 +93,20 @@ MagnetControl* MagnetControl::open(QPointer<MagnetControl>& slot, CEprWindow& st
     ReportMagnetNotFound(state.ui());
     slot = new MagnetControl(state, mainView, mainWindow);
     slot->afterExport_ = std::move(afterExport);
-    slot->arrange(mainWindow);
+    slot->adjustSize();
+    slot->placeWindows(screenArea(mainWindow));
   }
   slot->showNormal();
   slot->raise();
   return slot;
 }
 
-void MagnetControl::arrange(QWidget* mainWindow) {
-  const QRect screen = screenArea(mainWindow);
-  adjustSize();
-  const int left = screen.right() + 1 - frameGeometry().width();
-  move(left, screen.top() + screen.height() * 5 / 100);
-  mainWindow->move(screen.topLeft());
-  mainWindow->resize(std::max(left - 1 - screen.left(), mainWindow->minimumWidth()),
-                     screen.height() * 40 / 100);
+void MagnetControl::placeWindows(const QRect& screen) {
+  QWidget* mainWindow = parentWidget();
+  const AcquisitionPlacement place = placeAcquisitionWindows(screen, frameSizeOf(this, mainWindow));
+  setFrameGeometry(this, place.acquisitionFrame, mainWindow);
+  if (mainWindow != nullptr) setFrameGeometry(mainWindow, place.mainFrame, nullptr);
+  if (PlotWindow* window = plotWindow()) setFrameGeometry(window, place.plotFrame, mainWindow);
 }
 
 RephaseDialog* MagnetControl::rephaseDialog() const {
@@ -128,11 +128,9 @@ void MagnetControl::importTraces() {
   const bool created = acquisition_.plot == nullptr;
   ImportFromQuorra(state_, acquisition_, host_);
   if (created && acquisition_.plot != nullptr) {
-    // Below the main window, across the whole screen.
-    const QRect screen = screenArea(this);
-    PlotWindow* window = plotWindow();
-    window->move(screen.left(), screen.top() + screen.height() * 40 / 100);
-    window->resize(screen.width(), screen.height() * 60 / 100 - 1);
+    // Below the main window, beside or below this one.
+    const AcquisitionPlacement place = placeAcquisitionWindows(screenArea(this), frameSizeOf(this, nullptr));
+    setFrameGeometry(plotWindow(), place.plotFrame, parentWidget());
   }
   updateButtons();
 }

@@ -31,9 +31,14 @@ class MagnetControl : public QDialog {
 
   // Opens the window of slot, or brings it up. Creating it tells the user
   // "Magnet not found" first, places it at the screen's right edge and the
-  // main window to its left. afterExport runs after every Export.
+  // main window to its left (placeWindows). afterExport runs after every
+  // Export.
   static MagnetControl* open(QPointer<MagnetControl>& slot, CEprWindow& state, QWidget* mainView,
                              QWidget* mainWindow, std::function<void()> afterExport);
+
+  // Places this window, the main window and the plot window (if any) on
+  // the screen area as window_placement.h describes.
+  void placeWindows(const QRect& screen);
 
   AcquisitionState& acquisition() { return acquisition_; }
   PlotWindow* plotWindow() const { return QtPlotWindowHost::windowOf(acquisition_.plot); }
@@ -46,7 +51,6 @@ class MagnetControl : public QDialog {
   void reject() override;  // Close: the copies, the plot window and the rephase dialog go
 
  private:
-  void arrange(QWidget* mainWindow);
   void importTraces();
   void exportTraces();
   void save();

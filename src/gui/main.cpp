@@ -3,7 +3,6 @@
 // default parameters.
 
 #include <QApplication>
-#include <QIcon>
 
 #include "gui/main_window.h"
 
@@ -15,11 +14,11 @@ class CBellwinApp : public QApplication {
   CBellwinApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Quorra");
     setDesktopFileName("quorra");
-    setWindowIcon(QIcon(":/quorra.svg"));
   }
 
   bool InitInstance() {
     window_ = std::make_unique<quorra::gui::EprMainWindow>();
+    setWindowIcon(window_->windowIcon());
     window_->show();
     window_->activateWindow();
     return true;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
 #include <QThread>
@@ -17,6 +18,12 @@
 #include "gui/plot_widget.h"
 #include "gui/printing.h"
 #include "gui/tool_dialogs.h"
+
+// The icon is compiled into the static GUI library, where nothing refers to
+// it; registering it keeps it in the program.
+static void registerGuiResources() {
+  Q_INIT_RESOURCE(resources);
+}
 
 namespace quorra::gui {
 
@@ -38,13 +45,16 @@ Dialog* showSingleInstance(QPointer<Dialog>& slot, QObject* owner, Make make) {
 }  // namespace
 
 EprMainWindow::EprMainWindow() : ui_(this), state_(std::make_unique<CEprWindow>(ui_)) {
+  registerGuiResources();
+  setWindowIcon(QIcon(kIconPath));
   setWindowTitle(kTitle);
   plot_ = new PlotWidget(state_->view, this);
   setCentralWidget(plot_);
   ui_.setPlotWidget(plot_);
   openers_ = dialogOpeners();
   buildMenus();
-  resize(900, 660);
+  // Wide enough for the whole menu bar on one line.
+  resize(std::max(900, menuBar()->sizeHint().width() + 16), 660);
   plot_->setFocus();
 }
 
@@ -83,17 +93,9 @@ void EprMainWindow::buildMenus() {
 
 std::map<CommandId, std::function<void()>> EprMainWindow::dialogOpeners() {
   return {
-      {CommandId::LoadHarrow,
-       [this] {
-         LoadHarrowFile(*state_);
-         afterLoad();
-       }},
+      {CommandId::LoadHarrow, [this] { load([this] { return LoadHarrowFile(*state_); }); }},
       {CommandId::LoadText, [this] { loadText(); }},
-      {CommandId::LoadBruker,
-       [this] {
-         LoadBrukerSpectrum(*state_);
-         afterLoad();
-       }},
+      {CommandId::LoadBruker, [this] { load([this] { return LoadBrukerSpectrum(*state_); }); }},
       {CommandId::ShowExperimentalParameters, [this] { showExperimentalParameters(); }},
       {CommandId::Print, [this] { print(); }},
       {CommandId::About, [this] { CAboutDlg(this).exec(); }},
@@ -222,17 +224,27 @@ void EprMainWindow::editShfTable() {
 
 // --- Experimental spectra --------------------------------------------------------
 
-void EprMainWindow::afterLoad() {
-  const std::string& path = state_->currentFileName;
-  setWindowTitle(path.empty() ? QString(kTitle) : QString::fromStdString(path) + " - " + kTitle);
+LoadReport EprMainWindow::load(const std::function<LoadReport()>& read) {
+  const SpinParameters before = state_->spin;
+  const LoadReport report = read();
+  if (report.loaded) {
+    // A red trace computed on another grid means nothing on the new one.
+    const SpinParameters& now = state_->spin;
+    const bool newGrid = !(before.fieldCentre == now.fieldCentre && before.fieldRange == now.fieldRange &&
+                           before.points == now.points);
+    if (report.format != "Harrow" && newGrid && state_->flags.redPresent) state_->hideRedTrace();
+    // A Bruker pair is named by its description file.
+    const std::string& named = report.format == "BES3T" ? report.descriptionPath : state_->currentFileName;
+    setWindowTitle(QString::fromStdString(named) + " - " + kTitle);
+  }
   if (state_->flags.bluePresent) closeSmoothing();
+  return report;
 }
 
 void EprMainWindow::loadText() {
   const int chosen = ui_.acceptedFileDialogs();
-  LoadTextSpectrum(*state_);
+  load([this] { return LoadTextSpectrum(*state_); });
   if (ui_.acceptedFileDialogs() == chosen) return;  // Cancel
-  afterLoad();
   // Loaded or not, the user checks the frequency and the grid.
   openParameters();
 }

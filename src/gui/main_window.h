@@ -16,6 +16,7 @@
 
 #include "app/ceprwindow.h"
 #include "app/command_table.h"
+#include "app/data_commands.h"
 #include "app/processing_commands.h"
 #include "gui/qt_user_interface.h"
 
@@ -43,6 +44,7 @@ class EprMainWindow : public QMainWindow {
   ~EprMainWindow() override;
 
   static constexpr const char* kTitle = "Quorra 1/2 Exact";
+  static constexpr const char* kIconPath = ":/quorra.svg";
 
   CEprWindow& state() { return *state_; }
   QtUserInterface& ui() { return ui_; }
@@ -79,7 +81,10 @@ class EprMainWindow : public QMainWindow {
   void startSimulation();
   void endSimulation();
   void setRunning(bool running);
-  void afterLoad();
+  // Runs a load command. A loaded spectrum names the window after its file
+  // and takes away a red trace of another grid; a refused one changes
+  // neither.
+  LoadReport load(const std::function<LoadReport()>& read);
   void closeSmoothing();
   void loadText();
   void hysteresis();

@@ -47,6 +47,7 @@ MessageResult QtUserInterface::messageBox(const std::string& text, const std::st
     const QMessageBox::StandardButtons qtButtons =
         buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(qtIcon, QString::fromStdString(title), QString::fromStdString(text), qtButtons, window_);
+    fitTitle(box);
     const int answer = box.exec();
     if (buttons == MessageButtons::YesNo)
       result = answer == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;

@@ -64,8 +64,9 @@ void CChildView::OnSize(Canvas& dc, int cx, int cy) {
   // g value above the axis at the left; trace value and index at the top
   // right. Widths in the small font, heights from the large font's h1.
   dc.selectFont(*smallFont);
-  gBox.left = plotLeft;
-  gBox.right = plotLeft + dc.textExtent("123.45678").cx;
+  // Right of a value axis, clear of its labels and line.
+  gBox.left = plotLeft > 0 ? plotLeft + 2 : 0;
+  gBox.right = gBox.left + dc.textExtent("123.45678").cx;
   gBox.bottom = truncToInt(plotHeightFraction * 1.04 * cy);
   gBox.top = truncToInt(gBox.bottom - h1 / 1.5);
   valueBox = Rect{cx - dc.textExtent("-01.234g+123").cx, 0, cx - 1, truncToInt(h1 / 1.5)};

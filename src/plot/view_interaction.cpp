@@ -172,7 +172,7 @@ void CChildView::UpdateCursor1(Canvas& dc) {
   gText = format("%8.5lf", gValue);
   valueText = format("%8.4g", cursorValue);
   dc.selectFont(*smallFont);
-  dc.textOut(0, gBox.top, gText);
+  dc.textOut(gBox.left, gBox.top, gText);
 
   dc.fillRect(indexBox, eraserBrush);
   dc.fillRect(valueBox, eraserBrush);

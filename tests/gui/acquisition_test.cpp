@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "gui/acquisition_dialogs.h"
 #include "gui/magnet_control.h"
 #include "gui_fixture.h"
+#include "render/qt_canvas.h"
 
 namespace quorra::testing {
 namespace {
@@ -142,6 +144,44 @@ TEST(AcquisitionWindow, ImportRephaseSaveAndExport) {
   window->button("Close")->click();
   EXPECT_TRUE(
       QTest::qWaitFor([&] { return plotAlive.isNull() && f.window.acquisitionWindow() == nullptr; }, 2000));
+}
+
+// The plot window reads g with the frequency of the imported spectrum, right
+// of its value axis.
+TEST(AcquisitionWindow, TheGReadoutUsesTheImportedFrequency) {
+  GuiFixture f;
+  ASSERT_TRUE(LoadBrukerPath(f.window.state(), QUORRA_TESTDATA_DIR "/bruker/1D_CW.DTA").loaded);
+  const double frequency = f.window.state().spin.experimentalFrequency;
+  ASSERT_GT(frequency, 1.0);
+  f.choose(CommandId::Acquisition);
+  gui::MagnetControl* window = f.window.acquisitionWindow();
+  ASSERT_NE(window, nullptr);
+  window->button("Import from Quorra")->click();
+  gui::PlotWindow* plot = window->plotWindow();
+  ASSERT_NE(plot, nullptr);
+  DataPlot& model = plot->plot();
+  EXPECT_EQ(model.frequency, frequency);
+
+  gui::PlotWidget* widget = plot->plotWidget();
+  (void)widget->image();
+  QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(widget->width() / 2, 40));
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%8.5lf",
+                frequency * model.fieldPerFrequency / model.cursorField1);
+  EXPECT_EQ(model.gText, expected);
+  EXPECT_GT(model.gBox.left, model.plotLeft);
+  // The value-axis labels stay as the axis drew them: the read-out wrote
+  // nothing left of the axis.
+  const QImage after = widget->image();
+  QImage before(after.size(), QImage::Format_RGB32);
+  before.fill(Qt::white);
+  {
+    QPainter painter(&before);
+    render::QtCanvas canvas(painter);
+    model.OnPaint(canvas);
+  }
+  EXPECT_EQ(after.copy(0, 0, model.plotLeft, model.plotBottom),
+            before.copy(0, 0, model.plotLeft, model.plotBottom));
 }
 
 // Quitting with the acquisition window, its plot window and the rephase

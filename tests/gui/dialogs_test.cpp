@@ -7,15 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTextCursor>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "data/temp_folder.h"
+#include "engine/shf_table.h"
 #include "gui/line_shape_dialog.h"
 #include "gui/printing.h"
 #include "gui/qt_user_interface.h"
@@ -99,6 +102,69 @@ TEST(Dialogs, TheShfTableIsStoredWithLineEndsAndAtMost999Characters) {
   f.choose(CommandId::ShfConstants);
   EXPECT_EQ(f.answerer.messages.size(), 1u);
   EXPECT_EQ(f.window.state().shfText, "   1/2        12        12        16    2\r\n");
+}
+
+// Each caption of the superhyperfine table stands over its column of the
+// default table, as the edit shows it.
+TEST(Dialogs, TheShfCaptionsStandOverTheirColumns) {
+  (void)guiApplication();
+  gui::HyperDialog dialog(defaultShfText());
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QPlainTextEdit* edit = dialog.edit();
+  // x in the dialog of the left edge of character column c of the table.
+  auto tableX = [&](int column) {
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(column);
+    return edit->viewport()->mapTo(&dialog, edit->cursorRect(cursor).topLeft()).x();
+  };
+  QLabel* captions = dialog.captions();
+  const QFontMetrics metrics(captions->font());
+  const int captionsLeft = captions->mapTo(&dialog, captions->contentsRect().topLeft()).x();
+  const QStringList lines = captions->text().split('\n');
+  struct Caption {
+    const char* text;
+    int firstColumn, endColumn;  // the columns of the default table it belongs to
+  };
+  const int right = edit->mapTo(&dialog, QPoint(edit->width(), 0)).x();
+  for (const Caption& c : {Caption{"Spin", 0, 6}, Caption{"Hyperfine", 6, 36}, Caption{"Constants", 6, 36},
+                           Caption{"Ax", 6, 16}, Caption{"Ay", 16, 26}, Caption{"Az", 26, 36},
+                           Caption{"Number", 36, -1}, Caption{"of Atoms", 36, -1}}) {
+    const QString* line = nullptr;
+    for (const QString& l : lines)
+      if (l.contains(c.text)) line = &l;
+    ASSERT_NE(line, nullptr) << c.text;
+    const int start = captionsLeft + metrics.horizontalAdvance(line->left(line->indexOf(c.text)));
+    const int end = start + metrics.horizontalAdvance(c.text);
+    EXPECT_GE(start, tableX(c.firstColumn)) << c.text;
+    EXPECT_LE(end, c.endColumn < 0 ? right : tableX(c.endColumn)) << c.text;
+  }
+}
+
+// Message boxes and input boxes are wide enough for their whole title.
+TEST(Dialogs, BoxTitlesAreNotCut) {
+  GuiFixture f;
+  QFont bold = QApplication::font();
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  std::vector<std::pair<QString, int>> shown;  // title, width
+  f.answerer.dialogs.clear();
+  QTimer watch;
+  watch.setInterval(1);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget())
+      if (shown.empty() || shown.back().first != modal->windowTitle())
+        shown.emplace_back(modal->windowTitle(), modal->frameGeometry().width());
+  });
+  watch.start();
+  f.choose(CommandId::Print);  // "NO SPECTRA TO PRINT"
+  f.choose(CommandId::MultiplyExperimental);
+  ASSERT_GE(shown.size(), 2u);
+  for (const auto& [title, width] : shown) {
+    EXPECT_GE(width, metrics.horizontalAdvance(title) + 100) << title.toStdString();
+  }
+  EXPECT_EQ(shown[0].first, "NO SPECTRA TO PRINT");
+  EXPECT_EQ(shown[1].first, "MULTIPLY EXPERIMENTAL SPECTRUM");
 }
 
 TEST(Dialogs, FileFiltersInQtForm) {

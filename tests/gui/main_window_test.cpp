@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
 #include <cstring>
 #include <fstream>
 
@@ -100,6 +102,26 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
   ASSERT_NE(bar[10]->menu(), nullptr);
   expectItems(bar[0]->menu()->actions(), file, "File");
   expectItems(bar[10]->menu()->actions(), tools, "Tools");
+}
+
+TEST(MainWindow, IconLoadsAndTheDefaultSizeShowsTheWholeMenuBar) {
+  QApplication& app = guiApplication();
+  (void)app;
+  gui::EprMainWindow window;
+  EXPECT_TRUE(QFile::exists(gui::EprMainWindow::kIconPath));
+  EXPECT_FALSE(window.windowIcon().isNull());
+  EXPECT_FALSE(window.windowIcon().pixmap(32).isNull());
+
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QMenuBar* bar = window.menuBar();
+  auto* overflow = bar->findChild<QToolButton*>("qt_menubar_ext_button");
+  EXPECT_TRUE(overflow == nullptr || !overflow->isVisible());
+  for (QAction* action : bar->actions()) {
+    const QRect place = bar->actionGeometry(action);
+    EXPECT_FALSE(place.isEmpty()) << action->text().toStdString();
+    EXPECT_LE(place.right(), bar->width()) << action->text().toStdString();
+  }
 }
 
 TEST(MainWindow, SimulationFromTheMenuShowsTheRedTraceAsAHeadlessRunDoes) {
