@@ -20,6 +20,7 @@ constexpr std::array kCommands = {
     Command{CommandId::LoadHarrow, "Load Harrow's file", File, kNoLine, kOpensDialog},
     Command{CommandId::LoadText, "Load spectrum as text", File, kNoLine, kOpensDialog},
     Command{CommandId::LoadBruker, "Load Bruker spectrum (*.spc,  *.dta)", File, kNoLine, kOpensDialog},
+    Command{CommandId::RecentFiles, "Recent files", File, kNoLine, kOpensDialog},
     Command{CommandId::ShowExperimentalParameters, "Show experimental parameters", File, kNoLine,
             kOpensDialog},
     Command{CommandId::SaveRed, "Save Red spectrum as a text file", File, kLineAbove,
@@ -39,6 +40,8 @@ constexpr std::array kCommands = {
     Command{CommandId::MultiplyExperimental, "Multiply experimental spectrum by a number", File, kNoLine,
             MultiplyExperimentalSpectrum},
     Command{CommandId::Print, "Plot on printer", File, kLineAbove, kOpensDialog},
+    Command{CommandId::ExportPicture, "Export picture", File, kNoLine, kOpensDialog},
+    Command{CommandId::CopyView, "Copy", File, kNoLine, kOpensDialog},
     Command{CommandId::About, "About", File, kLineAbove, kOpensDialog},
     Command{CommandId::Exit, "Exit", File, kNoLine, kOpensDialog},
     Command{CommandId::Parameters, "Parameters", MenuBar, kNoLine, kOpensDialog},
@@ -57,6 +60,7 @@ constexpr std::array kCommands = {
     Command{CommandId::NumberOfThreads, "Set number of threads", Tools, kNoLine,
             [](CEprWindow& w) { SetNumberOfThreads(w); }},
     Command{CommandId::LevelsAtField, "Levels at field", Tools, kNoLine, kOpensDialog},
+    Command{CommandId::Undo, "Undo", Tools, kLineAbove, kOpensDialog},
     Command{CommandId::Acquisition, "Acquisition", MenuBar, kNoLine, kOpensDialog},
 };
 

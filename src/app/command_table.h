@@ -46,6 +46,11 @@ enum class CommandId : int {
   NumberOfThreads = 32767,
   LevelsAtField = 152,
   Acquisition = 32781,
+  // The desktop program's own additions.
+  RecentFiles = 1005,
+  ExportPicture = 1125,
+  CopyView = 1126,
+  Undo = 8100,
 };
 
 // Where a command sits: in the "File" pop-up, on the menu bar itself, or in

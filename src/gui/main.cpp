@@ -1,6 +1,6 @@
 // quorra-gui: the desktop program of the EPR simulator. It takes no
-// arguments and keeps nothing between runs: every start begins with the
-// default parameters.
+// arguments; it starts with the window geometry and the parameters the last
+// run left (settings.h), or the defaults the first time.
 
 #include <QApplication>
 
@@ -19,6 +19,7 @@ class CBellwinApp : public QApplication {
   bool InitInstance() {
     window_ = std::make_unique<quorra::gui::EprMainWindow>();
     setWindowIcon(window_->windowIcon());
+    window_->restoreSettings();
     window_->show();
     window_->activateWindow();
     return true;

@@ -17,6 +17,7 @@
 #include "gui/parameters_dialog.h"
 #include "gui/plot_widget.h"
 #include "gui/printing.h"
+#include "gui/settings.h"
 #include "gui/tool_dialogs.h"
 
 // The icon is compiled into the static GUI library, where nothing refers to
@@ -53,6 +54,7 @@ EprMainWindow::EprMainWindow() : ui_(this), state_(std::make_unique<CEprWindow>(
   ui_.setPlotWidget(plot_);
   openers_ = dialogOpeners();
   buildMenus();
+  addConveniences();
   // Wide enough for the whole menu bar on one line.
   resize(std::max(900, menuBar()->sizeHint().width() + 16), 660);
   plot_->setFocus();
@@ -79,7 +81,13 @@ void EprMainWindow::buildMenus() {
       popup = made;
       if (command.separatorBefore) popup->addSeparator();
     }
-    QAction* action = popup != nullptr ? popup->addAction(command.text) : menuBar()->addAction(command.text);
+    QAction* action = nullptr;
+    if (command.id == CommandId::RecentFiles && popup != nullptr) {
+      recent_ = popup->addMenu(command.text);
+      action = recent_->menuAction();
+    } else {
+      action = popup != nullptr ? popup->addAction(command.text) : menuBar()->addAction(command.text);
+    }
     const int number = static_cast<int>(command.id);
     action->setData(number);
     action->setObjectName(QString("command%1").arg(number));
@@ -112,6 +120,10 @@ std::map<CommandId, std::function<void()>> EprMainWindow::dialogOpeners() {
       {CommandId::Smoothen, [this] { openSmoothing(); }},
       {CommandId::LevelsAtField, [this] { levelsAtField(); }},
       {CommandId::Acquisition, [this] { openAcquisition(); }},
+      {CommandId::RecentFiles, [] {}},  // a pop-up of its own
+      {CommandId::ExportPicture, [this] { exportPicture(); }},
+      {CommandId::CopyView, [this] { copyView(); }},
+      {CommandId::Undo, [this] { undoTool(); }},
   };
 }
 
@@ -147,7 +159,11 @@ void EprMainWindow::runCommand(CommandId id) {
   const Command* command = findCommand(id);
   if (command == nullptr) return;
   if (!command->opensDialog()) {
+    // The tools that change the traces can be undone.
+    const bool tool = id == CommandId::MultiplyExperimental || id == CommandId::CorrectSlope;
+    if (tool) undo_.record(*state_);
     command->handler(*state_);
+    if (tool) undo_.settle(*state_);
   } else if (const auto opener = openers_.find(id); opener != openers_.end()) {
     opener->second();
   }
@@ -209,6 +225,7 @@ void EprMainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  saveSettings();
   QMainWindow::closeEvent(event);
 }
 
@@ -236,6 +253,9 @@ LoadReport EprMainWindow::load(const std::function<LoadReport()>& read) {
     // A Bruker pair is named by its description file.
     const std::string& named = report.format == "BES3T" ? report.descriptionPath : state_->currentFileName;
     setWindowTitle(QString::fromStdString(named) + " - " + kTitle);
+    addRecentFile(QString::fromStdString(state_->currentFileName));
+    refreshRecentFiles();
+    undo_.clear();  // the tools' steps belonged to the previous spectrum
   }
   if (state_->flags.bluePresent) closeSmoothing();
   return report;
@@ -260,7 +280,9 @@ void EprMainWindow::closeSmoothing() {
 
 void EprMainWindow::hysteresis() {
   const bool shifts = state_->flags.bluePresent;
+  undo_.record(*state_);
   Hysteresis(*state_, tools_);
+  undo_.settle(*state_);
   if (!shifts) return;
   closeSmoothing();
   if (parameters_) {
@@ -271,11 +293,19 @@ void EprMainWindow::hysteresis() {
 
 void EprMainWindow::openSmoothing() {
   if (!Smoothen(*state_)) return;
-  showSingleInstance(smooth_, this, [this] { return new SmoothDialog(*state_, this); });
+  showSingleInstance(smooth_, this, [this] {
+    auto* made = new SmoothDialog(*state_, this);
+    connect(made, &SmoothDialog::calculating, this, [this] { undo_.record(*state_); });
+    return made;
+  });
 }
 
 void EprMainWindow::openHilbert() {
-  showSingleInstance(hilbert_, this, [this] { return new HilbertDlg(*state_, tools_, this); });
+  showSingleInstance(hilbert_, this, [this] {
+    auto* made = new HilbertDlg(*state_, tools_, this);
+    connect(made, &HilbertDlg::calculating, this, [this] { undo_.record(*state_); });
+    return made;
+  });
 }
 
 // --- Single crystals, rotation and energy levels ------------------------------------

@@ -18,8 +18,11 @@
 #include "app/command_table.h"
 #include "app/data_commands.h"
 #include "app/processing_commands.h"
+#include "app/tool_undo.h"
 #include "gui/qt_user_interface.h"
 
+class QLabel;
+class QMenu;
 class QThread;
 
 namespace quorra {
@@ -65,11 +68,35 @@ class EprMainWindow : public QMainWindow {
   // Carries out a menu command as its action would.
   void runCommand(CommandId id);
 
+  // Loads a file as a drop or the recent-files menu does: a settings file
+  // (.quorra, NAME=VALUE lines) into the parameters, anything else as a
+  // spectrum by its extension, a description file (.dsc, .par) as its data
+  // file. True when loaded.
+  bool openPath(const QString& path);
+  QMenu* recentFilesMenu() const { return recent_; }
+
+  // What is kept between runs (settings.h): taken at start-up by the
+  // program, written when the window closes.
+  void restoreSettings();
+  void saveSettings();
+
+  // The status bar: field, g and trace value under the pointer, and the
+  // state of the physical model.
+  QLabel* fieldStatus() const { return fieldStatus_; }
+  QLabel* gStatus() const { return gStatus_; }
+  QLabel* valueStatus() const { return valueStatus_; }
+  QLabel* modelStatus() const { return modelStatus_; }
+  void setModelStateText(const QString& text);
+
+  ToolUndo& toolUndo() { return undo_; }
+
  signals:
   void simulationFinished();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildMenus();
@@ -101,6 +128,15 @@ class EprMainWindow : public QMainWindow {
   void openRotation();
   void levelsAtField();
   void openAcquisition();
+  // main_window_extras.cpp: shortcuts, tooltips, recent files, status bar.
+  void addConveniences();
+  void refreshRecentFiles();
+  bool loadSettingsFile(const QString& path);
+  void showPointer(int x, int y);
+  void clearPointer();
+  void exportPicture();
+  void copyView();
+  void undoTool();
 
   QtUserInterface ui_;
   std::unique_ptr<CEprWindow> state_;
@@ -116,6 +152,12 @@ class EprMainWindow : public QMainWindow {
   QPointer<RotationDialog> rotation_;
   DataPlot* levelPlot_ = nullptr;  // the "Energy Levels" plot window's model, while it is open
   QPointer<MagnetControl> acquisition_;
+  QMenu* recent_ = nullptr;
+  QLabel* fieldStatus_ = nullptr;
+  QLabel* gStatus_ = nullptr;
+  QLabel* valueStatus_ = nullptr;
+  QLabel* modelStatus_ = nullptr;
+  ToolUndo undo_;
   QThread* simulation_ = nullptr;
   bool closeWhenIdle_ = false;
 };

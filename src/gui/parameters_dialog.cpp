@@ -99,7 +99,10 @@ hamilt::hamilt(CEprWindow& state, QWidget* parent) : QDialog(parent), state_(sta
   auto* cancel = new QPushButton("CANCEL", this);
   simulate_ = new QPushButton("Simulate", this);
   ok_->setDefault(true);
+  defaults_ = new QPushButton("Reset to defaults", this);
+  connect(defaults_, &QPushButton::clicked, this, &hamilt::fillWithDefaults);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(defaults_);
   buttons->addStretch();
   buttons->addWidget(ok_);
   buttons->addWidget(cancel);
@@ -123,6 +126,13 @@ void hamilt::fillFromState() {
   spin_->setText(QString::fromStdString(state_.spin.nuclearSpinText));
   perpendicular_->setChecked(state_.spin.perpendicular != 0);
   parallel_->setChecked(state_.spin.parallel != 0);
+}
+
+void hamilt::fillWithDefaults() {
+  const SpinParameters kept = state_.spin;
+  state_.spin = SpinParameters{};
+  fillFromState();
+  state_.spin = kept;
 }
 
 bool hamilt::writeToState() {

@@ -22,6 +22,9 @@ class hamilt : public QDialog {
   hamilt(CEprWindow& state, QWidget* parent = nullptr);
 
   void fillFromState();
+  // "Reset to defaults": the edits show the default values; the state keeps
+  // its own until OK or Simulate.
+  void fillWithDefaults();
   // False (with a message, focus on the bad edit) when an edit does not hold
   // a number; the state is then untouched.
   bool writeToState();
@@ -30,6 +33,7 @@ class hamilt : public QDialog {
   QLineEdit* edit(const QString& label) const;
   QPushButton* okButton() const { return ok_; }
   QPushButton* simulateButton() const { return simulate_; }
+  QPushButton* defaultsButton() const { return defaults_; }
 
  signals:
   void applyRequested();     // OK: the edits are in the state
@@ -49,6 +53,7 @@ class hamilt : public QDialog {
   QCheckBox* parallel_;
   QPushButton* ok_;
   QPushButton* simulate_;
+  QPushButton* defaults_;
 };
 
 }  // namespace quorra::gui

@@ -13,6 +13,7 @@ PlotWidget::PlotWidget(CChildView& view, QWidget* parent) : QWidget(parent), vie
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(200, 150);
+  setMouseTracking(true);  // for the status bar's read-out
   view_.invalidateHook = [this] { invalidate(); };
 }
 
@@ -74,6 +75,15 @@ void PlotWidget::drawOnImage(const std::function<void(Canvas&)>& action) {
   update();
 }
 
+void PlotWidget::relayOut() {
+  layoutDue_ = true;
+  update();
+}
+
+void PlotWidget::leaveEvent(QEvent*) {
+  emit pointerLeft();
+}
+
 void PlotWidget::paintEvent(QPaintEvent*) {
   if (!frozen_ && (paintDue_ || layoutDue_ || devicePixelRatioF() != ratio_)) redrawNow();
   QPainter painter(this);
@@ -112,8 +122,10 @@ void PlotWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
-  if (frozen_ || !view_.buttonDown) return;
+  if (frozen_) return;
   const Point point = modelPoint(event);
+  emit pointerMoved(point.x, point.y);
+  if (!view_.buttonDown) return;
   const unsigned flags = modelFlags(event);
   drawOnImage([&](Canvas& dc) { view_.OnMouseMove(dc, flags, point); });
 }

@@ -38,6 +38,14 @@ class PlotWidget : public QWidget {
 
   // Runs one model handler on a canvas over the image, then shows the result.
   void drawOnImage(const std::function<void(Canvas&)>& action);
+  // Someone else laid the model out (an export): lay it out again for this
+  // widget at the next paint.
+  void relayOut();
+
+ signals:
+  // The pointer moved over the plot (in the model's device pixels), or left it.
+  void pointerMoved(int x, int y);
+  void pointerLeft();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -46,6 +54,7 @@ class PlotWidget : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

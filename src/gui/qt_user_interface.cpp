@@ -1,13 +1,16 @@
 #include "gui/qt_user_interface.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 
 #include "gui/input_box.h"
 #include "gui/plot_widget.h"
 #include "gui/progress_box.h"
+#include "gui/settings.h"
 
 namespace quorra::gui {
 
@@ -118,9 +121,14 @@ std::optional<std::string> QtUserInterface::fileDialog(const FileDialogRequest& 
     if (save) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilters(qtNameFilters(request.filter));
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    // Each kind of dialog starts in the folder it last went to.
+    const QString key = QString(save ? "save-" : "open-") + QString::fromStdString(request.defaultExtension);
+    const QString folder = lastFolder(key);
+    if (!folder.isEmpty() && QDir(folder).exists()) dialog.setDirectory(folder);
     if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     path = dialog.selectedFiles().first().toStdString();
+    setLastFolder(key, QFileInfo(dialog.selectedFiles().first()).absolutePath());
     ++acceptedFileDialogs_;
   });
   return path;

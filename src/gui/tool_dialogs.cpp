@@ -40,6 +40,7 @@ void SmoothDialog::calculate() {
   if (!checkFields(this, field)) return;
   writeFields(field);
   state_.smoothingPoints = points;
+  emit calculating();
   SmoothSpectrum(state_);
   edit_->setText(QString::number(state_.smoothingPoints));  // the odd window really used
 }
@@ -61,6 +62,7 @@ void HilbertDlg::calculate() {
   std::vector<NumberField> field{{edit_, "Enter angle", &settings_.hilbertAngle, nullptr}};
   if (!checkFields(this, field)) return;
   writeFields(field);
+  emit calculating();
   HilbertTransform(state_, settings_.hilbertAngle);
 }
 

@@ -20,6 +20,9 @@ class SmoothDialog : public QDialog {
   QLineEdit* pointsEdit() const { return edit_; }
   QPushButton* calculateButton() const { return calculate_; }
 
+ signals:
+  void calculating();  // Calculate is about to change the traces
+
  public slots:
   void reject() override;  // Close
 
@@ -36,6 +39,9 @@ class HilbertDlg : public QDialog {
   HilbertDlg(CEprWindow& state, ProcessingToolSettings& settings, QWidget* parent = nullptr);
   QLineEdit* angleEdit() const { return edit_; }
   QPushButton* calculateButton() const { return calculate_; }
+
+ signals:
+  void calculating();  // Calculate is about to change the traces
 
  public slots:
   void reject() override;  // Close

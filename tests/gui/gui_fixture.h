@@ -4,11 +4,14 @@
 // the commands open: it records every message box and closes it, and hands
 // file dialogs and input boxes the answers queued for them.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <deque>
@@ -19,6 +22,7 @@
 #include "gui/input_box.h"
 #include "gui/main_window.h"
 #include "gui/plot_widget.h"
+#include "gui/settings.h"
 
 namespace quorra::testing {
 
@@ -36,7 +40,13 @@ inline QApplication& guiApplication() {
             return;
           previous(type, context, message);
         });
-    return new QApplication(argc, argv);  // lives until the process ends
+    auto* made = new QApplication(argc, argv);  // lives until the process ends
+    // The settings kept between runs go to a folder of this process, never
+    // to the user's own.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    return made;
   }();
   return *app;
 }
@@ -102,8 +112,16 @@ class ModalAnswerer {
 
 // A main window shown at 800 × 600 with a small grid and a coarse powder
 // grid, so that a run of the default parameters takes a fraction of a second.
+// Forgets every kept setting (of this process's own settings folder).
+inline bool clearKeptSettings() {
+  (void)guiApplication();
+  gui::openSettings()->clear();
+  return true;
+}
+
 struct GuiFixture {
   QApplication& app = guiApplication();
+  bool settingsCleared = clearKeptSettings();
   gui::EprMainWindow window;
   ModalAnswerer answerer;
 

@@ -65,6 +65,7 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
   const std::vector<Item> file = {{"Load Harrow's file", true},
                                   {"Load spectrum as text", true},
                                   {"Load Bruker spectrum (*.spc,  *.dta)", true},
+                                  {"Recent files", false},  // none yet
                                   {"Show experimental parameters", true},
                                   {"-", true},
                                   {"Save Red spectrum as a text file", true},
@@ -78,6 +79,8 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
                                   {"Multiply experimental spectrum by a number", true},
                                   {"-", true},
                                   {"Plot on printer", true},
+                                  {"Export picture", true},
+                                  {"Copy", true},
                                   {"-", true},
                                   {"About", true},
                                   {"Exit", true}};
@@ -85,9 +88,14 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
                                  {"Linewidth", true}, {"Simulation", true}, {"Crystal EPR", true},
                                  {"Energy", true},    {"Expand", true},     {"Reset", true},
                                  {"Rotation", true},  {"Tools", true},      {"Acquisition", true}};
-  const std::vector<Item> tools = {{"Correct slope", true},         {"Hysteresis", true},
-                                   {"Hilbert Transform", true},     {"Smoothen", true},
-                                   {"Set number of threads", true}, {"Levels at field", true}};
+  const std::vector<Item> tools = {{"Correct slope", true},
+                                   {"Hysteresis", true},
+                                   {"Hilbert Transform", true},
+                                   {"Smoothen", true},
+                                   {"Set number of threads", true},
+                                   {"Levels at field", true},
+                                   {"-", true},
+                                   {"Undo", true}};
   auto expectItems = [](const QList<QAction*>& actions, const std::vector<Item>& items, const char* where) {
     ASSERT_EQ(actions.size(), static_cast<qsizetype>(items.size())) << where;
     for (size_t i = 0; i < items.size(); ++i) {
@@ -122,6 +130,34 @@ TEST(MainWindow, IconLoadsAndTheDefaultSizeShowsTheWholeMenuBar) {
     EXPECT_FALSE(place.isEmpty()) << action->text().toStdString();
     EXPECT_LE(place.right(), bar->width()) << action->text().toStdString();
   }
+}
+
+TEST(MainWindow, ShortcutsAndTooltipsAreShown) {
+  GuiFixture f;
+  const std::vector<std::pair<CommandId, QString>> keys = {{CommandId::LoadBruker, "Ctrl+O"},
+                                                           {CommandId::SaveRed, "Ctrl+S"},
+                                                           {CommandId::Print, "Ctrl+P"},
+                                                           {CommandId::Simulation, "F5"},
+                                                           {CommandId::Undo, "Ctrl+Z"}};
+  for (const auto& [id, text] : keys)
+    EXPECT_EQ(f.window.action(id)->shortcut().toString(), text) << static_cast<int>(id);
+  for (QAction* action : f.window.menuBar()->actions()) {
+    if (action->menu() != nullptr) continue;
+    EXPECT_NE(action->toolTip(), action->text()) << action->text().toStdString();
+  }
+
+  // F5 runs the simulation; Esc breaks a run.
+  QTest::keyClick(&f.window, Qt::Key_F5);
+  f.waitForIdle();
+  EXPECT_TRUE(f.window.state().flags.redPresent);
+  f.window.state().spin.thetaStep = 0.05;  // long enough to be caught running
+  f.window.state().spin.phiStep = 2.1;
+  f.window.state().threadCount = 1;
+  f.window.action(CommandId::Simulation)->trigger();
+  ASSERT_TRUE(f.window.simulationRunning());
+  QTest::keyClick(&f.window, Qt::Key_Escape);
+  f.waitForIdle();
+  EXPECT_FALSE(f.window.state().flags.redPresent);
 }
 
 TEST(MainWindow, SimulationFromTheMenuShowsTheRedTraceAsAHeadlessRunDoes) {
