@@ -143,28 +143,19 @@ TEST(Dialogs, TheShfCaptionsStandOverTheirColumns) {
 
 // Message boxes and input boxes are wide enough for their whole title.
 TEST(Dialogs, BoxTitlesAreNotCut) {
-  GuiFixture f;
+  (void)guiApplication();
   QFont bold = QApplication::font();
   bold.setBold(true);
   const QFontMetrics metrics(bold);
-  std::vector<std::pair<QString, int>> shown;  // title, width
-  f.answerer.dialogs.clear();
-  QTimer watch;
-  watch.setInterval(1);
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (QWidget* modal = QApplication::activeModalWidget())
-      if (shown.empty() || shown.back().first != modal->windowTitle())
-        shown.emplace_back(modal->windowTitle(), modal->frameGeometry().width());
-  });
-  watch.start();
-  f.choose(CommandId::Print);  // "NO SPECTRA TO PRINT"
-  f.choose(CommandId::MultiplyExperimental);
-  ASSERT_GE(shown.size(), 2u);
-  for (const auto& [title, width] : shown) {
-    EXPECT_GE(width, metrics.horizontalAdvance(title) + 100) << title.toStdString();
-  }
-  EXPECT_EQ(shown[0].first, "NO SPECTRA TO PRINT");
-  EXPECT_EQ(shown[1].first, "MULTIPLY EXPERIMENTAL SPECTRUM");
+  QMessageBox box(QMessageBox::Warning, "NO SPECTRA TO PRINT", "Screen is empty", QMessageBox::Ok);
+  gui::fitTitle(box);
+  box.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  EXPECT_GE(box.width(), metrics.horizontalAdvance(box.windowTitle()) + 100);
+  gui::TInputBox input("MULTIPLY EXPERIMENTAL SPECTRUM", "Enter the multiplication factor", "1.000000");
+  input.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&input));
+  EXPECT_GE(input.width(), metrics.horizontalAdvance(input.windowTitle()) + 100);
 }
 
 TEST(Dialogs, FileFiltersInQtForm) {
