@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "plot/pixel.h"
+#include "plot/ticks.h"
 
 namespace quorra {
 
@@ -29,8 +30,37 @@ void DataPlot::OnClose() {
   smallFont.reset();
 }
 
+// The value-axis labels stand left of the axis in the large font; a long one
+// ("-15000") would be cut at the window's edge, so the plot starts further
+// right when it must. The read-outs right of the axis move along.
+void DataPlot::widenForValueLabels(Canvas& dc) {
+  if (!largeFont || clientWidth() < 2) return;
+  const FontSpec previous = dc.selectFont(*largeFont);
+  const TickList ticks = ChooseTicks(valueBottom, valueTop);
+  char label[64];
+  int widest = 0;
+  for (int t = 0; t < ticks.count; ++t) {
+    ticks.label(t, label, sizeof label);
+    widest = std::max(widest, dc.textExtent(label).cx);
+  }
+  dc.selectFont(previous);
+  const int base = truncToInt((1.0 - plotWidthFraction) * (clientWidth() - 1));
+  const int needed =
+      std::min(std::max(base, widest + truncToInt(clientWidth() * 0.02) + 2), clientWidth() / 2);
+  const int shift = needed - plotLeft;
+  if (shift == 0) return;
+  plotLeft = needed;
+  for (Rect* box : {&cursor1Box, &gBox}) {
+    box->left += shift;
+    box->right += shift;
+  }
+  cursor1X = std::max(cursor1X, plotLeft);
+  cursor1NewX = std::max(cursor1NewX, plotLeft);
+}
+
 void DataPlot::OnPaint(Canvas& dc) {
   dc.fillRect(client, backgroundColour);
+  widenForValueLabels(dc);
   UpdatePixelScales();
   DrawFieldAxis(dc, firstIndex, lastIndex);
   DrawValueAxis(valueBottom, valueTop, dc);

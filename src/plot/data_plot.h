@@ -56,6 +56,9 @@ class DataPlot : public CChildView {
   void DrawCurve(Canvas& dc, const double* values);
   // Pixel row of a value against valueBottom … valueTop.
   int curveRow(double v) const;
+  // Moves the plot's left edge right when the value-axis labels need more
+  // room than plotWidthFraction leaves them.
+  void widenForValueLabels(Canvas& dc);
 
   // Which curves are shown: flags owned by the user, curve 2 (blue) first,
   // then curve 1 (red). A curve without its flag is drawn.
