@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QThread>
 
 #include "app/data_commands.h"
@@ -209,6 +210,7 @@ void EprMainWindow::endSimulation() {
 
 void EprMainWindow::setRunning(bool running) {
   menuBar()->setEnabled(!running);
+  if (breakKey_ != nullptr) breakKey_->setEnabled(running);
   for (QWidget* dialog : {static_cast<QWidget*>(parameters_.data()), static_cast<QWidget*>(smooth_.data()),
                           static_cast<QWidget*>(hilbert_.data()), static_cast<QWidget*>(orientation_.data()),
                           static_cast<QWidget*>(energy_.data()), static_cast<QWidget*>(rotation_.data()),

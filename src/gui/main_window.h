@@ -23,6 +23,7 @@
 
 class QLabel;
 class QMenu;
+class QShortcut;
 class QThread;
 
 namespace quorra {
@@ -153,6 +154,7 @@ class EprMainWindow : public QMainWindow {
   DataPlot* levelPlot_ = nullptr;  // the "Energy Levels" plot window's model, while it is open
   QPointer<MagnetControl> acquisition_;
   QMenu* recent_ = nullptr;
+  QShortcut* breakKey_ = nullptr;
   QLabel* fieldStatus_ = nullptr;
   QLabel* gStatus_ = nullptr;
   QLabel* valueStatus_ = nullptr;

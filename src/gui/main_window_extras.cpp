@@ -88,10 +88,12 @@ void EprMainWindow::addConveniences() {
     a->setStatusTip(help.tip);
   }
   for (QMenu* menu : menuBar()->findChildren<QMenu*>()) menu->setToolTipsVisible(true);
-  // Esc stops a run, as the progress box's Break does.
-  auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  stop->setContext(Qt::ApplicationShortcut);
-  connect(stop, &QShortcut::activated, this, [this] {
+  // Esc stops a run, as the progress box's Break does; only while one runs,
+  // so that Esc still closes the dialogs otherwise.
+  breakKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  breakKey_->setContext(Qt::ApplicationShortcut);
+  breakKey_->setEnabled(false);
+  connect(breakKey_, &QShortcut::activated, this, [this] {
     if (simulation_ != nullptr) ui_.requestBreak();
   });
 
