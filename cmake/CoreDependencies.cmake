@@ -6,6 +6,11 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 target_link_libraries(quorra_data PUBLIC PkgConfig::FFTW3)
 
+# libcerf gives the Faddeeva function w(z), from which the engine draws a
+# Voigt line (the convolution of a Gaussian and a Lorentzian).
+pkg_check_modules(CERF REQUIRED IMPORTED_TARGET libcerf)
+target_link_libraries(quorra_engine PUBLIC PkgConfig::CERF)
+
 # Fitting: Ceres Solver's Levenberg-Marquardt with bounds and its covariance
 # estimation; NLopt's Nelder-Mead simplex. Eigen comes with Ceres and solves
 # the linear part (scale and baseline) of every evaluation.

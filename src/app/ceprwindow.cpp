@@ -163,7 +163,7 @@ SolverParameters CEprWindow::solverParameters() {
   p.Q = spin.Q;
   p.nuclearMoment = spin.nuclearMoment;
   p.twoI = spin.twoI;
-  p.anisotropic = lineShape.anisotropicInUse;
+  p.anisotropic = model.perLineWidths() ? lineShape.anisotropic : lineShape.anisotropicInUse;
   p.integral = lineShape.integral;
   p.widthX = lineShape.widthX;
   p.widthY = lineShape.widthY;
@@ -173,6 +173,11 @@ SolverParameters CEprWindow::solverParameters() {
   p.kernelStep = lineShape.kernelStep;
   p.kernel = kernel();
   p.engine = engine;
+  p.model = model;
+  p.temperature = spin.temperature;
+  p.mFactor0 = lineShape.mFactor0;
+  p.mFactor1 = lineShape.mFactor1;
+  p.mFactor2 = lineShape.mFactor2;
   return p;
 }
 

@@ -86,6 +86,7 @@ class CEprWindow {
   SpectrumTrace red, blue;
   int threadCount = 0;           // powder workers; 0 = all processors; after a run, the number used
   Engine engine = Engine::Fast;  // eigen-solver path of every computation
+  PhysicalModel model;           // the physical model's choices; all at their defaults: exact
   std::string experimentalParameterText;
   std::string currentFileName;
   double crystalTheta = 0.0, crystalPhi = 0.0;  // degrees

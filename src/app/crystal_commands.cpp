@@ -16,11 +16,15 @@ bool singleCrystal(CEprWindow& w, double thetaDegrees, double phiDegrees) {
 
   // The orientation's many diagonalisations report their failures once.
   FailureCount failures;
-  ResonanceSolver solver(w.shfText, w.solverParameters(), w.spin.fieldCentre, w.spin.fieldRange,
-                         w.spin.points, &failures);
-  solver.processOrientation(thetaDegrees, phiDegrees, 1.0, target);
+  // One solver, or one per isotope of a named element, each adding its lines.
+  w.crystalTransitions.clear();
+  for (const SolverParameters& run : nucleusRuns(w.solverParameters())) {
+    ResonanceSolver solver(w.shfText, run, w.spin.fieldCentre, w.spin.fieldRange, w.spin.points, &failures);
+    solver.processOrientation(thetaDegrees, phiDegrees, 1.0, target);
+    w.crystalTransitions.insert(w.crystalTransitions.end(), solver.transitions(),
+                                solver.transitions() + solver.transitionCount());
+  }
   reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
-  w.crystalTransitions.assign(solver.transitions(), solver.transitions() + solver.transitionCount());
 
   char line[96];
   std::snprintf(line, sizeof line, "Theta=%5.1lf\t  Fi=%5.1lf\r\n\r\n", thetaDegrees, phiDegrees);

@@ -17,6 +17,8 @@ std::unique_ptr<ResonanceSolver> levelSolver(CEprWindow& w, FailureCount& failur
   SolverParameters p = w.solverParameters();
   p.twoI = twoIFromSpinText(w.spin.nuclearSpinText);
   p.anisotropic = 0;  // lines go to a scratch histogram; no broadening needed
+  p.model = withoutLineWidths(p.model);
+  p = referenceNucleusParameters(p);
   return std::make_unique<ResonanceSolver>(w.shfText, p, w.spin.fieldCentre, w.spin.fieldRange, w.spin.points,
                                            &failures);
 }

@@ -7,12 +7,21 @@
 #include <cstdlib>
 
 #include "app/ceprwindow.h"
+#include "engine/isotopes.h"
 
 namespace quorra {
 
 namespace {
 
-enum class Kind { Real, Whole, Flag, Text };
+enum class Kind { Real, Whole, Flag, Text, Choice };
+
+// A named choice of the physical model: its value as text, and setting it
+// from text (an empty string, or the sentence saying what is wrong).
+struct Choice {
+  const char* values;  // for the help: "exact, perpendicular or parallel"
+  std::string (*get)(const CEprWindow&);
+  std::string (*set)(CEprWindow&, const std::string&);
+};
 
 // The values a number takes: low … high, low itself only when lowIncluded.
 // The limits lie far beyond anything a spectrum needs and keep every matrix
@@ -40,6 +49,9 @@ struct Field {
   double LineShapeParameters::*shapeReal = nullptr;
   int SpinParameters::*spinWhole = nullptr;
   int LineShapeParameters::*shapeWhole = nullptr;
+  double PhysicalModel::*modelReal = nullptr;
+  bool PhysicalModel::*modelFlag = nullptr;
+  Choice choice = {nullptr, nullptr, nullptr};
 };
 
 Field spinReal(const char* n, const char* unit, const char* meaning, Range range,
@@ -66,11 +78,91 @@ Field shapeWhole(const char* n, Kind kind, const char* meaning, int LineShapePar
   return f;
 }
 
+Field modelReal(const char* n, const char* unit, const char* meaning, Range range,
+                double PhysicalModel::*member) {
+  Field f{{n, unit, meaning}, Kind::Real, range};
+  f.modelReal = member;
+  return f;
+}
+Field modelFlag(const char* n, const char* meaning, bool PhysicalModel::*member) {
+  Field f{{n, "", meaning}, Kind::Flag, {0.0, 1.0, true}};
+  f.modelFlag = member;
+  return f;
+}
+Field modelChoice(const char* n, const char* meaning, Choice choice) {
+  Field f{{n, "", meaning}, Kind::Choice};
+  f.choice = choice;
+  return f;
+}
+
+// "The value of NAME must be one of A, B or C: "VALUE"."
+std::string notOneOf(const char* name, const char* values, const std::string& value) {
+  return std::string("The value of ") + name + " must be " + values + ": \"" + value + "\".";
+}
+
+const char* const kMicrowaveValues = "exact, perpendicular or parallel";
+const char* const kConstantValues = "classic or codata2018";
+const char* const kSignValues = "classic or physical";
+const char* const kProfileValues = "mixture or voigt";
+
+Choice microwaveChoice() {
+  return {kMicrowaveValues,
+          [](const CEprWindow& w) { return std::string(microwaveModeName(w.model.microwave)); },
+          [](CEprWindow& w, const std::string& text) -> std::string {
+            if (!parseMicrowaveMode(text, w.model.microwave))
+              return notOneOf("microwaveMode", kMicrowaveValues, text);
+            // The check boxes of the dialog follow the mode.
+            if (w.model.microwave != MicrowaveMode::Exact) {
+              w.spin.perpendicular = w.model.microwave == MicrowaveMode::Perpendicular ? 1 : 0;
+              w.spin.parallel = w.model.microwave == MicrowaveMode::Parallel ? 1 : 0;
+            }
+            return {};
+          }};
+}
+Choice constantChoice() {
+  return {kConstantValues,
+          [](const CEprWindow& w) { return std::string(constantSetName(w.model.constants)); },
+          [](CEprWindow& w, const std::string& text) -> std::string {
+            return parseConstantSet(text, w.model.constants) ? std::string()
+                                                             : notOneOf("constants", kConstantValues, text);
+          }};
+}
+Choice signChoice() {
+  return {kSignValues, [](const CEprWindow& w) { return std::string(nuclearSignName(w.model.nuclearSign)); },
+          [](CEprWindow& w, const std::string& text) -> std::string {
+            return parseNuclearSign(text, w.model.nuclearSign)
+                       ? std::string()
+                       : notOneOf("nuclearZeemanSign", kSignValues, text);
+          }};
+}
+Choice profileChoice() {
+  return {kProfileValues, [](const CEprWindow& w) { return std::string(lineProfileName(w.model.profile)); },
+          [](CEprWindow& w, const std::string& text) -> std::string {
+            return parseLineProfile(text, w.model.profile) ? std::string()
+                                                           : notOneOf("lineProfile", kProfileValues, text);
+          }};
+}
+Choice nucleusChoice() {
+  return {"none, an isotope (63Cu) or an element (Cu)",
+          [](const CEprWindow& w) { return w.model.nucleus.empty() ? std::string("none") : w.model.nucleus; },
+          [](CEprWindow& w, const std::string& text) -> std::string {
+            if (text.empty() || text == "none") {
+              w.model.nucleus.clear();
+              return {};
+            }
+            const NucleusLookup nucleus = lookUpNucleus(text);
+            if (!nucleus.ok()) return nucleus.error;
+            w.model.nucleus = text;
+            return {};
+          }};
+}
+
 constexpr bool kStoredOnly = false;
 
 const std::vector<Field>& fields() {
   using S = SpinParameters;
   using L = LineShapeParameters;
+  using M = PhysicalModel;
   static const std::vector<Field> table = {
       spinReal("frequency", "GHz", "microwave frequency", kPositive(10000), &S::frequency),
       spinReal("gx", "", "g tensor, x principal value", kPositive(100), &S::gx),
@@ -87,8 +179,8 @@ const std::vector<Field>& fields() {
       spinReal("fieldCentre", "G", "centre of the field grid", kSymmetric(1e7), &S::fieldCentre),
       spinReal("fieldRange", "G", "full width of the field grid", kBetween(1, 2e7), &S::fieldRange),
       spinWhole("points", Kind::Whole, "grid points (resolution)", &S::points, kBetween(2, kMaxPoints)),
-      spinReal("temperature", "K", "sample temperature (stored only)", kBetween(0, 1e5), &S::temperature,
-               kStoredOnly),
+      spinReal("temperature", "K", "sample temperature (read with populations=1)", kBetween(0, 1e5),
+               &S::temperature, kStoredOnly),
       spinReal("thetaStep", "degrees", "polar step of the powder grid", kBetween(0.001, 1e6), &S::thetaStep),
       spinReal("phiStep", "degrees", "azimuthal step of the powder grid", kBetween(0.001, 1e6), &S::phiStep),
       spinWhole("perpendicular", Kind::Flag, "microwave field perpendicular to B (0/1)", &S::perpendicular),
@@ -97,17 +189,38 @@ const std::vector<Field>& fields() {
       shapeReal("widthX", "G", "anisotropic line width along x", kPositive(1e5), &L::widthX),
       shapeReal("widthY", "G", "anisotropic line width along y", kPositive(1e5), &L::widthY),
       shapeReal("widthZ", "G", "anisotropic line width along z", kPositive(1e5), &L::widthZ),
-      shapeReal("mFactor0", "", "m(I)^0 width factor (stored only)", kSymmetric(1e6), &L::mFactor0,
-                kStoredOnly),
-      shapeReal("mFactor1", "", "m(I)^1 width factor (stored only)", kSymmetric(1e6), &L::mFactor1,
-                kStoredOnly),
-      shapeReal("mFactor2", "", "m(I)^2 width factor (stored only)", kSymmetric(1e6), &L::mFactor2,
-                kStoredOnly),
+      shapeReal("mFactor0", "", "m(I)^0 width factor (read with mDependentWidths=1)", kSymmetric(1e6),
+                &L::mFactor0, kStoredOnly),
+      shapeReal("mFactor1", "", "m(I)^1 width factor (read with mDependentWidths=1)", kSymmetric(1e6),
+                &L::mFactor1, kStoredOnly),
+      shapeReal("mFactor2", "", "m(I)^2 width factor (read with mDependentWidths=1)", kSymmetric(1e6),
+                &L::mFactor2, kStoredOnly),
       shapeReal("isotropicWidth", "G", "line width, centre to maximum of the derivative", kPositive(1e5),
                 &L::isotropicWidth),
       shapeReal("percentGaussian", "%", "Gaussian share of the line shape", kBetween(0, 100),
                 &L::percentGaussian),
       shapeWhole("integral", Kind::Flag, "absorption instead of first derivative (0/1)", &L::integral),
+      // The physical model; every default gives the exact classic simulation.
+      modelChoice("microwaveMode", "exact (classic u, w), perpendicular or parallel B1", microwaveChoice()),
+      modelChoice("constants", "classic (714.468 G/GHz) or codata2018", constantChoice()),
+      modelChoice("nuclearZeemanSign", "classic (+gn muN B.I) or physical (-gn muN B.I)", signChoice()),
+      modelChoice("nucleus", "main nucleus from the isotope table (none: spin text, moment)",
+                  nucleusChoice()),
+      modelFlag("populations", "Boltzmann population difference at temperature (0/1)", &M::populations),
+      modelFlag("sweepFactor", "field-sweep factor 1/|d(dE)/dB| (0/1)", &M::sweepFactor),
+      modelFlag("betweenPoints", "share each line between its two grid points (0/1)", &M::betweenPoints),
+      modelFlag("mDependentWidths", "width W*(mFactor0 + mFactor1*m + mFactor2*m^2) (0/1)",
+                &M::mDependentWidths),
+      modelReal("gStrainX", "", "g strain: width of gx", kBetween(0, 100), &M::gStrainX),
+      modelReal("gStrainY", "", "g strain: width of gy", kBetween(0, 100), &M::gStrainY),
+      modelReal("gStrainZ", "", "g strain: width of gz", kBetween(0, 100), &M::gStrainZ),
+      modelReal("AStrainX", "G", "A strain: width of Ax", kBetween(0, 1e6), &M::aStrainX),
+      modelReal("AStrainY", "G", "A strain: width of Ay", kBetween(0, 1e6), &M::aStrainY),
+      modelReal("AStrainZ", "G", "A strain: width of Az", kBetween(0, 1e6), &M::aStrainZ),
+      modelReal("strainCorrelation", "", "correlation of g and A strain", kBetween(-1, 1),
+                &M::strainCorrelation),
+      modelChoice("lineProfile", "mixture (Gauss/Lorentz sum) or voigt", profileChoice()),
+      modelReal("lorentzWidth", "G", "Lorentzian width of a Voigt line", kBetween(0, 1e5), &M::lorentzWidth),
   };
   return table;
 }
@@ -156,6 +269,8 @@ std::string parameterRangeText(const std::string& name) {
       return "1/2 ... 7";
     case Kind::Flag:
       return "0 or 1";
+    case Kind::Choice:
+      return f->choice.values;
     case Kind::Real:
     case Kind::Whole:
       break;
@@ -179,6 +294,7 @@ std::string parameterRangeProblem(const CEprWindow& w) {
     if (!hasNumericRange(f) || !f.readByRuns) continue;
     const double value = f.spinReal    ? w.spin.*(f.spinReal)
                          : f.shapeReal ? w.lineShape.*(f.shapeReal)
+                         : f.modelReal ? w.model.*(f.modelReal)
                          : f.spinWhole ? w.spin.*(f.spinWhole)
                                        : w.lineShape.*(f.shapeWhole);
     if (!std::isfinite(value)) return std::string("The value of ") + f.name.name + " is not a finite number.";
@@ -209,6 +325,12 @@ std::string parameterValue(const CEprWindow& w, const std::string& name) {
     std::snprintf(text, sizeof text, "%d", w.spin.*(f->spinWhole));
   else if (f->shapeWhole)
     std::snprintf(text, sizeof text, "%d", w.lineShape.*(f->shapeWhole));
+  else if (f->modelReal)
+    std::snprintf(text, sizeof text, "%.10g", w.model.*(f->modelReal));
+  else if (f->modelFlag)
+    std::snprintf(text, sizeof text, "%d", w.model.*(f->modelFlag) ? 1 : 0);
+  else if (f->kind == Kind::Choice)
+    return f->choice.get(w);
   else
     return w.spin.nuclearSpinText;
   return text;
@@ -221,6 +343,8 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
   char* end = nullptr;
   errno = 0;
   switch (f->kind) {
+    case Kind::Choice:
+      return f->choice.set(w, value);
     case Kind::Text:
       if (value.size() > static_cast<size_t>(kMaxNuclearSpinText))
         return "The value of " + name + " has more than 7 characters.";
@@ -234,8 +358,10 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
         return "The value of " + name + " must be " + ruleOf(*f) + ": \"" + value + "\".";
       if (f->spinReal)
         w.spin.*(f->spinReal) = number;
-      else
+      else if (f->shapeReal)
         w.lineShape.*(f->shapeReal) = number;
+      else
+        w.model.*(f->modelReal) = number;
       return {};
     }
     case Kind::Whole:
@@ -250,8 +376,10 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
         return "The value of " + name + " must be " + ruleOf(*f) + ": \"" + value + "\".";
       if (f->spinWhole)
         w.spin.*(f->spinWhole) = static_cast<int>(number);
-      else
+      else if (f->shapeWhole)
         w.lineShape.*(f->shapeWhole) = static_cast<int>(number);
+      else
+        w.model.*(f->modelFlag) = number == 1;
       return {};
     }
   }

@@ -56,6 +56,8 @@ bool DrawAngularDependence(CEprWindow& w) {
   SolverParameters parameters = w.solverParameters();
   parameters.twoI = twoIFromSpinText(w.spin.nuclearSpinText);
   parameters.anisotropic = 0;  // the stick path
+  parameters.model = withoutLineWidths(parameters.model);
+  parameters = referenceNucleusParameters(parameters);
 
   // Each angle's lines go to a scratch histogram on the solver's grid.
   std::vector<double> sticks;

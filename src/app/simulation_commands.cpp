@@ -27,7 +27,9 @@ bool ComputeLineShapeKernel(CEprWindow& w) {
       computeLineShapeKernel(shape.percentGaussian, shape.integral != 0, w.spin.pointsInArrays, w.kernel());
   shape.kernelExtent = kernel.extent;
   shape.kernelStep = kernel.step;
-  shape.anisotropicInUse = shape.anisotropic;
+  // Lines with widths of their own are broadened one by one, as
+  // anisotropic ones are.
+  shape.anisotropicInUse = w.model.perLineWidths() ? 1 : shape.anisotropic;
   if (shape.anisotropic == 0) shape.isotropicWidthInUse = shape.isotropicWidth;
   return true;
 }

@@ -351,7 +351,9 @@ void FastResonanceSearch::refineAndRecord(int count, double weight, double* targ
       solver_.pairQ_[0] = bracketPair_[b] % D_;
       pairCount = 1;
     }
-    solver_.addTransitionsAt(field, {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block},
+    solver_.addTransitionsAt(field,
+                             {bracketVectorsR_.data() + block, bracketVectorsI_.data() + block,
+                              bracketValues_.data() + static_cast<size_t>(b) * D_},
                              pairCount, weight, target);
   }
 }
@@ -465,6 +467,14 @@ void FastResonanceSearch::evaluatePairs(const int* brackets, int count, int* ful
         }
       }
       bracketKept_[b] = 1;
+      if (solver_.p_.model.populations) {
+        // The populations need every level: the pair's as found, the others
+        // interpolated in the level table (far closer than kT needs).
+        double* keptValues = bracketValues_.data() + static_cast<size_t>(b) * D;
+        const TableInterpolation interpolation = interpolationAt(fields[l]);
+        for (int j = 0; j < D; ++j) keptValues[j] = interpolation.level(j);
+        for (int t = 0; t < 2; ++t) keptValues[pairs[l][t]] = values[t * L + l];
+      }
     }
     if (advanceRefinement(s, b)) partial[partialCount++] = b;
   }

@@ -114,11 +114,16 @@ void* zeroedBytes(size_t bytes) {
 
 }  // namespace
 
-PowderOutcome runPowder(const PowderRequest& request, double* target, int& threadCount) {
-  const SolverParameters& parameters = request.parameters;
+namespace {
+
+// One powder sum of parameters added into target (cleared first when
+// clear is set); eigen-solver failures are counted, not reported.
+PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters& parameters, double* target,
+                            int& threadCount, bool clear) {
   const bool axial = parameters.gx == parameters.gy && parameters.Ax == parameters.Ay;
   const int points = request.points;
-  for (int i = 0; i < points; ++i) target[i] = 0.0;
+  if (clear)
+    for (int i = 0; i < points; ++i) target[i] = 0.0;
 
   const double start = std::floor(secondsNow());  // whole seconds, as the progress display counts
   const int thetaCount = powderRowCount(request.thetaStep) - 1;
@@ -201,11 +206,31 @@ PowderOutcome runPowder(const PowderRequest& request, double* target, int& threa
   outcome.orientations = orientations;
   outcome.transitions = transitions;
   outcome.failedOrientations = failedOrientations;
-  if (outcome.outOfMemory) {
+  if (outcome.outOfMemory)
     for (int i = 0; i < points; ++i) target[i] = 0.0;  // rows other workers added mean nothing alone
-  } else {
-    reportDiagonalizationFailures(request.failureSink, failedOrientations, orientations);
+  return outcome;
+}
+
+}  // namespace
+
+PowderOutcome runPowder(const PowderRequest& request, double* target, int& threadCount) {
+  // One run, or one per isotope of a named element, added up.
+  const std::vector<SolverParameters> runs = nucleusRuns(request.parameters);
+  PowderOutcome outcome;
+  for (size_t r = 0; r < runs.size(); ++r) {
+    const PowderOutcome run = runPowderOnce(request, runs[r], target, threadCount, r == 0);
+    outcome.threadsUsed = run.threadsUsed;
+    outcome.orientations += run.orientations;
+    outcome.transitions += run.transitions;
+    outcome.failedOrientations += run.failedOrientations;
+    outcome.completed = run.completed;
+    outcome.outOfMemory = run.outOfMemory;
+    if (!run.completed) break;
   }
+  if (outcome.outOfMemory)
+    for (int i = 0; i < request.points; ++i) target[i] = 0.0;
+  else
+    reportDiagonalizationFailures(request.failureSink, outcome.failedOrientations, outcome.orientations);
   return outcome;
 }
 

@@ -30,6 +30,7 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
   } else {
     lineWidth_ = p_.isotropicWidthInUse;
   }
+  currentWidth_ = lineWidth_;
 
   const double gEff = std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) +
                                 (p_.gz * lz_) * (p_.gz * lz_));
@@ -40,6 +41,29 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
     set.splitting = std::sqrt((set.gAx * lx_) * (set.gAx * lx_) + (set.gAy * ly_) * (set.gAy * ly_) +
                               (set.gAz * lz_) * (set.gAz * lz_)) /
                     gEff;
+  }
+  if (p_.model.perLineWidths()) {
+    gEff_ = gEff;
+    // g strain: the width of g_eff, Σ g_i·σg_i·l_i²/g_eff, over g_eff, per
+    // gauss of resonance field; A strain: the width of the hyperfine
+    // splitting projected as the splitting is, per unit of m.
+    gStrainPerField_ = (p_.gx * p_.model.gStrainX * lx_ * lx_ + p_.gy * p_.model.gStrainY * ly_ * ly_ +
+                        p_.gz * p_.model.gStrainZ * lz_ * lz_) /
+                       (gEff * gEff);
+    const double ax = p_.gx * p_.model.aStrainX * lx_, ay = p_.gy * p_.model.aStrainY * ly_,
+                 az = p_.gz * p_.model.aStrainZ * lz_;
+    aStrainPerM_ = std::sqrt(ax * ax + ay * ay + az * az) / gEff;
+    // The nuclear spin is quantised along the hyperfine field A·g·l (along
+    // the field itself when there is no hyperfine coupling).
+    double n[3] = {p_.Ax * p_.gx * lx_, p_.Ay * p_.gy * ly_, p_.Az * p_.gz * lz_};
+    double size = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (!(size > 0)) {
+      n[0] = lx_;
+      n[1] = ly_;
+      n[2] = lz_;
+      size = 1.0;
+    }
+    for (int c = 0; c < 3; ++c) hyperfineDirection_[c] = n[c] / size;
   }
 }
 
@@ -92,7 +116,7 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
 void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
   if (!acceptField(field)) return;
   levelsAt(field, true);
-  addTransitionsAt(field, {Vr_, Vi_}, collectResonantPairs(E_, 1, 0), weight, target);
+  addTransitionsAt(field, {Vr_, Vi_, E_}, collectResonantPairs(E_, 1, 0), weight, target);
 }
 
 bool ResonanceSolver::acceptField(double field) {
@@ -133,11 +157,21 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
   auto vr = [&](int k, int j) { return levels.vectorsReal[k * D + j]; };
   auto vi = [&](int k, int j) { return levels.vectorsImag[k * D + j]; };
 
-  const double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
-  const double cuY = p_.gy * cosTheta_ * sinPhi_;
-  const double cuZ = 0.5 * p_.gz * sinTheta_;
-  const double cwX = p_.gx * sinPhi_;  // w: gx·sinφ·Sx − gy·cosφ·Sy
-  const double cwY = p_.gy * cosPhi_;
+  double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
+  double cuY = p_.gy * cosTheta_ * sinPhi_;
+  double cuZ = 0.5 * p_.gz * sinTheta_;
+  double cwX = p_.gx * sinPhi_;  // w: gx·sinφ·Sx − gy·cosφ·Sy
+  double cwY = p_.gy * cosPhi_;
+  if (p_.model.microwave == MicrowaveMode::Perpendicular) {
+    // u along (cosθ·cosφ, cosθ·sinφ, −sinθ), perpendicular to the field as w is.
+    cuZ = -cuZ;
+  } else if (p_.model.microwave == MicrowaveMode::Parallel) {
+    // B1 along the field: gx·lx·Sx + gy·ly·Sy + gz·lz·Sz alone.
+    cuX = p_.gx * lx_;
+    cuY = p_.gy * ly_;
+    cuZ = 0.5 * p_.gz * lz_;
+    cwX = cwY = 0.0;
+  }
   for (int t = 0; t < pairCount; ++t) {
     const int p = pairP_[t], q = pairQ_[t];
     double upR = 0, upI = 0, wpR = 0, wpI = 0;  // ⟨ψp|u⟩, ⟨ψp|w⟩
@@ -169,10 +203,16 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
       wpI += pr * wi - pi * wr;
     }
     const double probability = upR * upR + upI * upI + wpR * wpR + wpI * wpI;
-    const double intensity = probability * weight;
+    double intensity = probability * weight;
+    if (weighs_) intensity *= lineFactor(levels, p, q);
+    if (p_.model.perLineWidths()) {
+      const double m = 0.5 * (nuclearProjection(levels, p) + nuclearProjection(levels, q));
+      currentWidth_ = lineWidthFor(field, m);
+    }
     if (intensity > 0) addResonance(field, intensity, target);
     if (transitionCount_ < kMaxTransitions)
-      transitions_[transitionCount_++] = {field, probability, p + 1, q + 1};
+      transitions_[transitionCount_++] = {field, probability, p + 1, q + 1,
+                                          p_.model.perLineWidths() ? currentWidth_ : 0.0};
   }
 }
 
@@ -186,10 +226,23 @@ void ResonanceSolver::addResonance(double field, double intensity, double* targe
       shift += shf_[s].M[odometer_[s]] * shf_[s].splitting;
       multiplicity *= shf_[s].multiplicity[odometer_[s]];
     }
-    const double position = (field + shift - fieldStart_) / fieldStep_ + 0.5;
-    // Truncation toward zero: positions in (−1, 0) land on index 0.
-    if (position > -1.0 && position < points_)
-      addLine(static_cast<int>(position), multiplicity * intensity, target);
+    if (p_.model.betweenPoints) {
+      // Shared by the two grid points around the line, in proportion to
+      // its distance from each.
+      const double x = (field + shift - fieldStart_) / fieldStep_;
+      if (x > -1.0 && x < points_) {
+        const double below = std::floor(x), share = x - below;
+        const int i = static_cast<int>(below);
+        const double amount = multiplicity * intensity;
+        if (i >= 0 && share < 1.0) addLine(i, (1.0 - share) * amount, target);
+        if (i + 1 < points_ && share > 0.0) addLine(i + 1, share * amount, target);
+      }
+    } else {
+      const double position = (field + shift - fieldStart_) / fieldStep_ + 0.5;
+      // Truncation toward zero: positions in (−1, 0) land on index 0.
+      if (position > -1.0 && position < points_)
+        addLine(static_cast<int>(position), multiplicity * intensity, target);
+    }
 
     int s = 0;
     while (s < sets && ++odometer_[s] == static_cast<int>(shf_[s].M.size())) {
@@ -201,13 +254,17 @@ void ResonanceSolver::addResonance(double field, double intensity, double* targe
 }
 
 void ResonanceSolver::addLine(int index, double amount, double* target) {
-  if (p_.anisotropic == 0) {
+  if (!perLine_) {
     target[index] += amount;
     if (index < touchedLow_) touchedLow_ = index;
     if (index > touchedHigh_) touchedHigh_ = index;
     return;
   }
-  const double W = lineWidth_;
+  const double W = currentWidth_;
+  if (p_.model.profile == LineProfile::Voigt) {
+    addVoigtLine(index, amount, W, target);
+    return;
+  }
   const int N = points_;
   // Points beyond the grid receive nothing, so the reach is capped at N − 1.
   const double reach = W * kernelReach_;

@@ -16,10 +16,32 @@ constexpr double kNuclearMagneton = 0.00050504;  // 1e-20 erg/G
 constexpr double kBohrMagneton = 0.9274015;      // 1e-20 erg/G
 }  // namespace
 
+namespace {
+// hν in the energy unit: the classic constant as the classic program has it,
+// or the chosen set's.
+double quantumOf(const SolverParameters& p) {
+  if (p.model.constants == ConstantSet::Classic)
+    return p.frequency * kFieldPerFrequency / ResonanceSolver::ge;
+  return p.frequency * physicalConstants(p.model.constants).fieldPerFrequency / ResonanceSolver::ge;
+}
+
+// γ, the nuclear Zeeman factor in the energy unit per gauss, with the sign of
+// the chosen convention.
+double nuclearZeemanOf(const SolverParameters& p) {
+  double gamma;
+  if (p.model.constants == ConstantSet::Classic)
+    gamma = 2 * p.nuclearMoment * kNuclearMagneton / (ResonanceSolver::ge * kBohrMagneton * p.twoI);
+  else
+    gamma = 2 * p.nuclearMoment * physicalConstants(p.model.constants).nuclearPerBohr /
+            (ResonanceSolver::ge * p.twoI);
+  return p.model.nuclearSign == NuclearZeemanSign::Physical ? -gamma : gamma;
+}
+}  // namespace
+
 ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParameters& parameters,
                                  double fieldCentre, double fieldRange, int points, MessageSink* failureSink)
     : p_(parameters),
-      quantum_(parameters.frequency * kFieldPerFrequency / ge),
+      quantum_(quantumOf(parameters)),
       fieldStart_(fieldCentre - fieldRange / 2),
       fieldEnd_(fieldCentre + fieldRange / 2),
       fieldStep_(fieldRange / (points - 1)),
@@ -27,8 +49,7 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
       Axp_(parameters.gx * parameters.Ax / ge),
       Ayp_(parameters.gy * parameters.Ay / ge),
       Azp_(parameters.gz * parameters.Az / ge),
-      nuclearZeeman_(2 * parameters.nuclearMoment * kNuclearMagneton /
-                     (ge * kBohrMagneton * parameters.twoI)),
+      nuclearZeeman_(nuclearZeemanOf(parameters)),
       kernelReach_(parameters.kernelStep * (points - 1) / (fieldRange / (points - 1))),
       points_(points),
       twoI_(parameters.twoI),
@@ -57,6 +78,12 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     lines.gAx = p_.gx * set.Ax;
     lines.gAy = p_.gy * set.Ay;
     lines.gAz = p_.gz * set.Az;
+    if (!set.mixtureM.empty()) {
+      lines.M = set.mixtureM;
+      lines.multiplicity = set.mixtureWeight;
+      shf_.push_back(std::move(lines));
+      continue;
+    }
     const bool half = set.halfIntegerM();
     // Line indices 0, 1, −1, 2, −2, … (integer M) or 1, −1, 2, −2, …
     // (half-integer M) until the table's terminator.
@@ -110,6 +137,9 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
       h0(NI + k, NI + k + 2) = p_.Q * quadPair_[k + 1];
     }
   }
+  weighs_ = p_.model.populations || p_.model.sweepFactor || p_.intensityScale != 1.0;
+  perLine_ = p_.anisotropic == 1 || p_.model.perLineWidths();
+  kT_ = physicalConstants(p_.model.constants).kelvinField * p_.temperature / ge;
   resetTouched();
   if (p_.engine == Engine::Fast) fast_ = std::make_unique<FastResonanceSearch>(*this, failureSink);
 }

@@ -31,6 +31,7 @@ struct Transition {
   double field;        // gauss
   double probability;  // summed over the two microwave directions, before weighting
   int upper, lower;    // level numbers 1 … D in descending energy order (p < q)
+  double width = 0.0;  // gauss, the line's own width when lines have widths of their own; else 0
 };
 
 class ResonanceSolver {
@@ -109,6 +110,9 @@ class ResonanceSolver {
   struct Eigenvectors {
     const double* vectorsReal;
     const double* vectorsImag;
+    // The values of all levels at the field, descending (read only with
+    // populations).
+    const double* energies = nullptr;
   };
   void recordTransitions(double field, double weight, double* target);
   // Appends field to the resonance fields unless one lies within 0.01 G or
@@ -126,6 +130,20 @@ class ResonanceSolver {
                         double* target);
   void addLine(int index, double amount, double* target);
 
+  // The physical model's per-line quantities (line_weights.cpp).
+  // The factor a line's intensity takes from the model: the isotope's
+  // abundance, the Boltzmann population difference of levels p and q, the
+  // field-sweep factor.
+  double lineFactor(const Eigenvectors& levels, int p, int q) const;
+  // d(E_j)/dB by Hellmann–Feynman: ⟨ψj|dH/dB|ψj⟩, energy unit per gauss.
+  double levelSlope(const Eigenvectors& levels, int j) const;
+  // ⟨ψj|I·n|ψj⟩, n the direction of the hyperfine field of the orientation.
+  double nuclearProjection(const Eigenvectors& levels, int j) const;
+  // The width of a line at field with nuclear projection m (per-line widths).
+  double lineWidthFor(double field, double m) const;
+  // A Voigt line of width W centred at index (per-line widths).
+  void addVoigtLine(int index, double amount, double W, double* target);
+
   SolverParameters p_;
   double quantum_;
   double fieldStart_, fieldEnd_, fieldStep_, fieldRange_;
@@ -139,6 +157,15 @@ class ResonanceSolver {
   double lx_ = 0, ly_ = 0, lz_ = 1, cosTheta_ = 1, sinTheta_ = 0, cosPhi_ = 1, sinPhi_ = 0;
   double lineWidth_ = 0;
   double levelSpeed_ = 0.0;
+  // The physical model: lines weighed beyond their probability, lines
+  // broadened one by one into the spectrum, the width of the line being
+  // added, kT in the energy unit; per orientation, g_eff, the g-strain width
+  // per gauss, the A-strain width per unit of m and the hyperfine direction.
+  bool weighs_ = false, perLine_ = false;
+  double currentWidth_ = 0.0;
+  double kT_ = 0.0;
+  double gEff_ = 0.0, gStrainPerField_ = 0.0, aStrainPerM_ = 0.0;
+  double hyperfineDirection_[3] = {0.0, 0.0, 1.0};
 
   HermitianEigenSolver eigen_;
   std::vector<double> block_;  // all matrices

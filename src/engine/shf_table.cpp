@@ -1,10 +1,14 @@
 #include "engine/shf_table.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "engine/isotopes.h"
 
 namespace quorra {
 
@@ -34,6 +38,47 @@ bool isSpin(const char* field) {
   if (slash == nullptr) return isNumber(field);
   return slash != field && std::strcmp(slash, "/2") == 0 &&
          std::strspn(field, "0123456789") == static_cast<size_t>(slash - field);
+}
+
+// A field written like a nucleus: digits, if any, then letters ("14N",
+// "Cl"; "Cll" too, to be refused by name).
+bool looksLikeNucleus(const char* field) {
+  const size_t k = std::strspn(field, "0123456789");
+  const size_t letters = std::strspn(field + k, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  return letters > 0 && field[k + letters] == '\0';
+}
+
+// The lines of atoms nuclei of a mixture, each nucleus any isotope of it:
+// the distribution of the summed shift, equal shifts merged.
+void buildMixture(ShfSet& set, const NucleusLookup& nucleus) {
+  int referenceStates = 1;
+  for (const NucleusComponent& c : nucleus.components)
+    if (c.isotope.name() == nucleus.reference) referenceStates = c.isotope.twoI + 1;
+  std::vector<double> atomM, atomWeight;
+  for (const NucleusComponent& c : nucleus.components)
+    for (int m2 = -c.isotope.twoI; m2 <= c.isotope.twoI; m2 += 2) {
+      atomM.push_back(0.5 * m2 * c.hyperfineScale);
+      atomWeight.push_back(c.weight * referenceStates / (c.isotope.twoI + 1));
+    }
+  std::vector<double> M = {0.0}, weight = {1.0};
+  for (int atom = 0; atom < set.atoms; ++atom) {
+    std::vector<double> nextM, nextWeight;
+    for (size_t a = 0; a < M.size(); ++a)
+      for (size_t b = 0; b < atomM.size(); ++b) {
+        const double shift = M[a] + atomM[b];
+        size_t k = 0;
+        while (k < nextM.size() && std::fabs(nextM[k] - shift) > 1e-9) ++k;
+        if (k == nextM.size()) {
+          nextM.push_back(shift);
+          nextWeight.push_back(0.0);
+        }
+        nextWeight[k] += weight[a] * atomWeight[b];
+      }
+    M.swap(nextM);
+    weight.swap(nextWeight);
+  }
+  set.mixtureM = M;
+  set.mixtureWeight = weight;
 }
 
 void buildMultiplicity(ShfSet& set) {
@@ -98,7 +143,19 @@ ShfParseResult parseShfTable(const std::string& text) {
         return result;
       }
     }
-    if (read != 5 || !isSpin(fields[0]) || !isNumber(fields[1]) || !isNumber(fields[2]) ||
+    // A nucleus by name in place of the spin.
+    NucleusLookup nucleus;
+    const bool named = read == 5 && !isSpin(fields[0]) && looksLikeNucleus(fields[0]);
+    if (named) {
+      nucleus = lookUpNucleus(fields[0]);
+      if (!nucleus.ok()) {
+        result.error =
+            where + "names an unknown nucleus \"" + fields[0] +
+            "\": give a spin (1/2, 1, ...), an isotope such as 14N or 1H, or an element such as Cl.";
+        return result;
+      }
+    }
+    if (read != 5 || (!named && !isSpin(fields[0])) || !isNumber(fields[1]) || !isNumber(fields[2]) ||
         !isNumber(fields[3]) || !isNumber(fields[4])) {
       result.error = where + "needs five numbers: spin, Ax, Ay, Az and atoms.";
       return result;
@@ -109,6 +166,12 @@ ShfParseResult parseShfTable(const std::string& text) {
     // checks below.
     long long twoIs = leadingInteger(fields[0]);
     if (std::strchr(fields[0], '/') == nullptr && twoIs > LLONG_MIN / 2 && twoIs < LLONG_MAX / 2) twoIs *= 2;
+    if (named) {
+      // The largest spin of the nucleus bounds the set as a spin would.
+      twoIs = 0;
+      for (const NucleusComponent& c : nucleus.components)
+        if (c.hyperfineScale != 0 && c.isotope.twoI > twoIs) twoIs = c.isotope.twoI;
+    }
     if (twoIs == 0) continue;
     const long long atoms = leadingInteger(fields[4]);
     if (twoIs < 0 || atoms < 0) {
@@ -143,6 +206,10 @@ ShfParseResult parseShfTable(const std::string& text) {
       return result;
     }
     buildMultiplicity(set);
+    if (named) {
+      set.nucleus = fields[0];
+      if (nucleus.components.size() > 1) buildMixture(set, nucleus);
+    }
     result.sets.push_back(set);
   }
   return result;

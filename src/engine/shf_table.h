@@ -19,6 +19,14 @@ struct ShfSet {
   // entry j counts M = j − ½, then −1. Counts grow past 32 bits for large
   // sets (36 spin-½ atoms give C(36,18)), so they are 64-bit.
   int64_t multiplicity[kTableSize] = {};
+  // A set whose spin field names a nucleus: its name, and for an element of
+  // several isotopes its lines (M in units of the splitting of the isotope
+  // the A values refer to, the most abundant one with a spin, and their
+  // weights), which then stand in for the multiplicity table. Each isotope
+  // of an atom is weighed by its abundance, shared by its 2I + 1 lines, and
+  // scaled so that an isotope alone gives the counts of its spin.
+  std::string nucleus;
+  std::vector<double> mixtureM, mixtureWeight;
 
   bool halfIntegerM() const { return multiplicity[0] == -1; }
   int lineCount() const { return atoms * twoIs + 1; }
@@ -43,7 +51,9 @@ std::string defaultShfText();
 // Reads the table as the solver does: lines end in CR LF (text after the last
 // CR LF is ignored), lines shorter than 7 characters are skipped, a set whose
 // spin is 0 is dropped. A spin "n/2" gives twoIs = n; otherwise twice the
-// leading integer. Refuses, with a message, what the engine cannot hold: a
+// leading integer. A spin field that names a nucleus ("14N", "1H", "Cl")
+// takes its spin from the isotope table, and an element its natural mixture
+// (a spinless isotope adds an unshifted line). Refuses, with a message, what the engine cannot hold: a
 // line of 80 characters or more, a field of 20 or more, a field that is not a
 // number, a negative spin or number of atoms, twice a spin or a number of
 // atoms beyond the int range, more than 20 sets, atoms·I above 18, or more

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/isotopes.h"
 #include "engine/shf_table.h"
 
 namespace quorra {
@@ -49,9 +50,56 @@ ParameterProblem validateSolverParameters(const SolverParameters& p, const std::
     return {"The line width must be greater than 0 gauss.", invalid};
   }
 
+  if (!p.model.nucleus.empty()) {
+    const NucleusLookup nucleus = lookUpNucleus(p.model.nucleus);
+    if (!nucleus.ok()) return {nucleus.error, "INVALID NUCLEUS"};
+  }
   const ShfParseResult shf = parseShfTable(shfText);
   if (!shf.ok()) return {shf.error, kShfErrorTitle};
   return {};
+}
+
+namespace {
+std::vector<SolverParameters> runsOf(const SolverParameters& p, bool referenceOnly) {
+  if (p.model.nucleus.empty()) return {p};
+  const NucleusLookup nucleus = lookUpNucleus(p.model.nucleus);
+  int referenceStates = 1;
+  for (const NucleusComponent& c : nucleus.components)
+    if (c.isotope.name() == nucleus.reference) referenceStates = c.isotope.twoI + 1;
+  std::vector<SolverParameters> runs;
+  for (const NucleusComponent& c : nucleus.components) {
+    if (referenceOnly && c.isotope.name() != nucleus.reference && !nucleus.reference.empty()) continue;
+    SolverParameters run = p;
+    if (c.isotope.twoI == 0) {
+      run.twoI = 1;
+      run.nuclearMoment = 0.0;
+      run.Ax = run.Ay = run.Az = run.P = run.Q = 0.0;
+    } else {
+      run.twoI = c.isotope.twoI;
+      run.nuclearMoment = c.isotope.gn * c.isotope.twoI / 2;
+      run.Ax *= c.hyperfineScale;
+      run.Ay *= c.hyperfineScale;
+      run.Az *= c.hyperfineScale;
+      run.P *= c.quadrupoleScale;
+      run.Q *= c.quadrupoleScale;
+    }
+    if (!referenceOnly) {
+      run.intensityScale = p.intensityScale * c.weight;
+      if (!p.model.populations) run.intensityScale *= static_cast<double>(referenceStates) / (run.twoI + 1);
+    }
+    runs.push_back(run);
+    if (referenceOnly) break;
+  }
+  return runs;
+}
+}  // namespace
+
+std::vector<SolverParameters> nucleusRuns(const SolverParameters& parameters) {
+  return runsOf(parameters, false);
+}
+
+SolverParameters referenceNucleusParameters(const SolverParameters& parameters) {
+  return runsOf(parameters, true).front();
 }
 
 }  // namespace quorra
