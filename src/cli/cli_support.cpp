@@ -34,7 +34,11 @@ std::string parameterTable() {
   }
   text +=
       "\nThe superhyperfine table (--shf FILE) has one line per set of equivalent nuclei:\n"
-      "spin (1/2 style or an integer), Ax, Ay, Az in gauss, number of atoms; at most 20 lines.";
+      "spin (1/2 style or an integer) or a nucleus (14N, 1H, or an element such as Cl for its natural\n"
+      "mixture), Ax, Ay, Az in gauss, number of atoms; at most 20 lines.\n"
+      "\nThe physical model (names from microwaveMode on) is off by default: every spectrum is then the\n"
+      "classic one. A nucleus by name takes spin and gn from the isotope table; for an element the A\n"
+      "values given are those of its most abundant isotope with a spin, and scale with gn for the others.";
   return text;
 }
 
@@ -86,10 +90,22 @@ void addParameterOptions(CLI::App& command, ParameterOptions& options) {
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
   command.add_option("--shf", options.shfFile, "Read the superhyperfine table from FILE")->type_name("FILE");
+  command
+      .add_option(
+          "--preset", options.preset,
+          "exact (the classic model) or physical: microwaveMode=perpendicular, constants=codata2018,\n"
+          "nuclearZeemanSign=physical, populations=1, sweepFactor=1, betweenPoints=1 (before any --set)")
+      ->check(CLI::IsMember({"exact", "physical"}))
+      ->capture_default_str();
   command.footer(parameterTable());
 }
 
 std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& options) {
+  if (options.preset == "physical") {
+    applyPhysicalPreset(window.model);
+    window.spin.perpendicular = 1;
+    window.spin.parallel = 0;
+  }
   for (const std::string& setting : options.settings) {
     const size_t equals = setting.find('=');
     if (equals == std::string::npos || equals == 0)

@@ -36,6 +36,7 @@ int failWrite(const std::string& path, const std::string& reason);
 struct ParameterOptions {
   std::vector<std::string> settings;  // NAME=VALUE
   std::string shfFile;
+  std::string preset = "exact";  // exact, or physical: the physical model's usual choices before --set
 };
 
 // Adds --set NAME=VALUE (repeatable) and --shf FILE to a subcommand, and a

@@ -81,6 +81,9 @@ int runSimulate(const SimulateOptions& options) {
                report.orientations, report.transitions, report.threadsUsed, report.seconds,
                options.output.c_str());
   if (!plot.path.empty()) std::fprintf(stderr, "quorra: plot written to %s\n", plot.path.c_str());
+  // A spectrum of the physical model says so; the exact default says nothing more.
+  if (!window.model.exact())
+    std::fprintf(stderr, "quorra: physical model: %s\n", physicalModelSummary(window.model).c_str());
   return kExitOk;
 }
 
@@ -93,7 +96,22 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
       "Simulate the powder spectrum (or, with --crystal, one orientation) of the parameters and write it as "
       "a\n"
       "text spectrum: one line per grid point, field in gauss and intensity (\"%10.4lf %12.5E\").\n"
-      "Without options it runs the default simulation (Cu(II)-like, I = 3/2, 9.6 GHz, 0 ... 6000 G).");
+      "Without options it runs the default simulation (Cu(II)-like, I = 3/2, 9.6 GHz, 0 ... 6000 G).\n"
+      "\n"
+      "The exact (classic) model is the default. --preset physical and the names from microwaveMode on\n"
+      "choose the physical model; what each changes on the default Cu(II) (largest difference of the\n"
+      "spectra scaled to one peak-to-peak height):\n"
+      "  microwaveMode=perpendicular  B1 perpendicular to B (the classic u is not)        11.4 %\n"
+      "  microwaveMode=parallel       B1 along B: forbidden lines only\n"
+      "  constants=codata2018         CODATA 2018 h, muB, muN (lines 0.0013 % higher)       0.16 %\n"
+      "  nuclearZeemanSign=physical   -gn muN B.I instead of +gn muN B.I                     0.58 %\n"
+      "  nucleus=63Cu | Cu            isotope table; Cu: 63Cu + 65Cu by abundance     0.003 | 9.6 %\n"
+      "  populations=1                Boltzmann difference at temperature             0.0004 %\n"
+      "  sweepFactor=1                1/|d(dE)/dB| at the resonance                          0.85 %\n"
+      "  betweenPoints=1              each line shared by its two grid points               0.016 %\n"
+      "  --preset physical            the six above but nucleus                               11.3 %\n"
+      "  mDependentWidths, gStrain*, AStrain*, strainCorrelation, lineProfile=voigt, lorentzWidth:\n"
+      "                               lines with widths of their own (README, \"The physical model\")");
   addParameterOptions(*command, options.parameters);
   command->add_option("-o,--output", options.output, "Text spectrum to write")->capture_default_str();
   command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")

@@ -52,13 +52,12 @@ LineShape::LineShape(LineShapeParameters& shape, QWidget* parent) : QDialog(pare
   grid->addWidget(new QLabel("Per-cent Gaussian:", this), 3, 0, Qt::AlignRight);
   grid->addWidget(edit("Per-cent Gaussian:"), 3, 1);
   grid->addWidget(integral_, 3, 2, 1, 2);
-  auto* factorLabel = new QLabel("Factor dependent on m(I)", this);
-  factorLabel->setEnabled(false);  // stored, but nothing computed from it
+  // Read when the physical model's widths dependent on m(I) are chosen.
+  auto* factorLabel = new QLabel("Factor dependent on m(I) (Physical model)", this);
   grid->addWidget(factorLabel, 4, 0, 1, 6);
   const char* heads[] = {"m\u2070", "m\u00b9", "m\u00b2"};
   for (int i = 0; i < 3; ++i) {
     auto* head = new QLabel(QString::fromUtf8(heads[i]), this);
-    head->setEnabled(false);
     grid->addWidget(head, 5, 2 * i, Qt::AlignRight);
     grid->addWidget(edit(QString("m%1").arg(i)), 5, 2 * i + 1);
   }

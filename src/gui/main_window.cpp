@@ -44,6 +44,16 @@ Dialog* showSingleInstance(QPointer<Dialog>& slot, QObject* owner, Make make) {
   return slot;
 }
 
+// The title: the file's name, the program's, and the physical model when a
+// choice other than the exact default made the simulated spectrum.
+QString windowTitleFor(const std::string& path, const CEprWindow& state, bool simulated) {
+  QString title = path.empty() ? QString(EprMainWindow::kTitle)
+                               : QString::fromStdString(path) + " - " + EprMainWindow::kTitle;
+  if (simulated && !state.model.exact())
+    title += " [physical model: " + QString::fromStdString(physicalModelSummary(state.model)) + "]";
+  return title;
+}
+
 }  // namespace
 
 EprMainWindow::EprMainWindow() : ui_(this), state_(std::make_unique<CEprWindow>(ui_)) {
@@ -203,6 +213,7 @@ void EprMainWindow::endSimulation() {
   delete simulation_;
   simulation_ = nullptr;
   setRunning(false);
+  setWindowTitle(windowTitleFor(titleFile_, *state_, state_->flags.redPresent));
   plot_->setFocus();
   emit simulationFinished();
   if (closeWhenIdle_) close();
@@ -253,8 +264,8 @@ LoadReport EprMainWindow::load(const std::function<LoadReport()>& read) {
                            before.points == now.points);
     if (report.format != "Harrow" && newGrid && state_->flags.redPresent) state_->hideRedTrace();
     // A Bruker pair is named by its description file.
-    const std::string& named = report.format == "BES3T" ? report.descriptionPath : state_->currentFileName;
-    setWindowTitle(QString::fromStdString(named) + " - " + kTitle);
+    titleFile_ = report.format == "BES3T" ? report.descriptionPath : state_->currentFileName;
+    setWindowTitle(windowTitleFor(titleFile_, *state_, state_->flags.redPresent));
     addRecentFile(QString::fromStdString(state_->currentFileName));
     refreshRecentFiles();
     undo_.clear();  // the tools' steps belonged to the previous spectrum

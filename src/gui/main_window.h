@@ -160,6 +160,7 @@ class EprMainWindow : public QMainWindow {
   QLabel* valueStatus_ = nullptr;
   QLabel* modelStatus_ = nullptr;
   ToolUndo undo_;
+  std::string titleFile_;  // the file the title names: the last one loaded
   QThread* simulation_ = nullptr;
   bool closeWhenIdle_ = false;
 };

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/physical_model_dialog.h"
+
 namespace quorra::gui {
 
 namespace {
@@ -93,6 +95,22 @@ hamilt::hamilt(CEprWindow& state, QWidget* parent) : QDialog(parent), state_(sta
   polarisation->addWidget(perpendicular_);
   polarisation->addWidget(parallel_);
   polarisation->addStretch();
+  // The physical model's choices in a dialog of their own; in its
+  // perpendicular and parallel modes the check boxes choose the mode.
+  physicalModel_ = new QPushButton("Physical model...", this);
+  polarisation->addWidget(physicalModel_);
+  connect(physicalModel_, &QPushButton::clicked, this, [this] {
+    PhysicalModelDialog dialog(state_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    perpendicular_->setChecked(state_.spin.perpendicular != 0);
+    parallel_->setChecked(state_.spin.parallel != 0);
+  });
+  connect(perpendicular_, &QCheckBox::toggled, this, [this](bool on) {
+    if (on && state_.model.microwave != MicrowaveMode::Exact) parallel_->setChecked(false);
+  });
+  connect(parallel_, &QCheckBox::toggled, this, [this](bool on) {
+    if (on && state_.model.microwave != MicrowaveMode::Exact) perpendicular_->setChecked(false);
+  });
   grid->addLayout(polarisation, row++, 0, 1, 4);
 
   ok_ = new QPushButton("OK", this);
@@ -141,6 +159,12 @@ bool hamilt::writeToState() {
   state_.spin.nuclearSpinText = spin_->text().trimmed().left(kMaxNuclearSpinText).toStdString();
   state_.spin.perpendicular = perpendicular_->isChecked() ? 1 : 0;
   state_.spin.parallel = parallel_->isChecked() ? 1 : 0;
+  if (state_.model.microwave != MicrowaveMode::Exact) {
+    if (state_.spin.perpendicular)
+      state_.model.microwave = MicrowaveMode::Perpendicular;
+    else if (state_.spin.parallel)
+      state_.model.microwave = MicrowaveMode::Parallel;
+  }
   return true;
 }
 

@@ -34,6 +34,7 @@ class hamilt : public QDialog {
   QPushButton* okButton() const { return ok_; }
   QPushButton* simulateButton() const { return simulate_; }
   QPushButton* defaultsButton() const { return defaults_; }
+  QPushButton* physicalModelButton() const { return physicalModel_; }
 
  signals:
   void applyRequested();     // OK: the edits are in the state
@@ -54,6 +55,7 @@ class hamilt : public QDialog {
   QPushButton* ok_;
   QPushButton* simulate_;
   QPushButton* defaults_;
+  QPushButton* physicalModel_;
 };
 
 }  // namespace quorra::gui
