@@ -161,7 +161,30 @@ int readParametersAndAngles(CEprWindow& window, const ParameterOptions& paramete
   return kExitOk;
 }
 
-void printTransitions(const std::vector<Transition>& transitions, bool json) {
+namespace {
+// Every choice of the physical model and the values it reads, as one JSON
+// object; names and values as --set takes them.
+std::string physicalModelJson(const CEprWindow& window) {
+  static const char* const texts[] = {"microwaveMode", "constants", "nuclearZeemanSign", "nucleus",
+                                      "lineProfile"};
+  static const char* const numbers[] = {
+      "populations", "temperature", "sweepFactor",       "betweenPoints", "mDependentWidths", "mFactor0",
+      "mFactor1",    "mFactor2",    "gStrainX",          "gStrainY",      "gStrainZ",         "AStrainX",
+      "AStrainY",    "AStrainZ",    "strainCorrelation", "lorentzWidth"};
+  std::string json = "{";
+  for (const char* name : texts)
+    json += std::string(json.size() > 1 ? ", " : "") + "\"" + name + "\": \"" + parameterValue(window, name) +
+            "\"";
+  for (const char* name : numbers) json += std::string(", \"") + name + "\": " + parameterValue(window, name);
+  return json + "}";
+}
+}  // namespace
+
+void printTransitions(const std::vector<Transition>& transitions, bool json, const CEprWindow* window) {
+  // With the physical model the array goes into an object beside the model's
+  // choices; the exact model's output stays the bare array.
+  const bool withModel = json && window != nullptr && !window->model.exact();
+  if (withModel) std::printf("{\"model\": %s,\n\"transitions\": ", physicalModelJson(*window).c_str());
   if (json) std::printf("[");
   bool first = true;
   for (const Transition& t : transitions) {
@@ -173,7 +196,7 @@ void printTransitions(const std::vector<Transition>& transitions, bool json) {
     }
     first = false;
   }
-  if (json) std::printf("%s]\n", first ? "" : "\n");
+  if (json) std::printf("%s]%s\n", first ? "" : "\n", withModel ? "}" : "");
 }
 
 }  // namespace quorra::cli

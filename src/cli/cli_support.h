@@ -59,14 +59,16 @@ int fail(int code, const std::string& message);
 int readParametersAndAngles(CEprWindow& window, const ParameterOptions& parameters, const std::string& option,
                             const std::string& angles, double& theta, double& phi);
 
-// Transitions on stdout, one per line: field in gauss with 4 decimals, the
-// probability, the two level numbers; with json, a JSON array of
-// {field, probability, levels}.
 // Loads path into window as the load commands do. When nothing was loaded
 // (report.loaded false) the reason has been said: the loader's own messages
 // or one line.
 LoadReport loadMeasuredFile(CEprWindow& window, const ConsoleUserInterface& ui, const std::string& path);
 
-void printTransitions(const std::vector<Transition>& transitions, bool json);
+// Transitions on stdout, one per line: field in gauss with 4 decimals, the
+// probability, the two level numbers; with json, a JSON array of
+// {field, probability, levels}, and when window's physical model is not the
+// exact one, the object {"model": {every choice}, "transitions": that array}.
+void printTransitions(const std::vector<Transition>& transitions, bool json,
+                      const CEprWindow* window = nullptr);
 
 }  // namespace quorra::cli

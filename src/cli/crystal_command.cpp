@@ -55,7 +55,7 @@ int runCrystal(const CrystalOptions& options) {
   if (!plot.path.empty())
     if (const int code = writePlotFile(window, plot)) return code;
 
-  printTransitions(sortedCrystalTransitions(window), options.json);
+  printTransitions(sortedCrystalTransitions(window), options.json, &window);
   return kExitOk;
 }
 

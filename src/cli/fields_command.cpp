@@ -27,7 +27,7 @@ int runFields(const FieldsOptions& options) {
   if (!window.CheckParameters()) return kExitUsage;
   if (!singleCrystal(window, theta, phi))
     return fail(kExitFailed, "the resonance fields could not all be computed; none printed.");
-  printTransitions(window.crystalTransitions, options.json);
+  printTransitions(window.crystalTransitions, options.json, &window);
   return kExitOk;
 }
 

@@ -51,6 +51,24 @@ TEST(PhysicalModelCli, PresetAndNamedNucleiChangeTheSpectrumAndSayWhatIsInForce)
   EXPECT_EQ(readFile(folder + "/named.txt"), readFile(folder + "/spin.txt"));
 }
 
+TEST(PhysicalModelCli, JsonRecordsEveryChoiceOnlyWhenTheModelIsNotExact) {
+  const CliResult exact = runCli({"fields", "--orientation", "0,0", "--json"});
+  ASSERT_EQ(exact.exitCode, 0) << exact.err;
+  EXPECT_EQ(exact.out.substr(0, 2), "[\n");
+  const CliResult physical =
+      runCli({"fields", "--orientation", "0,0", "--json", "--preset", "physical", "--set", "nucleus=Cu"});
+  ASSERT_EQ(physical.exitCode, 0) << physical.err;
+  const std::string expected =
+      "{\"model\": {\"microwaveMode\": \"perpendicular\", \"constants\": \"codata2018\", "
+      "\"nuclearZeemanSign\": \"physical\", \"nucleus\": \"Cu\", \"lineProfile\": \"mixture\", "
+      "\"populations\": 1, \"temperature\": 300, \"sweepFactor\": 1, \"betweenPoints\": 1, "
+      "\"mDependentWidths\": 0, \"mFactor0\": 1, \"mFactor1\": 0, \"mFactor2\": 0, \"gStrainX\": 0, "
+      "\"gStrainY\": 0, \"gStrainZ\": 0, \"AStrainX\": 0, \"AStrainY\": 0, \"AStrainZ\": 0, "
+      "\"strainCorrelation\": 0, \"lorentzWidth\": 0},\n\"transitions\": [\n  {\"field\": ";
+  EXPECT_EQ(physical.out.substr(0, expected.size()), expected);
+  EXPECT_EQ(physical.out.substr(physical.out.size() - 3), "]}\n");
+}
+
 TEST(PhysicalModelCli, BadChoicesExitTwoAndWriteNothing) {
   const std::string folder = makeTemporaryFolder();
   {
