@@ -138,7 +138,7 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     }
   }
   weighs_ = p_.model.populations || p_.model.sweepFactor || p_.intensityScale != 1.0;
-  perLine_ = p_.anisotropic == 1 || p_.model.perLineWidths();
+  perLine_ = p_.anisotropic != 0 || p_.model.perLineWidths();
   kT_ = physicalConstants(p_.model.constants).kelvinField * p_.temperature / ge;
   resetTouched();
   if (p_.engine == Engine::Fast) fast_ = std::make_unique<FastResonanceSearch>(*this, failureSink);

@@ -183,6 +183,29 @@ TEST(PhysicalModel, SweepFactorOfAnIsotropicLineIsOneOverGMuB) {
   }
 }
 
+TEST(PhysicalModel, LinesBetweenGridPointsMoveSmoothlyWithG) {
+  // On a coarse grid (about 3 G a step) a line keeps its whole intensity,
+  // and its centre of mass on the grid is its field, however little g moves
+  // it; the nearest bin alone would move it in steps of the grid.
+  for (const double g : {2.0, 2.0001, 2.0002, 2.0005}) {
+    SolverParameters p = freeElectron(g);
+    p.model.betweenPoints = true;
+    ResonanceSolver solver("", p, 3000, 6000, 2048);
+    std::vector<double> sticks(2048);
+    solver.processOrientation(0, 0, 1.0, sticks.data());
+    double total = 0, moment = 0;
+    for (int i = 0; i < 2048; ++i) {
+      total += sticks[i];
+      moment += i * sticks[i];
+    }
+    double expectedTotal = 0;
+    for (int t = 0; t < solver.transitionCount(); ++t) expectedTotal += solver.transitions()[t].probability;
+    EXPECT_NEAR(total, expectedTotal, 1e-12 * expectedTotal);
+    const double field = solver.transitions()[0].field;
+    EXPECT_NEAR(moment / total, field / (6000.0 / 2047), 1e-9) << g;
+  }
+}
+
 // A single orientation with lines of their own widths; its transitions.
 std::vector<Transition> broadened(SolverParameters p, double theta, std::vector<double>& spectrum, int points,
                                   double centre, double range) {
