@@ -239,6 +239,35 @@ TEST(PhysicalModel, GStrainWidthsOfAnAxialSystemAlongAndAcrossTheAxis) {
   }
 }
 
+TEST(PhysicalModel, MDependentWidthsAndCorrelatedStrainAlongTheAxis) {
+  // The default Cu(II) along z: the four lines have m = 3/2 … −3/2 (the
+  // hyperfine field is along z; mixing leaves m within 1e-3 of its value).
+  // Each width is W·(f0 + f1·m + f2·m²) in quadrature with the strains'
+  // B·σg/g and m·σA, correlated by ρ: √(Wm² + a² + b² + 2ρ·a·b).
+  SolverParameters p;
+  p.model.mDependentWidths = true;
+  p.mFactor0 = 1;
+  p.mFactor1 = 0.2;
+  p.mFactor2 = 0.1;
+  p.model.gStrainZ = 0.01;
+  p.model.aStrainZ = 8;
+  p.model.strainCorrelation = 0.6;
+  std::vector<double> spectrum;
+  const std::vector<Transition> lines = broadened(p, 0, spectrum, 8192, 3000, 6000);
+  int strong = 0;
+  for (const Transition& t : lines) {
+    if (t.probability < 0.5) continue;
+    ++strong;
+    // m from the field: B = (hν − Az·m·gz/ge·…)/…, to first order m = (B0 − B)/Az.
+    const double B0 = 9.6 * 714.468 / p.gz;
+    const double m = std::round((B0 - t.field) / p.Az * 2) / 2;
+    const double own = 20 * (1 + 0.2 * m + 0.1 * m * m);
+    const double a = t.field * 0.01 / p.gz, b = m * 8;
+    EXPECT_NEAR(t.width, std::sqrt(own * own + a * a + b * b + 2 * 0.6 * a * b), 0.02) << m;
+  }
+  EXPECT_EQ(strong, 4);
+}
+
 TEST(PhysicalModel, VoigtLineWidthAgreesWithOliveroLongbothum) {
   SolverParameters p = freeElectron();
   p.integral = 1;  // the absorption line
