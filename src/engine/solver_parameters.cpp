@@ -63,6 +63,7 @@ namespace {
 std::vector<SolverParameters> runsOf(const SolverParameters& p, bool referenceOnly) {
   if (p.model.nucleus.empty()) return {p};
   const NucleusLookup nucleus = lookUpNucleus(p.model.nucleus);
+  if (!nucleus.ok()) return {p};  // refused by validateSolverParameters before any run
   int referenceStates = 1;
   for (const NucleusComponent& c : nucleus.components)
     if (c.isotope.name() == nucleus.reference) referenceStates = c.isotope.twoI + 1;
