@@ -5,7 +5,9 @@
 
 #include <cerf.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "engine/resonance_solver.h"
 
@@ -112,6 +114,10 @@ void ResonanceSolver::addVoigtLine(int index, double amount, double W, double* t
   // z = (x + iγ)/√2 in units of σ: V ∝ Re w(z), dV/dx ∝ Re(z·w(z)). Scaled
   // as the mixture's kernel is, so that without its Lorentzian the line is
   // that kernel's pure Gaussian.
+  //
+  // w(z) is evaluated at nodes 0.1·(1 + γ) widths apart (the profile varies
+  // on the scale of 1 + γ) and the grid points between them are taken by
+  // cubic (Catmull–Rom) interpolation, good to about 1e-5 of the peak.
   const int N = points_;
   const double gamma = std::sqrt(3.0) * p_.model.lorentzWidth / W;
   const double reachInWidths = p_.integral ? 9.0 + 60.0 * gamma : 4.5 + 12.0 * gamma;
@@ -120,16 +126,25 @@ void ResonanceSolver::addVoigtLine(int index, double amount, double W, double* t
   const double a = amount / (W * W);
   const double peak = std::exp(0.5), root2 = std::sqrt(2.0);
   const double zi = gamma / root2;
-  for (int j = 0; j <= K; ++j) {
-    const double zr = (j * fieldStep_ / W) / root2;
+  const double h = 0.1 * (1 + gamma);     // at most 9/0.1 + 60/0.1 = 690 nodes over the reach
+  double* node = voigtNodes_.data() + 1;  // node[−1] … node[nodes + 1]
+  const int nodes = static_cast<int>(std::min(K * fieldStep_ / W, reachInWidths) / h) + 2;
+  for (int n = 0; n <= nodes; ++n) {
+    const double zr = n * h / root2;
     const double wr = re_w_of_z(zr, zi);
-    double v;
-    if (p_.integral) {
-      v = a * peak * wr / p_.kernelStep;
-    } else {
-      const double wi = im_w_of_z(zr, zi);
-      v = a * peak * root2 * (zr * wr - zi * wi);
-    }
+    node[n] = p_.integral ? peak * wr / p_.kernelStep : peak * root2 * (zr * wr - zi * im_w_of_z(zr, zi));
+  }
+  node[-1] = p_.integral ? node[1] : -node[1];  // an even absorption, an odd derivative
+  for (int j = 0; j <= K; ++j) {
+    const double t = (j * fieldStep_ / W) / h;
+    const int n = static_cast<int>(t);
+    const double s = t - n;
+    const double* y = node + n;  // y[−1] … y[2]
+    const double v =
+        a *
+        (y[0] + 0.5 * s *
+                    (y[1] - y[-1] +
+                     s * (2 * y[-1] - 5 * y[0] + 4 * y[1] - y[2] + s * (3 * (y[0] - y[1]) + y[2] - y[-1]))));
     if (j == 0) {
       if (p_.integral) target[index] += v;
       continue;

@@ -166,6 +166,9 @@ class ResonanceSolver {
   double kT_ = 0.0;
   double gEff_ = 0.0, gStrainPerField_ = 0.0, aStrainPerM_ = 0.0;
   double hyperfineDirection_[3] = {0.0, 0.0, 1.0};
+  // The Voigt line's nodes (addVoigtLine): at most reach/spacing + 4.
+  static constexpr int kVoigtReachNodes = 1000;
+  std::vector<double> voigtNodes_ = std::vector<double>(kVoigtReachNodes + 4, 0.0);
 
   HermitianEigenSolver eigen_;
   std::vector<double> block_;  // all matrices

@@ -297,6 +297,27 @@ TEST(PhysicalModel, VoigtLineWidthAgreesWithOliveroLongbothum) {
   }
 }
 
+TEST(PhysicalModel, VoigtLineWithoutLorentzianIsTheGaussianLine) {
+  // Same scale and shape as the Gaussian kernel's line, both derivative and
+  // absorption.
+  for (const int integral : {0, 1}) {
+    SolverParameters p = freeElectron();
+    p.integral = integral;
+    p.isotropicWidthInUse = 10;
+    p.model.mDependentWidths = true;  // every line on its own, W·1
+    std::vector<double> gaussian, voigt;
+    broadened(p, 0, gaussian, 40001, 3425.5, 400);
+    p.model.profile = LineProfile::Voigt;
+    broadened(p, 0, voigt, 40001, 3425.5, 400);
+    const double top = *std::max_element(gaussian.begin(), gaussian.end());
+    ASSERT_GT(top, 0);
+    double difference = 0;
+    for (size_t i = 0; i < voigt.size(); ++i)
+      difference = std::max(difference, std::fabs(voigt[i] - gaussian[i]));
+    EXPECT_LT(difference, 1e-3 * top) << integral;
+  }
+}
+
 TEST(PhysicalModel, BothEnginePathsAgreeInThePhysicalModes) {
   SolverParameters p;
   p.gx = 2.02;
