@@ -67,11 +67,18 @@ std::vector<SolverParameters> runsOf(const SolverParameters& p, bool referenceOn
   int referenceStates = 1;
   for (const NucleusComponent& c : nucleus.components)
     if (c.isotope.name() == nucleus.reference) referenceStates = c.isotope.twoI + 1;
+  // The spinless isotopes all give the same unsplit line: one run for all.
+  double spinless = 0.0;
+  for (const NucleusComponent& c : nucleus.components)
+    if (c.isotope.twoI == 0) spinless += c.weight;
   std::vector<SolverParameters> runs;
+  bool spinlessDone = false;
   for (const NucleusComponent& c : nucleus.components) {
     if (referenceOnly && c.isotope.name() != nucleus.reference && !nucleus.reference.empty()) continue;
+    if (c.isotope.twoI == 0 && spinlessDone) continue;
     SolverParameters run = p;
     if (c.isotope.twoI == 0) {
+      spinlessDone = true;
       run.twoI = 1;
       run.nuclearMoment = 0.0;
       run.Ax = run.Ay = run.Az = run.P = run.Q = 0.0;
@@ -85,7 +92,7 @@ std::vector<SolverParameters> runsOf(const SolverParameters& p, bool referenceOn
       run.Q *= c.quadrupoleScale;
     }
     if (!referenceOnly) {
-      run.intensityScale = p.intensityScale * c.weight;
+      run.intensityScale = p.intensityScale * (c.isotope.twoI == 0 ? spinless : c.weight);
       if (!p.model.populations) run.intensityScale *= static_cast<double>(referenceStates) / (run.twoI + 1);
     }
     runs.push_back(run);

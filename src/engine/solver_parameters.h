@@ -55,9 +55,9 @@ struct ParameterProblem {
 // The parameter sets whose spectra, added, make the spectrum: the parameters
 // themselves, or, with a nucleus named, one set per isotope, each with its
 // spin and moment from the isotope table, hyperfine and quadrupole values
-// scaled from the reference isotope and intensityScale its share. A spinless
-// isotope's set has spin 1/2 without moment or hyperfine coupling (its
-// unsplit line). Without populations, each share is also divided by the
+// scaled from the reference isotope and intensityScale its share. The
+// spinless isotopes share one set, spin 1/2 without moment or hyperfine
+// coupling (their unsplit line), weighed by their summed abundance. Without populations, each share is also divided by the
 // isotope's number of nuclear states relative to the reference's, as the
 // populations would divide it. The name must have been accepted by
 // validateSolverParameters.

@@ -377,6 +377,21 @@ TEST(PhysicalModel, IsotopeTableNamesAndMixtures) {
   ASSERT_TRUE(zn.ok());
   EXPECT_EQ(zn.reference, "67Zn");
   EXPECT_EQ(zn.components.size(), 5u);
+  // Its runs: the four spinless isotopes together (the unsplit line), then
+  // 67Zn; without populations each share is over the number of nuclear
+  // states relative to 67Zn's six.
+  SolverParameters p;
+  p.model.nucleus = "Zn";
+  const std::vector<SolverParameters> runs = nucleusRuns(p);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].twoI, 1);
+  EXPECT_EQ(runs[0].nuclearMoment, 0.0);
+  EXPECT_EQ(runs[0].Az, 0.0);
+  EXPECT_NEAR(runs[0].intensityScale, (0.4863 + 0.2790 + 0.1875 + 0.0062) * 6 / 2, 1e-12);
+  EXPECT_EQ(runs[1].twoI, 5);
+  EXPECT_DOUBLE_EQ(runs[1].nuclearMoment, 0.350192 * 2.5);
+  EXPECT_EQ(runs[1].Az, 200.0);
+  EXPECT_DOUBLE_EQ(runs[1].intensityScale, 0.041);
   for (const char* bad : {"Cx", "cu", "64Cu5", "99Cu", "", "Cuu"})
     EXPECT_EQ(
         lookUpNucleus(bad).error,
