@@ -333,6 +333,8 @@ TEST(PhysicalModel, BothEnginePathsAgreeInThePhysicalModes) {
       p.model.gStrainZ = 0.01;
       p.model.aStrainZ = 5;
       p.model.strainCorrelation = 0.5;
+      p.model.profile = LineProfile::Voigt;
+      p.model.lorentzWidth = 3;
     }
     PowderRequest request;
     request.parameters = p;
