@@ -57,10 +57,9 @@ struct ParameterProblem {
 // spin and moment from the isotope table, hyperfine and quadrupole values
 // scaled from the reference isotope and intensityScale its share. The
 // spinless isotopes share one set, spin 1/2 without moment or hyperfine
-// coupling (their unsplit line), weighed by their summed abundance. Without populations, each share is also divided by the
-// isotope's number of nuclear states relative to the reference's, as the
-// populations would divide it. The name must have been accepted by
-// validateSolverParameters.
+// coupling (their unsplit line), weighed by their summed abundance. Without populations, each share is also
+// divided by the isotope's number of nuclear states relative to the reference's, as the populations would
+// divide it. The name must have been accepted by validateSolverParameters.
 std::vector<SolverParameters> nucleusRuns(const SolverParameters& parameters);
 
 // The parameters of one orientation's tools (single crystal, levels,
