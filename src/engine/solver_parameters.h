@@ -47,18 +47,14 @@ struct ParameterProblem {
   explicit operator bool() const { return !text.empty(); }
 };
 
-// Checks what the engine needs before a solver is built: finite numbers, a
-// positive frequency, twoI in 1 … 14, at least 2 points, a field range of at
-// least 1 G (the resonance refinement works to 0.01 G on a 100-step scan)
-// and a field grid inside ±1e7 G, a readable superhyperfine table, and a
-// nucleus name the isotope table knows.
 // The parameter sets whose spectra, added, make the spectrum: the parameters
 // themselves, or, with a nucleus named, one set per isotope, each with its
 // spin and moment from the isotope table, hyperfine and quadrupole values
 // scaled from the reference isotope and intensityScale its share. The
 // spinless isotopes share one set, spin 1/2 without moment or hyperfine
-// coupling (their unsplit line), weighed by their summed abundance. Without populations, each share is also
-// divided by the isotope's number of nuclear states relative to the reference's, as the populations would
+// coupling (their unsplit line), weighed by their summed abundance. Without
+// populations, each share is also divided by the isotope's number of
+// nuclear states relative to the reference's, as the populations would
 // divide it. The name must have been accepted by validateSolverParameters.
 std::vector<SolverParameters> nucleusRuns(const SolverParameters& parameters);
 
@@ -66,6 +62,11 @@ std::vector<SolverParameters> nucleusRuns(const SolverParameters& parameters);
 // rotation): with a nucleus named, those of the reference isotope alone.
 SolverParameters referenceNucleusParameters(const SolverParameters& parameters);
 
+// Checks what the engine needs before a solver is built: finite numbers, a
+// positive frequency, twoI in 1 … 14, at least 2 points, a field range of at
+// least 1 G (the resonance refinement works to 0.01 G on a 100-step scan)
+// and a field grid inside ±1e7 G, a readable superhyperfine table, and a
+// nucleus name the isotope table knows.
 ParameterProblem validateSolverParameters(const SolverParameters& parameters, const std::string& shfText,
                                           double fieldCentre, double fieldRange, int points);
 
