@@ -386,10 +386,12 @@ std::string setParameter(CEprWindow& w, const std::string& name, const std::stri
   return {};
 }
 
-double* simulatedRealParameter(CEprWindow& w, const std::string& name) {
+double* realParameter(CEprWindow& w, const std::string& name) {
   const Field* f = find(name);
-  if (f == nullptr || f->kind != Kind::Real || !f->readByRuns) return nullptr;
-  return f->spinReal ? &(w.spin.*(f->spinReal)) : &(w.lineShape.*(f->shapeReal));
+  if (f == nullptr || f->kind != Kind::Real) return nullptr;
+  if (f->spinReal) return &(w.spin.*(f->spinReal));
+  if (f->shapeReal) return &(w.lineShape.*(f->shapeReal));
+  return &(w.model.*(f->modelReal));
 }
 
 }  // namespace quorra

@@ -47,9 +47,9 @@ std::string parameterValue(const CEprWindow& window, const std::string& name);
 // several fields are made later by CheckParameters.
 std::string setParameter(CEprWindow& window, const std::string& name, const std::string& value);
 
-// The named real number of the window that a simulation reads, for the fit
-// to vary; nullptr for unknown names, whole numbers, flags, text and values
-// that are stored only.
-double* simulatedRealParameter(CEprWindow& window, const std::string& name);
+// The named real number of the window, for the fit to vary; nullptr for
+// unknown names, whole numbers, flags, choices and text. (Whether a run reads
+// it, as the temperature only with populations, the fit finds out.)
+double* realParameter(CEprWindow& window, const std::string& name);
 
 }  // namespace quorra

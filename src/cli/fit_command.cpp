@@ -186,7 +186,7 @@ int runFit(const FitCommandOptions& options) {
     if (equals == std::string::npos || equals == 0 || !parsePair(text.substr(equals + 1), p.low, p.high))
       return fail(kExitUsage, "--vary expects NAME=LOW:HIGH, got \"" + text + "\".");
     p.name = text.substr(0, equals);
-    const double* value = simulatedRealParameter(fixed, p.targets().front());
+    const double* value = realParameter(fixed, p.targets().front());
     p.start = value ? *value : 0.0;
     varied.push_back(p);
   }

@@ -78,7 +78,7 @@ bool SpectrumModel::simulate(int e, const double* x) {
     if (varied_[j].name == kFieldOffset)
       offset = x[j];
     else
-      for (const std::string& name : varied_[j].targets()) *simulatedRealParameter(w, name) = x[j];
+      for (const std::string& name : varied_[j].targets()) *realParameter(w, name) = x[j];
   }
   // A line the measurement shows at B was simulated at B − offset.
   w.spin.fieldCentre = experiment.fieldCentre - offset;
@@ -172,11 +172,11 @@ std::string checkModel(const std::vector<Experiment>& experiments, const Configu
     for (const std::string& name : p.name == kFieldOffset ? std::vector<std::string>() : p.targets()) {
       if (name == "fieldCentre" || name == "fieldRange")
         return name + " cannot be varied: the simulation takes each experiment's field grid.";
-      if (simulatedRealParameter(window, name) == nullptr) {
+      if (realParameter(window, name) == nullptr) {
         bool known = false;
         for (const ParameterName& n : parameterNames()) known = known || name == n.name;
         if (!known) return "Unknown parameter name \"" + name + "\".";
-        return name + " cannot be varied: only real numbers that the simulation reads can.";
+        return name + " cannot be varied: only real numbers can.";
       }
       if (!parameterInRange(name, p.low) || !parameterInRange(name, p.high))
         return "The bounds of " + p.name + " must lie " + parameterRangeRule(name) + ": " + number(p.low) +

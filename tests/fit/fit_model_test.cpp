@@ -89,10 +89,9 @@ TEST(FitModel, RequestsThatCannotBeFittedAreRefusedInOneSentence) {
   EXPECT_EQ(check({{"gz", 2.2, 2.3, 2.25}}), "");
   EXPECT_EQ(check({}), "Nothing to fit: give at least one --vary NAME=LOW:HIGH.");
   EXPECT_EQ(check({{"gq", 2.2, 2.3, 2.25}}), "Unknown parameter name \"gq\".");
-  EXPECT_EQ(check({{"points", 2, 3, 2}}),
-            "points cannot be varied: only real numbers that the simulation reads can.");
-  EXPECT_EQ(check({{"temperature", 2, 3, 2}}),
-            "temperature cannot be varied: only real numbers that the simulation reads can.");
+  EXPECT_EQ(check({{"points", 2, 3, 2}}), "points cannot be varied: only real numbers can.");
+  EXPECT_EQ(check({{"nuclearSpinText", 2, 3, 2}}),
+            "nuclearSpinText cannot be varied: only real numbers can.");
   EXPECT_EQ(check({{"fieldCentre", 2, 3, 2}}),
             "fieldCentre cannot be varied: the simulation takes each experiment's field grid.");
   EXPECT_EQ(check({{"gz", 2.3, 2.2, 2.25}}), "The bounds of gz must be finite with LOW below HIGH: 2.3:2.2.");
