@@ -1,17 +1,11 @@
 #include "module_support.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <sstream>
 #include <stdexcept>
 
 #include "app/parameter_names.h"
+#include "data/shf_table_file.h"
 
 namespace quorra::python {
 
@@ -76,52 +70,16 @@ std::string valueText(const py::handle& value) {
   return py::str(value).cast<std::string>();
 }
 
-// The whole of a regular file, as the command line's --shf reads it: opened
-// without waiting, so that a FIFO given by mistake is refused, not waited on.
-bool readRegularFile(const std::string& path, std::string& contents, std::string& problem) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) {
-    problem = "Cannot read the superhyperfine table " + path + ".";
-    return false;
-  }
-  struct stat info;
-  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(descriptor);
-    problem = "The superhyperfine table " + path + " is not a regular file.";
-    return false;
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(descriptor);
-      problem = "Cannot read the superhyperfine table " + path + ": " + std::strerror(errno) + ".";
-      return false;
-    }
-    contents.append(buffer, static_cast<size_t>(got));
-  }
-  ::close(descriptor);
-  return true;
-}
-
-// Every line of the text is a line of the table, the last one too when it
-// lacks its line break; the table's own lines end in CR LF.
-std::string tableFromText(const std::string& contents) {
-  std::string table, line;
-  std::istringstream lines(contents);
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    table += line + "\r\n";
-  }
-  return table;
-}
-
 }  // namespace
 
 void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords) {
+  // A preset comes first, as --preset does before any --set.
+  if (keywords.contains("preset")) {
+    const std::string problem = applyPreset(window, valueText(keywords["preset"]));
+    if (!problem.empty()) throw py::value_error(problem);
+  }
   for (const auto& [name, value] : keywords) {
+    if (name.cast<std::string>() == "preset") continue;
     const std::string problem = setParameter(window, name.cast<std::string>(), valueText(value));
     if (!problem.empty()) throw py::value_error(problem);
   }
@@ -132,9 +90,9 @@ void applyShfTable(CEprWindow& window, const py::object& shf) {
   const py::module_ os = py::module_::import("os");
   if (py::isinstance<py::str>(shf) || py::hasattr(shf, "__fspath__")) {
     const std::string path = os.attr("fsdecode")(shf).cast<std::string>();
-    std::string contents, problem;
-    if (!readRegularFile(path, contents, problem)) throw py::value_error(problem);
-    window.shfText = tableFromText(contents);
+    std::string table, problem;
+    if (!readShfTableFile(path, table, problem)) throw py::value_error(problem);
+    window.shfText = table;
     return;
   }
   if (!py::isinstance<py::sequence>(shf))
@@ -152,7 +110,7 @@ void applyShfTable(CEprWindow& window, const py::object& shf) {
     }
     text += line + "\n";
   }
-  window.shfText = tableFromText(text);
+  window.shfText = shfTableFromText(text);
 }
 
 void readAnglePair(const py::object& pair, const char* what, double& theta, double& phi) {

@@ -394,4 +394,13 @@ double* realParameter(CEprWindow& w, const std::string& name) {
   return &(w.model.*(f->modelReal));
 }
 
+std::string applyPreset(CEprWindow& w, const std::string& preset) {
+  if (preset == "exact") return {};
+  if (preset != "physical") return "The preset must be exact or physical: \"" + preset + "\".";
+  applyPhysicalPreset(w.model);
+  w.spin.perpendicular = 1;
+  w.spin.parallel = 0;
+  return {};
+}
+
 }  // namespace quorra

@@ -47,6 +47,13 @@ std::string parameterValue(const CEprWindow& window, const std::string& name);
 // several fields are made later by CheckParameters.
 std::string setParameter(CEprWindow& window, const std::string& name, const std::string& value);
 
+// Applies a preset of the physical model by name: "exact" (the classic model,
+// as a new state has it: nothing changes) or "physical" (perpendicular mode,
+// CODATA 2018, the physical nuclear sign, populations, the sweep factor,
+// lines between grid points). An empty string, or one sentence naming the
+// value and the presets there are; the state is then unchanged.
+std::string applyPreset(CEprWindow& window, const std::string& preset);
+
 // The named real number of the window, for the fit to vary; nullptr for
 // unknown names, whole numbers, flags, choices and text. (Whether a run reads
 // it, as the temperature only with populations, the fit finds out.)

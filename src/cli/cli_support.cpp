@@ -1,19 +1,13 @@
 #include "cli/cli_support.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <sstream>
 
 #include "app/ceprwindow.h"
 #include "app/parameter_names.h"
 #include "cli/console_ui.h"
+#include "data/shf_table_file.h"
 #include "engine/resonance_solver.h"
 
 namespace quorra::cli {
@@ -40,37 +34,6 @@ std::string parameterTable() {
       "classic one. A nucleus by name takes spin and gn from the isotope table; for an element the A\n"
       "values given are those of its most abundant isotope with a spin, and scale with gn for the others.";
   return text;
-}
-
-// The whole of a regular file, or one line saying why not. The file is
-// opened without waiting, so that a FIFO named by mistake is refused, not
-// waited on.
-bool readRegularFile(const std::string& path, std::string& contents, std::string& problem) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) {
-    problem = "Cannot read the superhyperfine table " + path + ".";
-    return false;
-  }
-  struct stat info;
-  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(descriptor);
-    problem = "The superhyperfine table " + path + " is not a regular file.";
-    return false;
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(descriptor);
-      problem = "Cannot read the superhyperfine table " + path + ": " + std::strerror(errno) + ".";
-      return false;
-    }
-    contents.append(buffer, static_cast<size_t>(got));
-  }
-  ::close(descriptor);
-  return true;
 }
 
 }  // namespace
@@ -101,11 +64,7 @@ void addParameterOptions(CLI::App& command, ParameterOptions& options) {
 }
 
 std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& options) {
-  if (options.preset == "physical") {
-    applyPhysicalPreset(window.model);
-    window.spin.perpendicular = 1;
-    window.spin.parallel = 0;
-  }
+  if (const std::string problem = applyPreset(window, options.preset); !problem.empty()) return problem;
   for (const std::string& setting : options.settings) {
     const size_t equals = setting.find('=');
     if (equals == std::string::npos || equals == 0)
@@ -114,16 +73,8 @@ std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& op
     if (!problem.empty()) return problem;
   }
   if (!options.shfFile.empty()) {
-    std::string contents, problem;
-    if (!readRegularFile(options.shfFile, contents, problem)) return problem;
-    // Every line of the file is a line of the table, the last one too when
-    // it lacks its line break; the table's own lines end in CR LF.
-    std::string table, line;
-    std::istringstream lines(contents);
-    while (std::getline(lines, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      table += line + "\r\n";
-    }
+    std::string table, problem;
+    if (!readShfTableFile(options.shfFile, table, problem)) return problem;
     window.shfText = table;
   }
   return {};

@@ -279,10 +279,7 @@ void ResonanceSolver::addLine(int index, double amount, double* target) {
     if (index + j < N) target[index + j] += p_.integral ? v : -v;
     if (index - j >= 0) target[index - j] += v;
   }
-  const int low = index - K < 0 ? 0 : index - K;
-  const int high = index + K >= N ? N - 1 : index + K;
-  if (low < touchedLow_) touchedLow_ = low;
-  if (high > touchedHigh_) touchedHigh_ = high;
+  markTouched(index, K, N);
 }
 
 }  // namespace quorra

@@ -128,6 +128,13 @@ class ResonanceSolver {
   // at field, and records them.
   void addTransitionsAt(double field, const Eigenvectors& levels, int pairCount, double weight,
                         double* target);
+  // Widens [touchedLow_, touchedHigh_] to the points reach away from index, within 0 … N − 1.
+  void markTouched(int index, int reach, int N) {
+    const int low = index - reach < 0 ? 0 : index - reach;
+    const int high = index + reach >= N ? N - 1 : index + reach;
+    if (low < touchedLow_) touchedLow_ = low;
+    if (high > touchedHigh_) touchedHigh_ = high;
+  }
   void addLine(int index, double amount, double* target);
 
   // The physical model's per-line quantities (line_weights.cpp).

@@ -76,6 +76,14 @@ def test_low_symmetry_system_equals_the_command_line(cli, tmp_path):
     check_same_spectrum(cli, tmp_path, set_options(widths), **widths)
 
 
+def test_physical_preset_equals_the_command_line(cli, tmp_path):
+    system = dict(points=4096, thetaStep=2.0, phiStep=10.0, nucleus="63Cu")
+    check_same_spectrum(cli, tmp_path, ["--preset", "physical"] + set_options(system), preset="physical",
+                        **system)
+    with pytest.raises(ValueError, match='^The preset must be exact or physical: "physics".$'):
+        quorra.simulate(preset="physics")
+
+
 def test_fields_levels_roadmap_and_rotate_equal_the_command_line(cli, tmp_path):
     code, out, err = cli("fields", "--orientation", "30,40", "--json", *set_options(LOW_SYMMETRY))
     assert code == 0, err
