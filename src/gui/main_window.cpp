@@ -214,6 +214,11 @@ void EprMainWindow::endSimulation() {
   simulation_ = nullptr;
   setRunning(false);
   setWindowTitle(windowTitleFor(titleFile_, *state_, state_->flags.redPresent));
+  // The status bar names the model the shown spectrum was made with, the
+  // exact one by saying nothing.
+  setModelStateText(state_->flags.redPresent && !state_->model.exact()
+                        ? "Physical model: " + QString::fromStdString(physicalModelSummary(state_->model))
+                        : QString());
   plot_->setFocus();
   emit simulationFinished();
   if (closeWhenIdle_) close();

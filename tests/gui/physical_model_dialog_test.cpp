@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include "gui/parameters_dialog.h"
@@ -78,10 +79,13 @@ TEST(PhysicalModelDialog, PresetRefusalCheckBoxesAndTitle) {
       f.window.windowTitle().contains("[physical model: perpendicular, codata2018, physical nuclear "
                                       "sign, 63Cu, populations, sweep factor, lines between points]"))
       << f.window.windowTitle().toStdString();
+  EXPECT_TRUE(f.window.modelStatus()->text().startsWith("Physical model: perpendicular, codata2018"))
+      << f.window.modelStatus()->text().toStdString();
   w.model = PhysicalModel{};
   parameters->simulateButton()->click();
   f.waitForIdle();
   EXPECT_FALSE(f.window.windowTitle().contains("physical model"));
+  EXPECT_EQ(f.window.modelStatus()->text(), "");
 }
 
 }  // namespace
