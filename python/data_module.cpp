@@ -6,8 +6,8 @@
 #include <pybind11/complex.h>
 #include <pybind11/numpy.h>
 
+#include <cmath>
 #include <complex>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,22 +20,11 @@
 #include "data/spectrum_file_kind.h"
 #include "data/text_spectrum.h"
 #include "module_support.h"
+#include "spectrum_object.h"
 
 namespace quorra::python {
 
 namespace {
-
-// What read() returns.
-struct Spectrum {
-  py::array field;       // gauss
-  py::array intensity;   // float64, or complex128 for two channels
-  py::object frequency;  // GHz, or None
-  std::string parameters;
-  std::string format;
-  std::string title;
-  int traces = 1;
-  std::string path;
-};
 
 // The readers' outcome, read without the interpreter's lock.
 struct ReadResult {
@@ -64,10 +53,13 @@ ReadResult readAny(const std::string& path) {
   return result;
 }
 
-// The field grid of a trace in gauss, as the text spectrum writes it.
-py::array_t<double> fieldGrid(const ExperimentalSpectrum& s) {
+// The field grid of a trace in gauss, as the text spectrum writes it; its
+// centre and range in gauss go into spectrum.
+py::array_t<double> fieldGrid(const ExperimentalSpectrum& s, Spectrum& spectrum) {
   double centre = s.fieldCentre, range = s.fieldRange;
   convertTeslaGridToGauss(centre, range);
+  spectrum.fieldCentre = centre;
+  spectrum.fieldRange = range;
   const size_t n = s.values.size();
   const double step = range / (static_cast<double>(n) - 1);
   py::array_t<double> field(static_cast<py::ssize_t>(n));
@@ -106,19 +98,13 @@ Spectrum read(const py::object& pathLike) {
     for (const ReadMessage& m : r.messages)
       text.append(text.empty() ? "" : "\n").append(m.title.empty() ? m.text : m.title + ": " + m.text);
     if (text.empty()) text = "no spectrum could be loaded from " + path + ".";
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-      PyErr_SetObject(PyExc_FileNotFoundError,
-                      py::make_tuple(2, text, pathLike).ptr());  // errno ENOENT, message, path
-      throw py::error_already_set();
-    }
-    throw py::value_error(text);
+    raiseUnreadable(pathLike, path, text);
   }
   // A Harrow file's channels: both as the real and imaginary part, or the one
   // the reader kept when the other is flat.
   const ExperimentalSpectrum& shown = r.first.values.empty() ? r.second : r.first;
   Spectrum s;
-  s.field = fieldGrid(shown);
+  s.field = fieldGrid(shown, s);
   if (!r.first.values.empty() && !r.second.values.empty())
     s.intensity = complexArray(r.first.values, r.second.values);
   else if (!shown.imaginary.empty())
@@ -205,12 +191,54 @@ void writeHarrow(const py::object& pathLike, const py::object& fieldValues, cons
                                          channel2.data(), static_cast<int>(field.size())));
 }
 
+// A spectrum made from arrays: an even, rising field grid and a real trace.
+Spectrum spectrumFromArrays(const py::object& fieldValues, const py::object& intensityValues,
+                            const py::object& frequency) {
+  if (isComplex(intensityValues))
+    throw py::value_error(
+        "a Spectrum made from arrays takes a real intensity: give intensity.real or .imag.");
+  // Copies, so that the spectrum does not change with the caller's arrays.
+  const auto field = realColumn(fieldValues, "field");
+  const auto intensity = realColumn(intensityValues, "intensity");
+  if (field.size() != intensity.size())
+    throw py::value_error("field and intensity must have the same length.");
+  const py::ssize_t n = field.size();
+  const double* f = field.data();
+  const double first = n > 0 ? f[0] : 0, last = n > 0 ? f[n - 1] : 0;
+  const double step = n > 1 ? (last - first) / static_cast<double>(n - 1) : 0;
+  // Even within a hundredth of a step: grids read from text keep a few decimals.
+  bool even = n >= 2 && std::isfinite(step) && step > 0;
+  for (py::ssize_t i = 0; even && i < n; ++i)
+    even = std::abs(f[i] - (first + static_cast<double>(i) * step)) <= 0.01 * step;
+  if (!even) throw py::value_error("field must rise in equal steps over at least 2 points (gauss).");
+  Spectrum s;
+  if (!frequency.is_none()) {
+    const double ghz = py::float_(frequency).cast<double>();
+    if (!std::isfinite(ghz) || ghz <= 0)
+      throw py::value_error("frequency must be a positive number of GHz or None.");
+    s.frequency = py::float_(ghz);
+  } else {
+    s.frequency = py::none();
+  }
+  s.field = py::array_t<double>(n, f);
+  s.intensity = py::array_t<double>(n, intensity.data());
+  s.fieldCentre = (first + last) / 2;
+  s.fieldRange = last - first;
+  return s;
+}
+
 }  // namespace
 
 void addDataFunctions(py::module_& m) {
   py::class_<Spectrum>(m, "Spectrum",
                        "A spectrum read from a file by read(): the trace on its field grid with what the\n"
-                       "file says about it.")
+                       "file says about it; or made from arrays, for fit().")
+      .def(py::init(&spectrumFromArrays), py::arg("field"), py::arg("intensity"),
+           py::arg("frequency") = py::none(),
+           "A spectrum from arrays, for fit(): field in gauss rising in equal steps (as simulate()\n"
+           "returns it), a real intensity of the same length (both copied), frequency in GHz or\n"
+           "None (the fit then simulates at the frequency of its parameters). format, path,\n"
+           "title and parameters are ''.")
       .def_readonly("field", &Spectrum::field, "Field grid in gauss (float64; a grid in tesla is converted).")
       .def_readonly("intensity", &Spectrum::intensity,
                     "The trace: float64, or complex128 when the file holds two channels (a complex\n"
@@ -219,13 +247,15 @@ void addDataFunctions(py::module_& m) {
                     "Microwave frequency in GHz, or None when the file has none.")
       .def_readonly("parameters", &Spectrum::parameters,
                     "The experimental parameter text (lines end in \\n), as `quorra info` prints it.")
-      .def_readonly("format", &Spectrum::format, "'BES3T', 'ESP', 'text' or 'Harrow'.")
+      .def_readonly("format", &Spectrum::format,
+                    "'BES3T', 'ESP', 'text' or 'Harrow'; '' when made from arrays.")
       .def_readonly("title", &Spectrum::title, "The file's own title or comment, '' when none.")
       .def_readonly("traces", &Spectrum::traces, "Traces in the file (the first one is read).")
-      .def_readonly("path", &Spectrum::path, "The path that was read.")
+      .def_readonly("path", &Spectrum::path, "The path that was read; '' when made from arrays.")
       .def("__repr__", [](const Spectrum& s) {
-        return "<quorra.Spectrum " + s.format + " " + std::to_string(s.field.size()) + " points from " +
-               s.path + ">";
+        const std::string points = std::to_string(s.field.size()) + " points";
+        return s.path.empty() ? "<quorra.Spectrum " + points + ">"
+                              : "<quorra.Spectrum " + s.format + " " + points + " from " + s.path + ">";
       });
 
   m.def("read", &read, py::arg("path"),

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 #include "app/parameter_names.h"
@@ -59,9 +60,6 @@ void PythonUserInterface::raiseIfStopped() {
   throw error;
 }
 
-namespace {
-
-// A keyword value as the text the command line would be given.
 std::string valueText(const py::handle& value) {
   if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "1" : "0";
   if (py::isinstance<py::str>(value)) return value.cast<std::string>();
@@ -70,19 +68,28 @@ std::string valueText(const py::handle& value) {
   return py::str(value).cast<std::string>();
 }
 
-}  // namespace
+Settings keywordSettings(const py::kwargs& keywords) {
+  Settings settings;
+  // A preset comes first, as --preset does before any --set.
+  if (keywords.contains("preset")) settings.emplace_back("preset", valueText(keywords["preset"]));
+  for (const auto& [name, value] : keywords)
+    if (name.cast<std::string>() != "preset")
+      settings.emplace_back(name.cast<std::string>(), valueText(value));
+  return settings;
+}
+
+std::string applySettings(CEprWindow& window, const Settings& settings) {
+  for (const auto& [name, text] : settings) {
+    const std::string problem =
+        name == "preset" ? applyPreset(window, text) : setParameter(window, name, text);
+    if (!problem.empty()) return problem;
+  }
+  return {};
+}
 
 void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords) {
-  // A preset comes first, as --preset does before any --set.
-  if (keywords.contains("preset")) {
-    const std::string problem = applyPreset(window, valueText(keywords["preset"]));
-    if (!problem.empty()) throw py::value_error(problem);
-  }
-  for (const auto& [name, value] : keywords) {
-    if (name.cast<std::string>() == "preset") continue;
-    const std::string problem = setParameter(window, name.cast<std::string>(), valueText(value));
-    if (!problem.empty()) throw py::value_error(problem);
-  }
+  const std::string problem = applySettings(window, keywordSettings(keywords));
+  if (!problem.empty()) throw py::value_error(problem);
 }
 
 void applyShfTable(CEprWindow& window, const py::object& shf) {
@@ -135,6 +142,16 @@ void checkParameters(Session& session) {
     accepted = session.window.CheckParameters();
   }
   if (!accepted) raiseValueError(session, "the parameters were refused.");
+}
+
+void raiseUnreadable(const py::object& pathLike, const std::string& path, const std::string& text) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    PyErr_SetObject(PyExc_FileNotFoundError,
+                    py::make_tuple(2, text, pathLike).ptr());  // errno ENOENT, message, path
+    throw py::error_already_set();
+  }
+  throw py::value_error(text);
 }
 
 void raiseValueError(const Session& session, const std::string& message) {

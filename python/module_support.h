@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ceprwindow.h"
@@ -51,10 +52,21 @@ struct Session {
   CEprWindow window{ui};
 };
 
-// Sets every keyword argument as a parameter of the window, in the order
-// given, with the setter of the command line's --set (a value is taken as
-// the text str() or, for a float, repr() gives; a bool as 1 or 0). Raises
-// ValueError with the setter's message.
+// The keyword arguments as (name, text) pairs, in the order given with a
+// preset first: what the command line's --preset and --set would be given (a
+// value is taken as the text str() or, for a float, repr() gives; a bool as
+// 1 or 0). Applied by applySettings, which needs no interpreter.
+using Settings = std::vector<std::pair<std::string, std::string>>;
+Settings keywordSettings(const py::kwargs& keywords);
+// Applies settings to the window: "preset" as --preset, every other name
+// with the setter of --set. An empty string, or the setter's message.
+std::string applySettings(CEprWindow& window, const Settings& settings);
+
+// The text str() gives a value (repr() for a float, 1 or 0 for a bool).
+std::string valueText(const py::handle& value);
+
+// Sets every keyword argument as a parameter of the window (keywordSettings,
+// applySettings). Raises ValueError with the setter's message.
 void applyKeywordParameters(CEprWindow& window, const py::kwargs& keywords);
 
 // Sets the superhyperfine table: a path (str or os.PathLike) of a table file,
@@ -68,6 +80,11 @@ void readAnglePair(const py::object& pair, const char* what, double& theta, doub
 
 // CheckParameters; raises ValueError with its message when it refuses.
 void checkParameters(Session& session);
+
+// Raises FileNotFoundError (errno ENOENT) when path does not exist, else
+// ValueError; text is the readers' messages.
+[[noreturn]] void raiseUnreadable(const py::object& pathLike, const std::string& path,
+                                  const std::string& text);
 
 // Raises ValueError with the messages of the run, or message when there are
 // none.

@@ -12,6 +12,7 @@
 namespace quorra::python {
 void addSimulationFunctions(py::module_& m);
 void addDataFunctions(py::module_& m);
+void addFitFunctions(py::module_& m);
 }  // namespace quorra::python
 
 PYBIND11_MODULE(quorra, m) {
@@ -21,8 +22,8 @@ PYBIND11_MODULE(quorra, m) {
              "of the spin Hamiltonian. Fields in gauss, frequencies in GHz, angles in degrees.\n\n"
              "simulate, fields, levels, roadmap and rotate do what the command line's commands of\n"
              "the same names do and return NumPy arrays; read loads any spectrum file the program\n"
-             "reads; write_text and write_harrow write its two output layouts. Fitting is not\n"
-             "available yet.\n\n"
+             "reads; write_text and write_harrow write its two output layouts; fit varies parameters\n"
+             "until the simulation matches measured spectra, as `quorra fit` does.\n\n"
              "Parameters (keyword arguments), with unit, default, values taken and meaning:\n\n" +
              parameterTableText())
                 .c_str();
@@ -38,4 +39,5 @@ PYBIND11_MODULE(quorra, m) {
   m.attr("__version__") = QUORRA_VERSION;
   addSimulationFunctions(m);
   addDataFunctions(m);
+  addFitFunctions(m);
 }

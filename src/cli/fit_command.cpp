@@ -197,16 +197,7 @@ int runFit(const FitCommandOptions& options) {
     CEprWindow window(loadUi);
     const LoadReport report = loadMeasuredFile(window, loadUi, path);
     if (!report.loaded) return kExitUsage;
-    fit::Experiment experiment;
-    experiment.path = path;
-    experiment.fieldCentre = window.spin.fieldCentre;
-    experiment.fieldRange = window.spin.fieldRange;
-    experiment.points = window.spin.points;
-    experiment.frequency = window.spin.experimentalFrequency;
-    experiment.hasFrequency = report.hasFrequency;
-    const double* values = window.flags.bluePresent ? window.blueValues() : window.redValues();
-    experiment.values.assign(values, values + experiment.points);
-    experiments.push_back(std::move(experiment));
+    experiments.push_back(fit::loadedExperiment(window, path, report.hasFrequency));
   }
   const fit::Configure configure = [&options](CEprWindow& window) {
     applyParameterOptions(window, options.parameters);  // accepted above

@@ -37,6 +37,19 @@ std::string number(double value) {
 
 }  // namespace
 
+Experiment loadedExperiment(CEprWindow& window, const std::string& path, bool hasFrequency) {
+  Experiment experiment;
+  experiment.path = path;
+  experiment.fieldCentre = window.spin.fieldCentre;
+  experiment.fieldRange = window.spin.fieldRange;
+  experiment.points = window.spin.points;
+  experiment.frequency = window.spin.experimentalFrequency;
+  experiment.hasFrequency = hasFrequency;
+  const double* values = window.flags.bluePresent ? window.blueValues() : window.redValues();
+  experiment.values.assign(values, values + experiment.points);
+  return experiment;
+}
+
 std::vector<std::string> VariedParameter::targets() const {
   std::vector<std::string> names;
   size_t begin = 0;

@@ -31,6 +31,12 @@ struct Experiment {
   double fieldAt(int i) const { return fieldCentre - fieldRange / 2 + i * (fieldRange / (points - 1)); }
 };
 
+// The experiment of a spectrum the file loaders put into window: the
+// experimental (blue) trace, or a Harrow file's lone first channel, on the
+// grid and with the frequency the load left. hasFrequency is the load's
+// report that the file gave one.
+Experiment loadedExperiment(CEprWindow& window, const std::string& path, bool hasFrequency);
+
 // A parameter varied between bounds. The name is one of the parameter table,
 // several of them joined by commas that take one value together ("gx,gy":
 // the perpendicular g of an axial system), or kFieldOffset (gauss, added to
