@@ -5,7 +5,7 @@ arguments with the names of the command line's --set (see quorra.parameters()).
 """
 
 import os
-from typing import Callable, Optional, Sequence, Tuple, TypedDict, Union
+from typing import Callable, Mapping, Optional, Sequence, Tuple, TypedDict, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -50,7 +50,12 @@ def parameters() -> list[ParameterInfo]:
     """Every parameter name with unit, default, values taken and meaning."""
 
 class Spectrum:
-    """A spectrum read by read()."""
+    """A spectrum read by read(), or made from arrays for fit()."""
+
+    def __init__(
+        self, field: npt.ArrayLike, intensity: npt.ArrayLike, frequency: Optional[float] = None
+    ) -> None:
+        """field in gauss rising in equal steps, a real intensity, frequency in GHz or None."""
 
     @property
     def field(self) -> npt.NDArray[np.float64]:
@@ -92,3 +97,84 @@ def write_harrow(
     comment: str = "",
 ) -> None:
     """Writes a Harrow .dat file (field in tesla, two channels)."""
+
+
+class FitParameter(TypedDict):
+    start: float
+    low: float
+    high: float
+    value: Optional[float]
+    error: Optional[float]
+    interval: Optional[list[float]]
+    at_bound: bool
+
+class FitExperiment(TypedDict):
+    path: str
+    frequency_ghz: Optional[float]
+    scale: Optional[float]
+    baseline: list[Optional[float]]
+
+class FitResult:
+    """What fit() found; arrays in the order of names."""
+
+    @property
+    def names(self) -> Tuple[str, ...]: ...
+    @property
+    def values(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def errors(self) -> npt.NDArray[np.float64]:
+        """Standard errors; NaN where not determined."""
+    @property
+    def intervals(self) -> npt.NDArray[np.float64]:
+        """95 % intervals, shape (n, 2)."""
+    @property
+    def correlation(self) -> npt.NDArray[np.float64]:
+        """Shape (n, n); NaN when no errors are given."""
+    @property
+    def parameters(self) -> dict[str, FitParameter]:
+        """Per name, as the JSON report of `quorra fit -o`."""
+    @property
+    def chi2(self) -> float: ...
+    @property
+    def residual_rms_relative(self) -> float: ...
+    @property
+    def degrees_of_freedom(self) -> int: ...
+    @property
+    def simulations(self) -> int: ...
+    @property
+    def seconds(self) -> float: ...
+    @property
+    def singular(self) -> bool: ...
+    @property
+    def method(self) -> str: ...
+    @property
+    def fields(self) -> list[npt.NDArray[np.float64]]:
+        """Per experiment, its field grid in gauss."""
+    @property
+    def model(self) -> list[npt.NDArray[np.float64]]:
+        """Per experiment, the fitted spectrum on its grid."""
+    @property
+    def measured(self) -> list[npt.NDArray[np.float64]]:
+        """Per experiment, the measured trace fitted."""
+    @property
+    def experiments(self) -> list[FitExperiment]: ...
+
+_Experiment = Union[_Path, Spectrum]
+
+def fit(
+    experiments: Union[_Experiment, Sequence[_Experiment]],
+    vary: Mapping[str, Tuple[float, float]],
+    *,
+    method: str = "lm",
+    starts: int = 16,
+    seed: int = 1,
+    baseline: int = 0,
+    window: Optional[Tuple[float, float]] = None,
+    exclude: Sequence[Tuple[float, float]] = (),
+    threads: int = 0,
+    progress: Optional[Callable[[int, float], object]] = None,
+    shf: Optional[Union[_Path, Sequence[_ShfRow]]] = None,
+    preset: Optional[str] = None,
+    **parameters: _Parameter,
+) -> FitResult:
+    """Fits the varied parameters to one or more measured spectra, as `quorra fit`."""
