@@ -178,4 +178,13 @@ std::string parameterTableText() {
   return text;
 }
 
+std::string parameterHelpText() {
+  return "\nParameters are keyword arguments with the names of the command line's --set; a value is\n"
+         "taken as the text str() gives (repr() for a float, 1/0 for a bool). Name, unit, default,\n"
+         "values taken (a parenthesis leaves its end out) and meaning:\n\n" +
+         parameterTableText() +
+         "\nA wrong name or value raises ValueError with the command line's message, for example\n"
+         "'Unknown parameter name \"gq\".'\n";
+}
+
 }  // namespace quorra::python

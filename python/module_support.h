@@ -96,5 +96,8 @@ void checkParameters(Session& session);
 // The parameter table as the help shows it: name, unit, default, values taken
 // and meaning, one line each.
 std::string parameterTableText();
+// That table with a paragraph before and after, for the help of the
+// functions that take parameters.
+std::string parameterHelpText();
 
 }  // namespace quorra::python

@@ -188,14 +188,7 @@ void addSimulationFunctions(py::module_& m) {
   PYBIND11_NUMPY_DTYPE(TransitionRecord, field, probability, levels);
   PYBIND11_NUMPY_DTYPE(LevelRecord, gauss, ghz);
   PYBIND11_NUMPY_DTYPE(RoadMapRecord, angle, theta, phi, field, probability, levels);
-  const std::string table = parameterTableText();
-  const std::string parameterHelp =
-      "\nParameters are keyword arguments with the names of the command line's --set; a value is\n"
-      "taken as the text str() gives (repr() for a float, 1/0 for a bool). Name, unit, default,\n"
-      "values taken (a parenthesis leaves its end out) and meaning:\n\n" +
-      table +
-      "\nA wrong name or value raises ValueError with the command line's message, for example\n"
-      "'Unknown parameter name \"gq\".'\n";
+  const std::string parameterHelp = parameterHelpText();
 
   m.def("simulate", &simulate, py::kw_only(), py::arg("shf") = py::none(), py::arg("threads") = 0,
         py::arg("engine") = "fast", py::arg("crystal") = py::none(), py::arg("progress") = py::none(),

@@ -35,9 +35,10 @@ def test_help_shows_every_parameter_and_the_stubs_every_function():
     import ast
 
     for p in quorra.parameters():
-        line = next(l for l in quorra.simulate.__doc__.splitlines() if l.split()[:1] == [p["name"]])
-        unit = p["unit"].split() or ["-"]
-        assert line.split()[1:len(unit) + 2] == unit + [p["default"]], line
+        for function in [quorra.simulate, quorra.fit]:
+            line = next(l for l in function.__doc__.splitlines() if l.split()[:1] == [p["name"]])
+            unit = p["unit"].split() or ["-"]
+            assert line.split()[1:len(unit) + 2] == unit + [p["default"]], line
         assert p["meaning"] in line and p["meaning"] in quorra.__doc__
     assert [p["default"] for p in quorra.parameters()][:2] == ["9.6", "2.05"]
     stubs = Path(quorra.__file__).with_name("quorra.pyi")
