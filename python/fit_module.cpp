@@ -43,10 +43,11 @@ class FitMonitor {
   explicit FitMonitor(py::object callback)
       : callback_(std::move(callback)), caller_(std::this_thread::get_id()), last_(Clock::now()) {}
 
-  // After each simulation, on any thread, without the lock.
+  // After each simulation, on any thread, without the lock. Counts may
+  // arrive out of order from several threads; the best value comes in order.
   void record(long simulations, double best) {
     std::lock_guard<std::mutex> lock(mutex_);
-    simulations_ = simulations;
+    simulations_ = std::max(simulations_, simulations);
     best_ = best;
   }
 
