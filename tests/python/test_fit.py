@@ -2,6 +2,9 @@
 line's report reproduced to the bit, and every refusal with its message."""
 
 import json
+import os
+import signal
+import threading
 
 import numpy as np
 import pytest
@@ -126,3 +129,18 @@ def test_refusals_carry_the_command_lines_messages(cli, tmp_path):
         quorra.fit(tmp_path / "none.DTA", VARY)
     with pytest.raises(TypeError):
         quorra.fit(3, VARY)
+
+
+def test_ctrl_c_stops_a_fit_with_keyboard_interrupt():
+    def not_past_a_few_hundred(simulations, best):
+        assert simulations < 500, "Ctrl-C did not stop the fit"  # ends the test rather than wait for the fit
+
+    # The whole powder grid and many starts: minutes without the interrupt.
+    long_fit = dict(AMINOXYL_START, thetaStep=0.22, phiStep=2.1)
+    timer = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            quorra.fit(AMINOXYL, VARY, method="global", starts=64, progress=not_past_a_few_hundred, **long_fit)
+    finally:
+        timer.cancel()
