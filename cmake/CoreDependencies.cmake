@@ -1,10 +1,12 @@
 # Libraries the core needs beyond OpenMP (none of them a GUI toolkit).
 
-# FFTW3 computes the Hilbert transform of an experimental spectrum as an exact
-# linear convolution.
+# FFTW3 computes the Hilbert transform of an experimental spectrum, and the
+# line-shape convolutions the adaptive powder grid compares, as exact linear
+# convolutions.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 target_link_libraries(quorra_data PUBLIC PkgConfig::FFTW3)
+target_link_libraries(quorra_synthesis PUBLIC PkgConfig::FFTW3)
 
 # libcerf gives the Faddeeva function w(z), from which the engine draws a
 # Voigt line (the convolution of a Gaussian and a Lorentzian).

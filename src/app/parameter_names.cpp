@@ -142,6 +142,23 @@ Choice profileChoice() {
                                                            : notOneOf("lineProfile", kProfileValues, text);
           }};
 }
+const char* const kGridValues = "exact or adaptive";
+
+Choice gridChoice() {
+  return {kGridValues,
+          [](const CEprWindow& w) {
+            return std::string(w.spin.grid == PowderGrid::Adaptive ? "adaptive" : "exact");
+          },
+          [](CEprWindow& w, const std::string& text) -> std::string {
+            if (text == "exact")
+              w.spin.grid = PowderGrid::Exact;
+            else if (text == "adaptive")
+              w.spin.grid = PowderGrid::Adaptive;
+            else
+              return notOneOf("grid", kGridValues, text);
+            return {};
+          }};
+}
 Choice nucleusChoice() {
   return {"none, an isotope (63Cu) or an element (Cu)",
           [](const CEprWindow& w) { return w.model.nucleus.empty() ? std::string("none") : w.model.nucleus; },
@@ -183,6 +200,10 @@ const std::vector<Field>& fields() {
                &S::temperature, kStoredOnly),
       spinReal("thetaStep", "degrees", "polar step of the powder grid", kBetween(0.001, 1e6), &S::thetaStep),
       spinReal("phiStep", "degrees", "azimuthal step of the powder grid", kBetween(0.001, 1e6), &S::phiStep),
+      modelChoice("grid", "powder grid: exact (thetaStep, phiStep) or adaptive (interpolated, refined)",
+                  gridChoice()),
+      spinReal("tolerance", "", "adaptive grid: largest change per refinement over peak-to-peak",
+               kBetween(1e-6, 0.1), &S::gridTolerance),
       spinWhole("perpendicular", Kind::Flag, "microwave field perpendicular to B (0/1)", &S::perpendicular),
       spinWhole("parallel", Kind::Flag, "microwave field parallel to B (0/1)", &S::parallel),
       shapeWhole("anisotropic", Kind::Flag, "orientation-dependent line width (0/1)", &L::anisotropic),

@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "engine/powder.h"
+
 namespace quorra {
 
 struct SpinParameters {
@@ -29,6 +31,8 @@ struct SpinParameters {
   double temperature = 300.0;           // kelvin; stored, not used by the simulation
   double thetaStep = 0.22;              // degrees, polar step of the powder grid
   double phiStep = 2.1;                 // degrees, azimuthal step of the powder grid
+  PowderGrid grid = PowderGrid::Exact;  // the exact θ/φ grid above, or the adaptive one
+  double gridTolerance = 1e-3;          // adaptive grid: largest change per refinement over peak-to-peak
   int perpendicular = 1;                // microwave field perpendicular to the static field
   int parallel = 0;                     // microwave field parallel to the static field
 };

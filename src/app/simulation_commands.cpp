@@ -1,8 +1,11 @@
 #include "app/simulation_commands.h"
 
 #include <chrono>
+#include <cstdio>
+#include <optional>
 
 #include "engine/powder.h"
+#include "synthesis/histogram_convolver.h"
 #include "synthesis/line_shape.h"
 
 namespace quorra {
@@ -81,6 +84,23 @@ SimulationReport Simulate(CEprWindow& w) {
   request.failureSink = &w.ui();
   request.progress = &hook;
   request.allocateRows = w.allocatePowderRows;
+  request.grid = w.spin.grid;
+  request.tolerance = w.spin.gridTolerance;
+  // The adaptive grid compares its refinements' spectra as they are shown,
+  // broadened (by FFT: the same convolution to rounding, in a fraction of
+  // the time).
+  std::optional<HistogramConvolver> convolver;
+  if (!anisotropic && request.grid == PowderGrid::Adaptive) {
+    convolver.emplace(w.spin.points, w.spin.fieldStep, w.lineShape.isotropicWidth, w.kernel(),
+                      w.lineShape.kernelStep, w.lineShape.integral != 0);
+    request.finish = [&w, &convolver](const double* sum, double* spectrum) {
+      if (convolver->ready())
+        convolver->convolve(sum, spectrum);
+      else
+        convolveHistogram(sum, spectrum, w.spin.points, w.spin.fieldStep, w.lineShape.isotropicWidth,
+                          w.kernel(), w.lineShape.kernelStep, w.lineShape.integral != 0);
+    };
+  }
   double* target = anisotropic ? w.redValues() : w.histogram();
 
   w.ui().openProgress(anisotropic ? "VARIABLE LINEWIDTH" : "HISTOGRAMM");
@@ -96,6 +116,10 @@ SimulationReport Simulate(CEprWindow& w) {
   report.orientations = outcome.orientations;
   report.transitions = outcome.transitions;
   report.outOfMemory = outcome.outOfMemory;
+  report.adaptive = request.grid == PowderGrid::Adaptive;
+  report.refinements = outcome.refinements;
+  report.toleranceReached = outcome.toleranceReached;
+  report.toleranceMet = outcome.toleranceMet;
 
   if (outcome.outOfMemory) {
     // No spectrum and no histogram; the arrays and the kernel stay usable.
@@ -120,6 +144,19 @@ SimulationReport Simulate(CEprWindow& w) {
   }
   report.redShown = w.flags.redPresent;
   return report;
+}
+
+std::string adaptiveGridSummary(const SimulationReport& report, double tolerance) {
+  char text[160];
+  std::snprintf(text, sizeof text, "adaptive grid: %d refinement%s, change %.1e of peak-to-peak%s",
+                report.refinements, report.refinements == 1 ? "" : "s", report.toleranceReached,
+                report.toleranceMet ? "" : ", tolerance not reached");
+  std::string summary = text;
+  if (!report.toleranceMet) {
+    std::snprintf(text, sizeof text, " (%.1e)", tolerance);
+    summary += text;
+  }
+  return summary;
 }
 
 void ApplyLineShapeChange(CEprWindow& w) {

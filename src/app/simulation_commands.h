@@ -16,7 +16,18 @@ struct SimulationReport {
   long orientations = 0;
   long transitions = 0;
   double seconds = 0.0;
+  // The adaptive grid's refinements, the change of the last one over the
+  // peak-to-peak height, and whether it met the tolerance.
+  bool adaptive = false;
+  int refinements = 0;
+  double toleranceReached = 0.0;
+  bool toleranceMet = true;
 };
+
+// "adaptive grid: 3 refinements, change 2.1e-04 of peak-to-peak" (with
+// ", tolerance 1e-03 not reached" when it was not), for summaries and
+// status texts.
+std::string adaptiveGridSummary(const SimulationReport& report, double tolerance);
 
 // Samples the line shape into the kernel array, records anisotropicInUse and
 // isotropicWidthInUse. Always succeeds.

@@ -60,11 +60,26 @@ void addParameterOptions(CLI::App& command, ParameterOptions& options) {
           "nuclearZeemanSign=physical, populations=1, sweepFactor=1, betweenPoints=1 (before any --set)")
       ->check(CLI::IsMember({"exact", "physical"}))
       ->capture_default_str();
+  command
+      .add_option(
+          "--grid", options.grid,
+          "Powder grid: exact (the thetaStep x phiStep grid, the default) or adaptive (a coarse grid\n"
+          "over the part of the sphere the symmetry leaves, interpolated and refined until two\n"
+          "successive spectra differ by at most --tolerance of the peak-to-peak height)")
+      ->type_name("exact|adaptive");
+  command.add_option("--tolerance", options.tolerance, "Adaptive grid: the tolerance (default 1e-3)")
+      ->type_name("X");
   command.footer(parameterTable());
 }
 
 std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& options) {
   if (const std::string problem = applyPreset(window, options.preset); !problem.empty()) return problem;
+  if (!options.grid.empty())
+    if (const std::string problem = setParameter(window, "grid", options.grid); !problem.empty())
+      return problem;
+  if (!options.tolerance.empty())
+    if (const std::string problem = setParameter(window, "tolerance", options.tolerance); !problem.empty())
+      return problem;
   for (const std::string& setting : options.settings) {
     const size_t equals = setting.find('=');
     if (equals == std::string::npos || equals == 0)

@@ -37,6 +37,8 @@ struct ParameterOptions {
   std::vector<std::string> settings;  // NAME=VALUE
   std::string shfFile;
   std::string preset = "exact";  // exact, or physical: the physical model's usual choices before --set
+  std::string grid;              // exact or adaptive: the powder grid (before any --set)
+  std::string tolerance;         // the adaptive grid's tolerance (before any --set)
 };
 
 // Adds --set NAME=VALUE (repeatable) and --shf FILE to a subcommand, and a

@@ -9,6 +9,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
+#include "cli/json_text.h"
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
 #include "data/text_spectrum_format.h"
@@ -23,6 +24,7 @@ struct SimulateOptions {
   int threads = 0;
   std::string crystal;
   std::string engine = "fast";
+  bool json = false;
   PlotOptions plot;
 };
 
@@ -77,9 +79,24 @@ int runSimulate(const SimulateOptions& options) {
   if (!plot.path.empty())
     if (const int code = writePlotFile(window, plot)) return code;
 
-  std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s; spectrum written to %s\n",
-               report.orientations, report.transitions, report.threadsUsed, report.seconds,
+  const std::string adaptive =
+      report.adaptive ? "; " + adaptiveGridSummary(report, window.spin.gridTolerance) : std::string();
+  std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s%s; spectrum written to %s\n",
+               report.orientations, report.transitions, report.threadsUsed, report.seconds, adaptive.c_str(),
                options.output.c_str());
+  if (options.json) {
+    std::printf(
+        "{\"output\": %s, \"orientations\": %ld, \"lines\": %ld, \"threads\": %d, \"seconds\": %s, "
+        "\"grid\": \"%s\"",
+        jsonString(options.output).c_str(), report.orientations, report.transitions, report.threadsUsed,
+        jsonNumber(report.seconds).c_str(), report.adaptive ? "adaptive" : "exact");
+    if (report.adaptive)
+      std::printf(
+          ", \"refinements\": %d, \"tolerance\": %s, \"tolerance_reached\": %s, \"tolerance_met\": %s",
+          report.refinements, jsonNumber(window.spin.gridTolerance).c_str(),
+          jsonNumber(report.toleranceReached).c_str(), report.toleranceMet ? "true" : "false");
+    std::printf("}\n");
+  }
   if (!plot.path.empty()) std::fprintf(stderr, "quorra: plot written to %s\n", plot.path.c_str());
   // A spectrum of the physical model says so; the exact default says nothing more.
   if (!window.model.exact())
@@ -121,6 +138,11 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
                    "Eigen-solver path: fast (batched, vectorised) or reference (one matrix at a time)")
       ->check(CLI::IsMember({"fast", "reference"}))
       ->capture_default_str();
+  command->add_flag(
+      "--json", options.json,
+      "Also print the run's summary as JSON on standard output: orientations, lines, threads,\n"
+      "seconds, grid and, for the adaptive grid, refinements, tolerance, tolerance_reached and\n"
+      "tolerance_met");
   command
       ->add_option("--crystal", options.crystal, "One orientation THETA,PHI (degrees) instead of the powder")
       ->type_name("THETA,PHI");

@@ -13,8 +13,10 @@
 #include <optional>
 #include <vector>
 
+#include "engine/adaptive_powder.h"
 #include "engine/message_sink.h"
 #include "engine/resonance_solver.h"
+#include "engine/row_committer.h"
 
 namespace quorra {
 
@@ -35,84 +37,6 @@ int effectiveThreadCount(int requested) {
   const int processors = omp_get_num_procs();
   return (requested <= 0 || requested > processors) ? processors : requested;
 }
-
-namespace {
-
-// Adds θ rows into the target strictly in row order, whatever order the
-// threads finish them in, so that the sum is the same for any thread count.
-// Row i is summed in buffer i mod P and waits there until every earlier row
-// is in; the thread that completes the next row in line adds it and any later
-// rows already waiting. Row i may start only when row i − P, the previous
-// user of its buffer, has been added; the oldest unfinished row can therefore
-// always start, so the workers never deadlock, and they only wait when a row
-// is slower than the P − 1 rows after it together.
-class RowCommitter {
- public:
-  struct Buffer {
-    double* values = nullptr;
-    int low = 0, high = -1;  // range written by the row
-  };
-
-  // The buffers, buffers × points doubles of zeros, come from allocate;
-  // ready() is false when it had no room.
-  RowCommitter(double* target, int points, int rows, int buffers, ZeroedAllocator allocate)
-      : target_(target), finished_(rows, 0), buffers_(buffers) {
-    const size_t count = static_cast<size_t>(buffers) * static_cast<size_t>(points);
-    if (count / static_cast<size_t>(buffers) != static_cast<size_t>(points) ||
-        count > SIZE_MAX / sizeof(double))
-      return;
-    block_ = static_cast<double*>(allocate(count * sizeof(double)));
-    if (block_ == nullptr) return;
-    for (int b = 0; b < buffers; ++b) buffers_[b].values = block_ + static_cast<size_t>(b) * points;
-  }
-  ~RowCommitter() { std::free(block_); }
-  RowCommitter(const RowCommitter&) = delete;
-  RowCommitter& operator=(const RowCommitter&) = delete;
-
-  bool ready() const { return block_ != nullptr; }
-
-  // The buffer of row, once its previous user has been added.
-  Buffer& acquire(int row) {
-    const int count = static_cast<int>(buffers_.size());
-    std::unique_lock<std::mutex> lock(mutex_);
-    available_.wait(lock, [&] { return next_ > row - count; });
-    return buffers_[row % count];
-  }
-
-  // Row is done (skipped rows too, with nothing written).
-  void complete(int row) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_[row] = 1;
-    const int rows = static_cast<int>(finished_.size());
-    const int count = static_cast<int>(buffers_.size());
-    const int before = next_;
-    for (; next_ < rows && finished_[next_]; ++next_) {
-      Buffer& done = buffers_[next_ % count];
-      for (int k = done.low; k <= done.high; ++k) {
-        target_[k] += done.values[k];
-        done.values[k] = 0.0;
-      }
-      done.low = 0;
-      done.high = -1;
-    }
-    if (next_ != before) available_.notify_all();
-  }
-
- private:
-  double* target_;
-  std::vector<unsigned char> finished_;
-  std::vector<Buffer> buffers_;
-  double* block_ = nullptr;
-  int next_ = 0;  // first row not yet added
-  std::mutex mutex_;
-  std::condition_variable available_;
-};
-
-void* zeroedBytes(size_t bytes) {
-  return std::calloc(bytes, 1);
-}
-
-}  // namespace
 
 namespace {
 
@@ -214,6 +138,7 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
 }  // namespace
 
 PowderOutcome runPowder(const PowderRequest& request, double* target, int& threadCount) {
+  if (request.grid == PowderGrid::Adaptive) return runAdaptivePowder(request, target, threadCount);
   // One run, or one per isotope of a named element, added up.
   const std::vector<SolverParameters> runs = nucleusRuns(request.parameters);
   PowderOutcome outcome;

@@ -9,6 +9,7 @@
 // workers never wait for each other unless every buffer holds such a row).
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "engine/solver_parameters.h"
@@ -30,6 +31,12 @@ class PowderProgress {
 // returns is released with std::free.
 using ZeroedAllocator = void* (*)(size_t bytes);
 
+// exact: the fixed θ/φ grid of thetaStep and phiStep. adaptive: resonance
+// fields and intensities computed on a coarse grid over the part of the
+// sphere the symmetry leaves, interpolated transition by transition onto a
+// fine one, refined until two successive spectra agree to the tolerance.
+enum class PowderGrid { Exact, Adaptive };
+
 struct PowderRequest {
   SolverParameters parameters;
   std::string shfText;
@@ -43,6 +50,14 @@ struct PowderRequest {
   // The row buffers, (2·threads + 1)·points doubles, come from here; null
   // means std::calloc. Tests put in one that fails.
   ZeroedAllocator allocateRows = nullptr;
+  PowderGrid grid = PowderGrid::Exact;
+  // Adaptive grid: the refinement ends when the largest change of the
+  // spectrum is at most tolerance times its peak-to-peak height.
+  double tolerance = 1e-3;
+  // Adaptive grid: turns the sum the run makes (a histogram, or lines
+  // already broadened) into the spectrum the changes are measured on; empty:
+  // the sum itself.
+  std::function<void(const double* sum, double* spectrum)> finish;
 };
 
 struct PowderOutcome {
@@ -52,6 +67,12 @@ struct PowderOutcome {
   long orientations = 0;        // orientations computed
   long transitions = 0;         // transitions recorded over all orientations
   long failedOrientations = 0;  // orientations with an eigen-solver failure
+  // Adaptive grid: refinements after the first grid, the largest change of
+  // the last one over the peak-to-peak height, and whether that met the
+  // tolerance before the finest grid allowed.
+  int refinements = 0;
+  double toleranceReached = 0.0;
+  bool toleranceMet = true;
 };
 
 // θ rows of the grid: 180/thetaStep truncated toward zero, plus the row θ = 0.

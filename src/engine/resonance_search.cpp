@@ -203,16 +203,21 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
       wpI += pr * wi - pi * wr;
     }
     const double probability = upR * upR + upI * upI + wpR * wpR + wpI * wpI;
+    const double factor = weighs_ ? lineFactor(levels, p, q) : 1.0;
     double intensity = probability * weight;
-    if (weighs_) intensity *= lineFactor(levels, p, q);
+    if (weighs_) intensity *= factor;
     if (p_.model.perLineWidths()) {
       const double m = 0.5 * (nuclearProjection(levels, p) + nuclearProjection(levels, q));
       currentWidth_ = lineWidthFor(field, m);
     }
-    if (intensity > 0) addResonance(field, intensity, target);
+    if (intensity > 0 && target != nullptr) addResonance(field, intensity, target);
     if (transitionCount_ < kMaxTransitions)
-      transitions_[transitionCount_++] = {field, probability, p + 1, q + 1,
-                                          p_.model.perLineWidths() ? currentWidth_ : 0.0};
+      transitions_[transitionCount_++] = {field,
+                                          probability,
+                                          p + 1,
+                                          q + 1,
+                                          p_.model.perLineWidths() ? currentWidth_ : 0.0,
+                                          weighs_ ? probability * factor : probability};
   }
 }
 

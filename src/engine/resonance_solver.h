@@ -32,6 +32,9 @@ struct Transition {
   double probability;  // summed over the two microwave directions, before weighting
   int upper, lower;    // level numbers 1 … D in descending energy order (p < q)
   double width = 0.0;  // gauss, the line's own width when lines have widths of their own; else 0
+  // The probability times the physical model's factor of the line: what is
+  // added to the spectrum, before the orientation weight.
+  double intensity = 0.0;
 };
 
 class ResonanceSolver {
@@ -54,7 +57,8 @@ class ResonanceSolver {
   // Finds all resonances of orientation (θ, φ) in degrees and adds them with
   // weight into target (points doubles, never cleared here). The indices of
   // target that were written are within [touchedLow(), touchedHigh()] after
-  // the call, when touchedLow() ≤ touchedHigh().
+  // the call, when touchedLow() ≤ touchedHigh(). With a null target the
+  // transitions are only recorded.
   void processOrientation(double thetaDegrees, double phiDegrees, double weight, double* target);
   const Transition* transitions() const { return transitions_.data(); }
   int transitionCount() const { return transitionCount_; }
@@ -69,6 +73,36 @@ class ResonanceSolver {
   // One transition's line at field with intensity, split by the
   // superhyperfine sets for the current orientation, added to target.
   void addResonance(double field, double intensity, double* target);
+
+  // What the lines of an orientation take from its direction alone (the
+  // orientation-dependent width, the superhyperfine splittings, the strain
+  // terms), as processOrientation sets it up: for lines placed without a
+  // search (the adaptive powder grid).
+  void prepareOrientation(double thetaDegrees, double phiDegrees) {
+    setupOrientation(thetaDegrees, phiDegrees);
+  }
+  int shfSetCount() const { return static_cast<int>(shf_.size()); }
+  // The splitting (gauss) of superhyperfine set s for the prepared orientation.
+  double shfSplitting(int s) const { return shf_[static_cast<size_t>(s)].splitting; }
+  // True when the lines are broadened one by one into the target rather
+  // than summed as a histogram (widths of their own, or each line shared
+  // between two grid points).
+  bool placesLinesOneByOne() const { return perLine_ || p_.model.betweenPoints; }
+  // The line of a transition at field with intensity and (when lines have
+  // widths of their own) width, split by the superhyperfine sets of the
+  // prepared orientation, added to target.
+  void addLineOfWidth(double field, double intensity, double width, double* target);
+  // The histogram of a field that varies linearly over a triangle
+  // (corners = 3) or a segment (corners = 2) of orientations, fields[v] at
+  // corner v, carrying mass spread evenly over it: for each superhyperfine
+  // line, each bin receives the share of the mass whose field falls in it.
+  // splittings[v] holds the superhyperfine splittings at corner v.
+  void addSpreadLines(const double* fields, const double* const* splittings, int corners, double mass,
+                      double* target);
+  // True when nothing in the spin system or its lines depends on the
+  // azimuth φ of the field: every tensor (g, A, quadrupole, superhyperfine,
+  // widths, strains) has equal x and y values.
+  bool axialSystem() const;
 
   // Sets the field direction (θ from z, φ from x, degrees) used by
   // hamiltonianAt, as processOrientation does.
@@ -136,6 +170,10 @@ class ResonanceSolver {
     if (high > touchedHigh_) touchedHigh_ = high;
   }
   void addLine(int index, double amount, double* target);
+  // Mass spread over the bin coordinates [a, c] with the triangular density
+  // of a linear field over a triangle whose middle corner is at b (b = a or
+  // b = c: a segment), into the bins the histogram uses.
+  void addSpread(double a, double b, double c, double mass, double* target);
 
   // The physical model's per-line quantities (line_weights.cpp).
   // The factor a line's intensity takes from the model: the isotope's

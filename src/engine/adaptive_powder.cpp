@@ -1,0 +1,628 @@
+#include "engine/adaptive_powder.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "engine/message_sink.h"
+#include "engine/resonance_solver.h"
+#include "engine/row_committer.h"
+
+namespace quorra {
+
+namespace {
+
+constexpr double kRadian = M_PI / 180.0;
+// Cells of the first grid along θ (θ alone) or along each angle (octant).
+// Refinements multiply the cells by 3/2 and 4/3 in turn (8, 12, 16, 24, 32
+// …), so that each grid holds every node of the one two before it and two
+// successive spectra are close enough to each other for the tolerance to be
+// met early.
+constexpr int kFirstCellsAxial = 16;
+constexpr int kFirstCellsOctant = 8;
+// The finest grids: 16·2⁵ = 512 cells (θ alone), 8·2⁴ = 128 a side.
+constexpr int kMaxRefinementsAxial = 10;
+constexpr int kMaxRefinementsOctant = 8;
+// Each cell is split into kSubdivisions² sub-cells (kSubdivisions segments
+// with θ alone); within a sub-cell a transition's field is taken as linear
+// (corrected for its curvature, see projectSubCells).
+constexpr int kSubdivisions = 2;
+constexpr int kMaxSubdivisions = 16;
+
+// One transition at a node: its levels, field, intensity (probability times
+// the model's factor) and own width.
+struct NodeLine {
+  int upper, lower;
+  double field, intensity, width;
+};
+using NodeLines = std::vector<NodeLine>;
+
+bool sameTransitions(const NodeLines& a, const NodeLines& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t t = 0; t < a.size(); ++t)
+    if (a[t].upper != b[t].upper || a[t].lower != b[t].lower) return false;
+  return true;
+}
+
+// The line of node that stands for line t of reference: the same pair of
+// levels at the same place among the pair's resonances; null when there is
+// none.
+const NodeLine* matchingLine(const NodeLines& node, const NodeLines& reference, size_t t) {
+  if (sameTransitions(node, reference)) return &node[t];
+  int occurrence = 0;
+  for (size_t k = 0; k < t; ++k)
+    if (reference[k].upper == reference[t].upper && reference[k].lower == reference[t].lower) ++occurrence;
+  for (const NodeLine& line : node)
+    if (line.upper == reference[t].upper && line.lower == reference[t].lower && occurrence-- == 0)
+      return &line;
+  return nullptr;
+}
+
+// Nodes of the interpolation stencil along each angle.
+constexpr int kStencil = 6;
+
+// Interpolation along one angle of a grid, nodes at k·h degrees (k = 0 …
+// cells): each cell takes the polynomial of degree five through the six
+// nodes around it. The ends of the range (0 and 90°) are mirror planes of
+// the spectrum, so the nodes beyond an end are the mirror images of those
+// before it, and the interpolant is even about the end as the spectrum is.
+struct Axis {
+  int cells = 0;  // 0: one node (φ of an axial system)
+  double h = 0;   // degrees
+  // Per point of a cell (the half steps k/(2n), then the centres
+  // (p + ½)/n): the stencil's weights, and the linear share of the cell's
+  // far node for the fallback between the cell's own two nodes.
+  std::vector<double> weights, linear;
+  int pointsPerCell = 0;
+
+  Axis(int cellCount, double step, int n) : cells(cellCount), h(step) {
+    if (cells == 0) return;
+    pointsPerCell = (2 * n + 1) + n;
+    weights.resize(static_cast<size_t>(pointsPerCell) * kStencil);
+    linear.resize(static_cast<size_t>(pointsPerCell));
+    for (int k = 0; k < pointsPerCell; ++k) {
+      const double u = k <= 2 * n ? 0.5 * k / n : (k - (2 * n + 1) + 0.5) / n;
+      double* w = &weights[static_cast<size_t>(k) * kStencil];
+      for (int a = 0; a < kStencil; ++a) {
+        w[a] = 1.0;
+        for (int b = 0; b < kStencil; ++b)
+          if (b != a) w[a] *= (u - (b - 2)) / static_cast<double>(a - b);
+      }
+      linear[static_cast<size_t>(k)] = u;
+    }
+  }
+  // The node a of cell i's stencil (a = 0 … 5: i − 2 … i + 3), mirrored
+  // into 0 … cells.
+  int node(int i, int a) const {
+    const int k = i - 2 + a;
+    return k < 0 ? -k : (k > cells ? 2 * cells - k : k);
+  }
+  const double* weightsAt(int k) const { return &weights[static_cast<size_t>(k) * kStencil]; }
+};
+
+// One refinement level: cells of hTheta × hPhi degrees over θ, φ in
+// [0, 90°] (θ alone for an axial system), and their nodes.
+struct Grid {
+  bool axial = false;
+  int cellsTheta = 0, cellsPhi = 0;  // cellsPhi = 0 with θ alone
+  double hTheta = 0, hPhi = 0;
+
+  Grid(bool isAxial, int refinement) : axial(isAxial) {
+    const int first = axial ? kFirstCellsAxial : kFirstCellsOctant;
+    cellsTheta = (refinement % 2 == 0 ? first : first / 2 * 3) << (refinement / 2);
+    cellsPhi = axial ? 0 : cellsTheta;
+    hTheta = 90.0 / cellsTheta;
+    hPhi = axial ? 0.0 : 90.0 / cellsPhi;
+  }
+  int columns() const { return cellsPhi + 1; }
+  int nodeCount() const { return (cellsTheta + 1) * columns(); }
+  int index(int i, int j) const { return i * columns() + j; }
+};
+
+// Stops the run from the progress hook (worker 0) or when memory runs out.
+struct RunControl {
+  const PowderRequest* request = nullptr;
+  double start = 0;
+  std::atomic<bool> going{true};
+  std::atomic<bool> outOfMemory{false};
+};
+
+double secondsNow() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+// A worker's solver and scratch space; used by one thread at a time.
+struct Worker {
+  FailureCount failures;
+  std::optional<ResonanceSolver> solver;
+  std::vector<double> split;            // superhyperfine splittings at the fine vertices
+  std::vector<double> sines;            // sinθ at the half steps of a cell
+  std::vector<double> value;            // field, intensity, width of one transition at the fine points
+  std::vector<double> centreFields;     // lines placed one by one: per transition and centre
+  std::vector<double> centreIntensity;  // the same, intensities
+  std::vector<double> centreWidth;      // the same, widths
+};
+
+// The adaptive powder sum of one parameter set, refinement by refinement.
+class AdaptiveRun {
+ public:
+  AdaptiveRun(const PowderRequest& request, const SolverParameters& parameters, int threads)
+      : request_(request), workers_(static_cast<size_t>(threads)) {
+    for (Worker& w : workers_)
+      w.solver.emplace(request.shfText, parameters, request.fieldCentre, request.fieldRange, request.points,
+                       &w.failures);
+    axial_ = workers_[0].solver->axialSystem();
+    sets_ = workers_[0].solver->shfSetCount();
+  }
+
+  bool axial() const { return axial_; }
+  int maxRefinements() const { return axial_ ? kMaxRefinementsAxial : kMaxRefinementsOctant; }
+  long failedOrientations() const {
+    long failed = 0;
+    for (const Worker& w : workers_) failed += w.failures.count();
+    return failed;
+  }
+
+  // Adds the sum of refinement level into target, using the nodes of the
+  // level two before. False when the run was stopped or memory ran out.
+  bool addLevel(int refinement, double* target, RunControl& control, PowderOutcome& outcome) {
+    const Grid grid(axial_, refinement);
+    const bool known = current_ != nullptr && current_->grid->cellsTheta == grid.cellsTheta;
+    if (!known && !computeNodes(grid, refinement, control, outcome)) return false;
+    subdivisions_ = kSubdivisions;
+    theta_.emplace(grid.cellsTheta, grid.hTheta, subdivisions_);
+    phi_.emplace(grid.cellsPhi, grid.hPhi, subdivisions_);
+    return sumCells(grid, target, control, outcome);
+  }
+
+ private:
+  // The nodes of grid: those shared with the previous level are taken
+  // over, the others computed on all workers; the nodes of the pole θ = 0
+  // are one orientation.
+  bool computeNodes(const Grid& grid, int refinement, RunControl& control, PowderOutcome& outcome) {
+    Level* older = levels_[refinement % 2].grid ? &levels_[refinement % 2] : nullptr;
+    std::vector<NodeLines> nodes(static_cast<size_t>(grid.nodeCount()));
+    std::vector<std::pair<int, int>> missing;
+    const int lastI = grid.cellsTheta, lastJ = grid.axial ? 0 : grid.cellsPhi;
+    for (int i = 0; i <= lastI; ++i) {
+      for (int j = 0; j <= lastJ; ++j) {
+        if (i == 0 && j > 0) continue;
+        if (older && i % 2 == 0 && j % 2 == 0)
+          nodes[grid.index(i, j)] = std::move(older->nodes[older->grid->index(i / 2, j / 2)]);
+        else
+          missing.emplace_back(i, j);
+      }
+    }
+    const int count = static_cast<int>(missing.size());
+    const int threads = static_cast<int>(workers_.size());
+    long computed = 0;
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 4) reduction(+ : computed)
+    for (int k = 0; k < count; ++k) {
+      if (!control.going.load(std::memory_order_relaxed)) continue;
+      const auto [i, j] = missing[static_cast<size_t>(k)];
+      Worker& w = workers_[static_cast<size_t>(omp_get_thread_num())];
+      w.solver->processOrientation(i * grid.hTheta, j * grid.hPhi, 0.0, nullptr);
+      ++computed;
+      NodeLines& lines = nodes[grid.index(i, j)];
+      try {
+        lines.reserve(static_cast<size_t>(w.solver->transitionCount()));
+        for (int t = 0; t < w.solver->transitionCount(); ++t) {
+          const Transition& tr = w.solver->transitions()[t];
+          lines.push_back({tr.upper, tr.lower, tr.field, tr.intensity, tr.width});
+        }
+      } catch (const std::bad_alloc&) {
+        control.outOfMemory.store(true);
+        control.going.store(false);
+      }
+      std::sort(lines.begin(), lines.end(), [](const NodeLine& a, const NodeLine& b) {
+        if (a.upper != b.upper) return a.upper < b.upper;
+        if (a.lower != b.lower) return a.lower < b.lower;
+        return a.field < b.field;
+      });
+    }
+    outcome.orientations += computed;
+    if (!control.going.load()) return false;
+    try {
+      for (int j = 1; j <= lastJ; ++j) nodes[grid.index(0, j)] = nodes[grid.index(0, 0)];
+    } catch (const std::bad_alloc&) {
+      control.outOfMemory.store(true);
+      control.going.store(false);
+      return false;
+    }
+    Level& level = levels_[refinement % 2];
+    level.nodes = std::move(nodes);
+    level.grid.emplace(grid);
+    current_ = &level;
+    return true;
+  }
+
+  const NodeLines& node(const Grid& grid, int i, int j) const {
+    return current_->nodes[grid.index(i, j)];
+  }
+
+  // Every cell, θ row by θ row, each row in a buffer of its own, added in
+  // row order.
+  bool sumCells(const Grid& grid, double* target, RunControl& control, PowderOutcome& outcome) {
+    const int threads = static_cast<int>(workers_.size());
+    const int rows = grid.cellsTheta;
+    std::optional<RowCommitter> committer;
+    try {
+      committer.emplace(target, request_.points, rows, 2 * threads + 1,
+                        request_.allocateRows != nullptr ? request_.allocateRows : zeroedBytes);
+    } catch (const std::bad_alloc&) {
+      committer.reset();
+    }
+    if (!committer || !committer->ready()) {
+      control.outOfMemory.store(true);
+      control.going.store(false);
+      return false;
+    }
+    long computed = 0, transitions = 0;
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1) reduction(+ : computed, transitions)
+    for (int i = 0; i < rows; ++i) {
+      if (!control.going.load(std::memory_order_relaxed)) {
+        committer->complete(i);
+        continue;
+      }
+      const int thread = omp_get_thread_num();
+      if (thread == 0 && request_.progress != nullptr) {
+        const double theta = std::trunc(i * grid.hTheta * 100) / 100;
+        const double elapsed = std::trunc((secondsNow() - control.start) * 10) / 10;
+        if (!request_.progress->update(theta, elapsed)) control.going.store(false, std::memory_order_relaxed);
+      }
+      Worker& w = workers_[static_cast<size_t>(thread)];
+      RowCommitter::Buffer& row = committer->acquire(i);
+      w.solver->resetTouched();
+      try {
+        const int cells = grid.axial ? 1 : grid.cellsPhi;
+        for (int j = 0; j < cells; ++j) sumCell(grid, i, j, w, row.values, computed, transitions);
+      } catch (const std::bad_alloc&) {
+        control.outOfMemory.store(true);
+        control.going.store(false);
+      }
+      row.low = w.solver->touchedLow();
+      row.high = w.solver->touchedHigh();
+      committer->complete(i);
+    }
+    outcome.orientations += computed;
+    outcome.transitions += transitions;
+    return control.going.load();
+  }
+
+  // The weight of a fine sub-cell centred at θ: sinθ times its size, in
+  // degrees as the exact grid weighs orientations, times the copies of the
+  // region on the hemisphere the exact grid covers.
+  double weight(const Grid& grid, double theta) const {
+    const double n = subdivisions_;
+    if (grid.axial) return std::sin(theta * kRadian) * (grid.hTheta / n) * 180.0 * 2.0;
+    return std::sin(theta * kRadian) * (grid.hTheta / n) * (grid.hPhi / n) * 4.0;
+  }
+
+  void sumCell(const Grid& grid, int i, int j, Worker& w, double* target, long& computed, long& transitions) {
+    const int n = subdivisions_;
+    const NodeLines& corner = node(grid, i, j);
+    const bool same = grid.axial ? sameTransitions(corner, node(grid, i + 1, j))
+                                 : sameTransitions(corner, node(grid, i + 1, j)) &&
+                                       sameTransitions(corner, node(grid, i, j + 1)) &&
+                                       sameTransitions(corner, node(grid, i + 1, j + 1));
+    const double theta0 = i * grid.hTheta, phi0 = j * grid.hPhi;
+    const double dTheta = grid.hTheta / n, dPhi = grid.hPhi / n;
+    const int columnsOfCentres = grid.axial ? 1 : n;
+    if (!same) {
+      // The transitions change inside the cell: its fine orientations are
+      // computed, not interpolated.
+      for (int p = 0; p < n; ++p) {
+        for (int q = 0; q < columnsOfCentres; ++q) {
+          const double theta = theta0 + (p + 0.5) * dTheta;
+          w.solver->processOrientation(theta, grid.axial ? 0.0 : phi0 + (q + 0.5) * dPhi, weight(grid, theta),
+                                       target);
+          ++computed;
+          transitions += w.solver->transitionCount();
+        }
+      }
+      return;
+    }
+    if (corner.empty()) return;
+    transitions += static_cast<long>(corner.size());
+    if (w.solver->placesLinesOneByOne())
+      placeAtCentres(grid, i, j, w, target);
+    else
+      projectSubCells(grid, i, j, w, target);
+  }
+
+  // True when every node of cell (i, j)'s stencil holds the transitions of
+  // its corner, so that line t of the corner is line t everywhere.
+  bool uniformStencil(const Grid& grid, int i, int j) const {
+    const NodeLines& corner = node(grid, i, j);
+    const int spanQ = grid.axial ? 1 : kStencil;
+    for (int a = 0; a < kStencil; ++a)
+      for (int b = 0; b < spanQ; ++b)
+        if (!sameTransitions(node(grid, theta_->node(i, a), grid.axial ? 0 : phi_->node(j, b)), corner))
+          return false;
+    return true;
+  }
+
+  // Field, intensity and width of line t of cell (i, j) at its fine points
+  // (half steps, or with centres its sub-cell centres), p along θ and q
+  // along φ, into out[3 · (p · pointsQ + q) + k]. uniform: as
+  // uniformStencil says.
+  void interpolate(const Grid& grid, int i, int j, size_t t, bool uniform, bool centres, double* out) const {
+    const Axis& A = *theta_;
+    const Axis& B = *phi_;
+    const int n = subdivisions_;
+    const int pointsP = centres ? n : 2 * n + 1, offset = centres ? 2 * n + 1 : 0;
+    const int pointsQ = grid.axial ? 1 : pointsP;
+    const int spanQ = grid.axial ? 1 : kStencil;
+    const NodeLines& corner = node(grid, i, j);
+    double stencil[3][kStencil][kStencil] = {};
+    bool complete = true;
+    for (int a = 0; a < kStencil && complete; ++a) {
+      for (int b = 0; b < spanQ; ++b) {
+        const NodeLines& at = node(grid, A.node(i, a), grid.axial ? 0 : B.node(j, b));
+        const NodeLine* line = uniform ? &at[t] : matchingLine(at, corner, t);
+        if (line == nullptr) {
+          complete = false;
+          break;
+        }
+        stencil[0][a][b] = line->field;
+        stencil[1][a][b] = line->intensity;
+        stencil[2][a][b] = line->width;
+      }
+    }
+    // Where the transition is missing beyond the cell's own nodes (stencil
+    // places 2 and 3): linear between those alone.
+    if (!complete) {
+      for (int a = 2; a <= 3; ++a) {
+        for (int b = grid.axial ? 0 : 2; b <= (grid.axial ? 0 : 3); ++b) {
+          const NodeLine& line = *matchingLine(node(grid, i + a - 2, grid.axial ? 0 : j + b - 2), corner, t);
+          stencil[0][a][b] = line.field;
+          stencil[1][a][b] = line.intensity;
+          stencil[2][a][b] = line.width;
+        }
+      }
+    }
+    auto weights = [&](const Axis& axis, int k, double* w) {
+      if (complete) {
+        const double* c = axis.weightsAt(k);
+        for (int a = 0; a < kStencil; ++a) w[a] = c[a];
+        return;
+      }
+      for (int a = 0; a < kStencil; ++a) w[a] = 0.0;
+      w[2] = 1.0 - axis.linear[static_cast<size_t>(k)];
+      w[3] = axis.linear[static_cast<size_t>(k)];
+    };
+    // Along φ first, for each node row of the stencil, then along θ.
+    double v[2 * kMaxSubdivisions + 1][kStencil];
+    for (int q = 0; q < pointsQ; ++q) {
+      if (grid.axial) {
+        for (int b = 0; b < kStencil; ++b) v[q][b] = b == 0 ? 1.0 : 0.0;
+      } else {
+        weights(B, offset + q, v[q]);
+      }
+    }
+    double rows[3][kStencil][2 * kMaxSubdivisions + 1];
+    for (int k = 0; k < 3; ++k)
+      for (int a = 0; a < kStencil; ++a)
+        for (int q = 0; q < pointsQ; ++q) {
+          double sum = 0.0;
+          for (int b = 0; b < spanQ; ++b) sum += v[q][b] * stencil[k][a][b];
+          rows[k][a][q] = sum;
+        }
+    for (int p = 0; p < pointsP; ++p) {
+      double u[kStencil];
+      weights(A, offset + p, u);
+      for (int q = 0; q < pointsQ; ++q)
+        for (int k = 0; k < 3; ++k) {
+          double sum = 0.0;
+          for (int a = 0; a < kStencil; ++a) sum += u[a] * rows[k][a][q];
+          out[3 * (p * pointsQ + q) + k] = sum;
+        }
+    }
+  }
+
+  // Histogram lines: each sub-cell's two triangles (segments with θ alone)
+  // projected into the bins. Within a triangle the field is taken as
+  // linear, shifted so that its mean is the interpolated field's mean over
+  // the triangle (from the edge midpoints, exact for a quadratic field;
+  // Simpson's rule on a segment): what is left of the curvature then only
+  // changes the spread of the field inside the triangle, far below a line
+  // width. The mass is the triangle's area times the mean of intensity ×
+  // sinθ by the same rule.
+  void projectSubCells(const Grid& grid, int i, int j, Worker& w, double* target) {
+    const int n = subdivisions_;
+    const int hp = 2 * n + 1;                   // half-step points along θ
+    const int hq = grid.axial ? 1 : 2 * n + 1;  // and along φ
+    const int vq = grid.axial ? 1 : n + 1;      // vertices along φ
+    const double theta0 = i * grid.hTheta, phi0 = j * grid.hPhi;
+    const double dTheta = grid.hTheta / n, dPhi = grid.hPhi / n;
+    ResonanceSolver& solver = *w.solver;
+    if (sets_ > 0) {
+      const size_t vertices = static_cast<size_t>(n + 1) * vq;
+      if (w.split.size() < vertices * sets_) w.split.resize(vertices * sets_);
+      for (int p = 0; p <= n; ++p) {
+        for (int q = 0; q < vq; ++q) {
+          solver.prepareOrientation(theta0 + p * dTheta, grid.axial ? 0.0 : phi0 + q * dPhi);
+          for (int s = 0; s < sets_; ++s)
+            w.split[(static_cast<size_t>(p) * vq + q) * sets_ + s] = solver.shfSplitting(s);
+        }
+      }
+    }
+    const size_t points = static_cast<size_t>(hp) * hq;
+    if (w.value.size() < 3 * points) w.value.resize(3 * points);
+    if (w.sines.size() < static_cast<size_t>(hp)) w.sines.resize(static_cast<size_t>(hp));
+    for (int a = 0; a < hp; ++a) w.sines[a] = std::sin((theta0 + 0.5 * a * dTheta) * kRadian);
+    const NodeLines& corner = node(grid, i, j);
+    const bool uniform = uniformStencil(grid, i, j);
+    const double none = 0.0;
+    auto splitAt = [&](int p, int q) {
+      return sets_ > 0 ? &w.split[(static_cast<size_t>(p) * vq + q) * sets_] : &none;
+    };
+    auto field = [&](int a, int b) { return w.value[3 * (static_cast<size_t>(a) * hq + b)]; };
+    auto mass = [&](int a, int b) { return w.value[3 * (static_cast<size_t>(a) * hq + b) + 1] * w.sines[a]; };
+    // Sizes in degrees, as the exact grid weighs orientations, times the
+    // copies of the region on the hemisphere the exact grid covers.
+    const double segment = dTheta * 180.0 * 2.0;
+    const double triangle = 0.5 * dTheta * dPhi * 4.0;
+    for (size_t t = 0; t < corner.size(); ++t) {
+      interpolate(grid, i, j, t, uniform, false, w.value.data());
+      for (int p = 0; p < n; ++p) {
+        const int a = 2 * p;
+        if (grid.axial) {
+          const double ends = 0.5 * (field(a, 0) + field(a + 2, 0));
+          const double shift = (field(a, 0) + 4.0 * field(a + 1, 0) + field(a + 2, 0)) / 6.0 - ends;
+          const double fields[2] = {field(a, 0) + shift, field(a + 2, 0) + shift};
+          const double* splits[2] = {splitAt(p, 0), splitAt(p + 1, 0)};
+          const double m = segment * (mass(a, 0) + 4.0 * mass(a + 1, 0) + mass(a + 2, 0)) / 6.0;
+          if (m > 0) solver.addSpreadLines(fields, splits, 2, m, target);
+          continue;
+        }
+        for (int q = 0; q < n; ++q) {
+          const int b = 2 * q;
+          // Corners A (a, b), B (a + 2, b), C (a + 2, b + 2), D (a, b + 2)
+          // in half steps; the sub-cell is split along AC.
+          const double fA = field(a, b), fB = field(a + 2, b), fC = field(a + 2, b + 2), fD = field(a, b + 2);
+          const double fAC = field(a + 1, b + 1);
+          const double first = (field(a + 1, b) + field(a + 2, b + 1) + fAC) / 3.0 - (fA + fB + fC) / 3.0;
+          const double firstFields[3] = {fA + first, fB + first, fC + first};
+          const double* firstSplits[3] = {splitAt(p, q), splitAt(p + 1, q), splitAt(p + 1, q + 1)};
+          const double firstMass =
+              triangle * (mass(a + 1, b) + mass(a + 2, b + 1) + mass(a + 1, b + 1)) / 3.0;
+          if (firstMass > 0) solver.addSpreadLines(firstFields, firstSplits, 3, firstMass, target);
+          const double second = (fAC + field(a + 1, b + 2) + field(a, b + 1)) / 3.0 - (fA + fC + fD) / 3.0;
+          const double secondFields[3] = {fA + second, fC + second, fD + second};
+          const double* secondSplits[3] = {splitAt(p, q), splitAt(p + 1, q + 1), splitAt(p, q + 1)};
+          const double secondMass =
+              triangle * (mass(a + 1, b + 1) + mass(a + 1, b + 2) + mass(a, b + 1)) / 3.0;
+          if (secondMass > 0) solver.addSpreadLines(secondFields, secondSplits, 3, secondMass, target);
+        }
+      }
+    }
+  }
+
+  // Lines broadened one by one (or shared between two grid points): placed
+  // at the centres of the fine sub-cells.
+  void placeAtCentres(const Grid& grid, int i, int j, Worker& w, double* target) {
+    const int n = subdivisions_;
+    const int cq = grid.axial ? 1 : n;
+    const size_t centres = static_cast<size_t>(n) * cq;
+    const NodeLines& corner = node(grid, i, j);
+    const bool uniform = uniformStencil(grid, i, j);
+    const size_t lines = corner.size();
+    if (w.value.size() < 3 * centres * lines) w.value.resize(3 * centres * lines);
+    for (size_t t = 0; t < lines; ++t) interpolate(grid, i, j, t, uniform, true, &w.value[3 * centres * t]);
+    const double theta0 = i * grid.hTheta, phi0 = j * grid.hPhi;
+    const double dTheta = grid.hTheta / n, dPhi = grid.hPhi / n;
+    ResonanceSolver& solver = *w.solver;
+    for (int p = 0; p < n; ++p) {
+      const double theta = theta0 + (p + 0.5) * dTheta;
+      const double g = weight(grid, theta);
+      for (int q = 0; q < cq; ++q) {
+        solver.prepareOrientation(theta, grid.axial ? 0.0 : phi0 + (q + 0.5) * dPhi);
+        const size_t at = static_cast<size_t>(p) * cq + q;
+        for (size_t t = 0; t < lines; ++t) {
+          const double* v = &w.value[3 * (centres * t + at)];
+          solver.addLineOfWidth(v[0], v[1] * g, v[2], target);
+        }
+      }
+    }
+  }
+
+  const PowderRequest& request_;
+
+  std::vector<Worker> workers_;
+  bool axial_ = false;
+  int sets_ = 0;
+  int subdivisions_ = 1;
+  std::optional<Axis> theta_, phi_;  // the interpolation of the current grid
+  // The nodes of the last two grids, by the parity of their refinement:
+  // each grid takes over those of the one two before it.
+  struct Level {
+    std::optional<Grid> grid;
+    std::vector<NodeLines> nodes;
+  };
+  Level levels_[2];
+  Level* current_ = nullptr;
+};
+
+// The largest difference of two spectra over the peak-to-peak height of the
+// first; 0 when both are flat and equal.
+double relativeChange(const std::vector<double>& now, const std::vector<double>& before) {
+  double low = now[0], high = now[0], change = 0.0;
+  for (size_t k = 0; k < now.size(); ++k) {
+    low = std::min(low, now[k]);
+    high = std::max(high, now[k]);
+    change = std::max(change, std::fabs(now[k] - before[k]));
+  }
+  if (change == 0.0) return 0.0;
+  return high > low ? change / (high - low) : 1.0;
+}
+
+}  // namespace
+
+PowderOutcome runAdaptivePowder(const PowderRequest& request, double* target, int& threadCount) {
+  const int points = request.points;
+  for (int k = 0; k < points; ++k) target[k] = 0.0;
+  threadCount = effectiveThreadCount(threadCount);
+  PowderOutcome outcome;
+  outcome.threadsUsed = threadCount;
+
+  RunControl control;
+  control.request = &request;
+  control.start = std::floor(secondsNow());
+  std::vector<AdaptiveRun> runs;
+  std::vector<double> sum, spectrum, before;
+  try {
+    const std::vector<SolverParameters> sets = nucleusRuns(request.parameters);
+    runs.reserve(sets.size());
+    for (const SolverParameters& parameters : sets) runs.emplace_back(request, parameters, threadCount);
+    sum.assign(static_cast<size_t>(points), 0.0);
+    spectrum.assign(static_cast<size_t>(points), 0.0);
+    before.assign(static_cast<size_t>(points), 0.0);
+  } catch (const std::bad_alloc&) {
+    outcome.completed = false;
+    outcome.outOfMemory = true;
+    return outcome;
+  }
+  int maxRefinements = 0;
+  for (const AdaptiveRun& run : runs) maxRefinements = std::max(maxRefinements, run.maxRefinements());
+
+  outcome.toleranceMet = false;
+  for (int refinement = 0; refinement <= maxRefinements; ++refinement) {
+    std::fill(sum.begin(), sum.end(), 0.0);
+    for (AdaptiveRun& run : runs)
+      if (!run.addLevel(std::min(refinement, run.maxRefinements()), sum.data(), control, outcome)) break;
+    if (!control.going.load()) break;
+    if (request.finish)
+      request.finish(sum.data(), spectrum.data());
+    else
+      spectrum = sum;
+    if (refinement > 0) {
+      outcome.refinements = refinement;
+      outcome.toleranceReached = relativeChange(spectrum, before);
+      if (outcome.toleranceReached <= request.tolerance) {
+        outcome.toleranceMet = true;
+        break;
+      }
+    }
+    std::swap(spectrum, before);
+  }
+
+  outcome.completed = control.going.load();
+  outcome.outOfMemory = control.outOfMemory.load();
+  for (const AdaptiveRun& run : runs) outcome.failedOrientations += run.failedOrientations();
+  if (outcome.completed) std::copy(sum.begin(), sum.end(), target);
+  if (!outcome.outOfMemory)
+    reportDiagonalizationFailures(request.failureSink, outcome.failedOrientations, outcome.orientations);
+  return outcome;
+}
+
+}  // namespace quorra
