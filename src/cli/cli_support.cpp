@@ -6,6 +6,7 @@
 
 #include "app/ceprwindow.h"
 #include "app/parameter_names.h"
+#include "cli/command_record.h"
 #include "cli/console_ui.h"
 #include "data/shf_table_file.h"
 #include "engine/resonance_solver.h"
@@ -114,7 +115,7 @@ LoadReport loadMeasuredFile(CEprWindow& window, const ConsoleUserInterface& ui, 
 }
 
 int fail(int code, const std::string& message) {
-  std::fprintf(stderr, "quorra: %s\n", message.c_str());
+  say(message);
   return code;
 }
 

@@ -52,7 +52,7 @@ std::string applyParameterOptions(CEprWindow& window, const ParameterOptions& op
 // Reads "THETA,PHI" (degrees). False when it is not two finite numbers.
 bool parseAngles(const std::string& text, double& theta, double& phi);
 
-// Prints "quorra: message" on stderr and returns code.
+// Says message (say(): "quorra: message" on stderr) and returns code.
 int fail(int code, const std::string& message);
 
 // Applies the parameter options to window and reads the angle pair given to

@@ -16,5 +16,6 @@ void addRoadmapCommand(CLI::App& app, int& exitCode);
 void addLevelsCommand(CLI::App& app, int& exitCode);
 void addRephaseCommand(CLI::App& app, int& exitCode);
 void addFitCommand(CLI::App& app, int& exitCode);
+void addBatchCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quorra::cli

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "cli/command_record.h"
 #include "data/atomic_file.h"
 
 namespace quorra::cli {
@@ -59,10 +60,7 @@ MessageResult ConsoleUserInterface::messageBox(const std::string& text, const st
   if (quietAfterInterrupt_ && interrupted()) return MessageResult::Ok;
   ++messageCount_;
   if (barShown_) std::fputs("\r\033[K", stderr);
-  if (title.empty())
-    std::fprintf(stderr, "quorra: %s\n", text.c_str());
-  else
-    std::fprintf(stderr, "quorra: %s: %s\n", title.c_str(), text.c_str());
+  say(title.empty() ? text : title + ": " + text);
   // The command line asks nothing: an output path given on it may be replaced.
   return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
 }

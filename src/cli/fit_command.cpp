@@ -11,6 +11,7 @@
 #include "app/ceprwindow.h"
 #include "app/parameter_names.h"
 #include "cli/cli_support.h"
+#include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "cli/json_text.h"
@@ -275,18 +276,30 @@ int runFit(const FitCommandOptions& options) {
     window.SetCommonScale();
     if (const int code = writePlotFile(window, plot)) return code;
   }
-  printResult(varied, result);
+  if (CommandRecord* record = commandRecord()) {
+    record->values.insert(record->values.end(),
+                          {{"chi2", result.sumOfSquares},
+                           {"residual_rms_relative", result.residualRms / result.peakToPeak},
+                           {"simulations", static_cast<double>(result.simulations)}});
+    for (size_t j = 0; j < varied.size(); ++j)
+      record->values.insert(record->values.end(), {{varied[j].name, result.parameters[j].value},
+                                                   {varied[j].name + "_error", result.parameters[j].error}});
+  } else {
+    printResult(varied, result);
+  }
   if (result.stopped)
     return fail(ConsoleUserInterface::stopExitCode(), "interrupted; the best result found was written.");
-  if (result.singular)
-    std::fprintf(stderr, "quorra: the fitted points do not determine every parameter: no errors given.\n");
+  if (result.singular) say("the fitted points do not determine every parameter: no errors given.");
   return kExitOk;
 }
 
 }  // namespace
 
 void addFitCommand(CLI::App& app, int& exitCode) {
-  static FitCommandOptions options;
+  // The options live as long as the command's callback: quorra batch makes
+  // a fresh command for every job.
+  auto owned = std::make_shared<FitCommandOptions>();
+  FitCommandOptions& options = *owned;
   CLI::App* command = app.add_subcommand(
       "fit",
       "Fit parameters of the simulation to one or more measured spectra (all sharing the parameters; each "
@@ -330,7 +343,7 @@ void addFitCommand(CLI::App& app, int& exitCode) {
       ->type_name("FILE");
   addPlotOptions(*command, options.plot, "--plot", "Draw the first experiment (blue) and its fit (red)");
   addParameterOptions(*command, options.parameters);
-  command->callback([&exitCode] { exitCode = runFit(options); });
+  command->callback([&exitCode, owned] { exitCode = runFit(*owned); });
 }
 
 }  // namespace quorra::cli

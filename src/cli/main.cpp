@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   addLevelsCommand(app, exitCode);
   addRephaseCommand(app, exitCode);
   addFitCommand(app, exitCode);
+  addBatchCommand(app, exitCode);
   // Every help ends with the exit codes.
   app.footer(exitCodeHelp());
   for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {

@@ -2,11 +2,13 @@
 // current parameters, written as a two-column text spectrum.
 
 #include <cstdio>
+#include <memory>
 
 #include "app/ceprwindow.h"
 #include "app/crystal_commands.h"
 #include "app/simulation_commands.h"
 #include "cli/cli_support.h"
+#include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "cli/json_text.h"
@@ -79,6 +81,15 @@ int runSimulate(const SimulateOptions& options) {
   if (!plot.path.empty())
     if (const int code = writePlotFile(window, plot)) return code;
 
+  if (CommandRecord* record = commandRecord()) {
+    record->values.insert(record->values.end(), {{"orientations", static_cast<double>(report.orientations)},
+                                                 {"lines", static_cast<double>(report.transitions)},
+                                                 {"threads", report.threadsUsed}});
+    if (report.adaptive)
+      record->values.insert(record->values.end(), {{"refinements", report.refinements},
+                                                   {"tolerance_reached", report.toleranceReached}});
+    return kExitOk;
+  }
   const std::string adaptive =
       report.adaptive ? "; " + adaptiveGridSummary(report, window.spin.gridTolerance) : std::string();
   std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s%s; spectrum written to %s\n",
@@ -107,7 +118,10 @@ int runSimulate(const SimulateOptions& options) {
 }  // namespace
 
 void addSimulateCommand(CLI::App& app, int& exitCode) {
-  static SimulateOptions options;
+  // The options live as long as the command's callback: quorra batch makes
+  // a fresh command for every job.
+  auto owned = std::make_shared<SimulateOptions>();
+  SimulateOptions& options = *owned;
   CLI::App* command = app.add_subcommand(
       "simulate",
       "Simulate the powder spectrum (or, with --crystal, one orientation) of the parameters and write it as "
@@ -149,7 +163,7 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
   addPlotOptions(
       *command, options.plot, "--plot",
       "Also draw the spectrum as the main view shows it, PNG, SVG or PDF (the printed page) by extension");
-  command->callback([&exitCode] { exitCode = runSimulate(options); });
+  command->callback([&exitCode, owned] { exitCode = runSimulate(*owned); });
 }
 
 }  // namespace quorra::cli
