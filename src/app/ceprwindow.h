@@ -24,6 +24,8 @@ struct RangeResult {
   bool differ = false;  // max ≠ min, or either is not a number
 };
 
+class PowderRowExchange;
+
 class CEprWindow {
  public:
   explicit CEprWindow(UserInterface& ui);
@@ -106,6 +108,9 @@ class CEprWindow {
   // How a powder run allocates its row buffers (bytes of zeros, null when
   // there is no room); null means std::calloc. Tests replace it likewise.
   void* (*allocatePowderRows)(size_t bytes) = nullptr;
+  // Shares a powder run's rows with other processes (an MPI run of the
+  // command line); null, the default, computes them all here.
+  PowderRowExchange* powderRowExchange = nullptr;
 
  private:
   size_t capacitySlots() const { return static_cast<size_t>(spin.capacity); }

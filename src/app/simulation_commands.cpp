@@ -84,6 +84,7 @@ SimulationReport Simulate(CEprWindow& w) {
   request.failureSink = &w.ui();
   request.progress = &hook;
   request.allocateRows = w.allocatePowderRows;
+  request.rowExchange = w.powderRowExchange;
   request.grid = w.spin.grid;
   request.tolerance = w.spin.gridTolerance;
   // The adaptive grid compares its refinements' spectra as they are shown,

@@ -4,12 +4,34 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_support.h"
+#include "cli/cluster.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "cli/plot_output.h"
 
-int main(int argc, char** argv) {
-  using namespace quorra::cli;
+namespace {
+
+using namespace quorra::cli;
+
+// The subcommand of the command line: its first word that is not an option.
+std::string subcommandOf(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0] != '-') return argv[i];
+  return {};
+}
+
+int run(int argc, char** argv) {
+  // Under an MPI launcher only the commands that share their work among the
+  // processes run; any other would do the same work N times, writing the
+  // same files.
+  const std::string subcommand = subcommandOf(argc, argv);
+  if (clusterSize() > 1 && !subcommand.empty() && subcommand != "simulate" && subcommand != "batch") {
+    if (clusterRank() == 0)
+      fail(kExitUsage, "quorra " + subcommand +
+                           " runs in one process: only simulate and batch share their work among the "
+                           "processes of an MPI run.");
+    return kExitUsage;
+  }
   ConsoleUserInterface::installSignalHandlers();
   CLI::App app{
       "quorra: exact simulation of EPR spectra of one electron spin (S = 1/2) coupled to one nucleus\n"
@@ -49,4 +71,13 @@ int main(int argc, char** argv) {
     return fail(kExitUsage, e.what());
   }
   return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  startClusterRun(argc, argv);
+  const int code = run(argc, argv);
+  finishClusterRun();
+  return code;
 }

@@ -3,11 +3,13 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/ceprwindow.h"
 #include "app/crystal_commands.h"
 #include "app/simulation_commands.h"
 #include "cli/cli_support.h"
+#include "cli/cluster.h"
 #include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -15,6 +17,7 @@
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
 #include "data/text_spectrum_format.h"
+#include "engine/powder.h"
 
 namespace quorra::cli {
 
@@ -30,28 +33,47 @@ struct SimulateOptions {
   PlotOptions plot;
 };
 
-int runSimulate(const SimulateOptions& options) {
-  // From here to the end of the run SIGINT and SIGTERM ask the run to stop,
-  // and the output is left unwritten; later ones end the program at once.
-  ConsoleUserInterface::setRunStoppable(true);
-  ConsoleUserInterface ui;
-  CEprWindow window(ui);
+// Applies and checks the options, and opens the output so that an
+// unwritable path is reported at once (it replaces the target only when
+// complete). In a shared run (MPI) rank 0 only tries the outputs, and opens
+// them after the run: no process leaves a temporary file when another fails.
+int prepareSimulation(const SimulateOptions& options, CEprWindow& window, double& theta, double& phi,
+                      PlotOptions& plot, std::optional<AtomicFileWriter>& output, bool shared) {
   const std::string problem = applyParameterOptions(window, options.parameters);
   if (!problem.empty()) return fail(kExitUsage, problem);
   if (options.threads < 0) return fail(kExitUsage, "--threads must be 0 (all processors) or more.");
   window.threadCount = options.threads;
   window.engine = options.engine == "reference" ? Engine::Reference : Engine::Fast;
-  double theta = 0, phi = 0;
   if (!options.crystal.empty() && !parseAngles(options.crystal, theta, phi))
     return fail(kExitUsage, "--crystal expects THETA,PHI in degrees, got \"" + options.crystal + "\".");
   if (!window.CheckParameters()) return kExitUsage;
+  // The adaptive grid's refinements depend on one another: it runs in one
+  // process, on all of its threads.
+  if (shared && window.spin.grid == PowderGrid::Adaptive)
+    return fail(kExitUsage, "The adaptive grid runs in one process: start it without mpirun.");
+  if (shared && clusterRank() != 0) return kExitOk;
+  output.emplace(options.output);
+  if (!output->ok()) return failWrite(options.output, output->error());
+  if (shared) output.reset();
+  return checkPlotOptions(plot);
+}
 
-  // The output file is opened before the run, so that an unwritable path is
-  // reported at once; it replaces the target only when complete.
-  AtomicFileWriter output(options.output);
-  if (!output.ok()) return failWrite(options.output, output.error());
+// The simulation of options; with rows the processes of an MPI run share
+// the powder's rows, and rank 0 writes the outputs.
+int simulate(const SimulateOptions& options, PowderRowExchange* rows) {
+  // From here to the end of the run SIGINT and SIGTERM ask the run to stop,
+  // and the output is left unwritten; later ones end the program at once.
+  ConsoleUserInterface::setRunStoppable(true);
+  ConsoleUserInterface ui;
+  CEprWindow window(ui);
+  double theta = 0, phi = 0;
   PlotOptions plot = options.plot;
-  if (const int code = checkPlotOptions(plot)) return code;
+  std::optional<AtomicFileWriter> output;
+  const bool shared = rows != nullptr;
+  int code = prepareSimulation(options, window, theta, phi, plot, output, shared);
+  if (shared) code = agreedExitCode(code);  // the run starts on every process or on none
+  if (code != kExitOk) return code;
+  window.powderRowExchange = rows;
 
   ui.quietAfterInterrupt();
   SimulationReport report;
@@ -67,17 +89,19 @@ int runSimulate(const SimulateOptions& options) {
     report.threadsUsed = 1;
   }
   ConsoleUserInterface::setRunStoppable(false);
+  if (shared && clusterRank() != 0) return kExitOk;  // rank 0 says and writes what follows
   if (ConsoleUserInterface::interrupted())
     return fail(ConsoleUserInterface::stopExitCode(), "interrupted; no file written.");
   if (report.outOfMemory) return fail(kExitFailed, "no file written.");
   if (!window.flags.redPresent)
     return fail(kExitFailed, "no spectrum inside the field range; no file written.");
 
+  if (!output) output.emplace(options.output);
   const SpinParameters& spin = window.spin;
-  if (!output.write(formatTextSpectrum(window.redValues(), spin.points, spin.fieldCentre, spin.fieldRange,
-                                       spin.fieldStep)) ||
-      !output.commit())
-    return failWrite(options.output, output.error());
+  if (!output->write(formatTextSpectrum(window.redValues(), spin.points, spin.fieldCentre, spin.fieldRange,
+                                        spin.fieldStep)) ||
+      !output->commit())
+    return failWrite(options.output, output->error());
   if (!plot.path.empty())
     if (const int code = writePlotFile(window, plot)) return code;
 
@@ -92,8 +116,10 @@ int runSimulate(const SimulateOptions& options) {
   }
   const std::string adaptive =
       report.adaptive ? "; " + adaptiveGridSummary(report, window.spin.gridTolerance) : std::string();
-  std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %d threads, %.2f s%s; spectrum written to %s\n",
-               report.orientations, report.transitions, report.threadsUsed, report.seconds, adaptive.c_str(),
+  std::string threads = std::to_string(report.threadsUsed) + " threads";
+  if (shared) threads += " in each of " + std::to_string(clusterSize()) + " processes";
+  std::fprintf(stderr, "quorra: %ld orientations, %ld lines, %s, %.2f s%s; spectrum written to %s\n",
+               report.orientations, report.transitions, threads.c_str(), report.seconds, adaptive.c_str(),
                options.output.c_str());
   if (options.json) {
     std::printf(
@@ -113,6 +139,17 @@ int runSimulate(const SimulateOptions& options) {
   if (!window.model.exact())
     std::fprintf(stderr, "quorra: physical model: %s\n", physicalModelSummary(window.model).c_str());
   return kExitOk;
+}
+
+int runSimulate(const SimulateOptions& options) {
+  const std::unique_ptr<PowderRowExchange> rows = makePowderRowExchange();
+  if (!rows) return simulate(options, nullptr);
+  // Every process checks and runs; rank 0 alone says what happened.
+  CommandRecord unsaid;
+  if (clusterRank() != 0) setCommandRecord(&unsaid);
+  const int code = simulate(options, rows.get());
+  setCommandRecord(nullptr);
+  return agreedExitCode(code);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/adaptive_powder.h"
@@ -58,22 +60,51 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
   // Everything the run needs is allocated here or, for each worker's solver,
   // at the start of the parallel region, where a failure is caught: an
   // exception must not leave an OpenMP region.
+  PowderRowExchange* exchange = request.rowExchange;
+  const bool summing = exchange == nullptr || exchange->sums();
   std::optional<RowCommitter> committer;
   try {
     committer.emplace(target, points, thetaCount + 1, 2 * threadCount + 1,
-                      request.allocateRows != nullptr ? request.allocateRows : zeroedBytes);
+                      request.allocateRows != nullptr ? request.allocateRows : zeroedBytes,
+                      summing ? nullptr : exchange);
   } catch (const std::bad_alloc&) {
     committer.reset();
   }
   if (!committer || !committer->ready()) {
     outcome.completed = false;
     outcome.outOfMemory = true;
+    if (exchange != nullptr) exchange->finish(outcome);
     return outcome;
   }
 
   std::atomic<bool> completed{true};
   std::atomic<bool> outOfMemory{false};
   long orientations = 0, transitions = 0, failedOrientations = 0;
+
+  // The summing process of an MPI run takes the other processes' rows over
+  // on a thread of their own, in row order, into the buffers the workers
+  // use; a row waits there until every earlier row is in, as any does.
+  std::thread receiver;
+  if (exchange != nullptr && summing) {
+    const auto takeOverRows = [&] {
+      for (int i = 0; i <= thetaCount; ++i) {
+        if (exchange->computes(i)) continue;
+        RowCommitter::Buffer& row = committer->acquire(i);
+        if (completed.load(std::memory_order_relaxed) &&
+            !exchange->takeOver(i, row.values, row.low, row.high))
+          completed.store(false);
+        committer->complete(i);
+      }
+    };
+    try {
+      receiver = std::thread(takeOverRows);
+    } catch (const std::system_error&) {
+      outcome.completed = false;
+      outcome.outOfMemory = true;
+      exchange->finish(outcome);
+      return outcome;
+    }
+  }
 
 #pragma omp parallel num_threads(threadCount) reduction(+ : orientations, transitions, failedOrientations)
   {
@@ -90,6 +121,10 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
 
 #pragma omp for schedule(dynamic, 1)
     for (int i = 0; i <= thetaCount; ++i) {
+      if (exchange != nullptr && !exchange->computes(i)) {
+        if (!summing) committer->complete(i);  // nothing to hand over; the receiver completes it otherwise
+        continue;
+      }
       if (!completed.load(std::memory_order_relaxed) || !solver) {
         committer->complete(i);
         continue;
@@ -122,14 +157,17 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
       row.low = solver->touchedLow();
       row.high = solver->touchedHigh();
       committer->complete(i);
+      if (!committer->handingOver()) completed.store(false, std::memory_order_relaxed);
     }
   }
+  if (receiver.joinable()) receiver.join();
 
   outcome.completed = completed.load();
   outcome.outOfMemory = outOfMemory.load();
   outcome.orientations = orientations;
   outcome.transitions = transitions;
   outcome.failedOrientations = failedOrientations;
+  if (exchange != nullptr) exchange->finish(outcome);
   if (outcome.outOfMemory)
     for (int i = 0; i < points; ++i) target[i] = 0.0;  // rows other workers added mean nothing alone
   return outcome;

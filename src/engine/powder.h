@@ -37,6 +37,33 @@ using ZeroedAllocator = void* (*)(size_t bytes);
 // fine one, refined until two successive spectra agree to the tolerance.
 enum class PowderGrid { Exact, Adaptive };
 
+struct PowderOutcome;
+
+// Shares the θ rows of a run among several processes (an MPI run; the engine
+// itself makes no call between processes). Each process computes the rows
+// it owns. The process that sums takes the other rows over in row order and
+// adds every row into the target in the same order as a single process does,
+// so that the sum is bitwise the same; the others hand their rows over in
+// row order instead of adding them.
+class PowderRowExchange {
+ public:
+  virtual ~PowderRowExchange() = default;
+  // Whether this process computes row.
+  virtual bool computes(int row) const = 0;
+  // Whether this process adds the rows into the target.
+  virtual bool sums() const = 0;
+  // On a process that does not sum, for each row it computes, in row order:
+  // values[low … high] (nothing when high < low). False stops the run.
+  virtual bool handOver(int row, const double* values, int low, int high) = 0;
+  // On the summing process, for each row it does not compute, in row order:
+  // the row into values[low … high], the rest left zero. False stops the run.
+  virtual bool takeOver(int row, double* values, int& low, int& high) = 0;
+  // At the end of each run, on every process, also of one that ended early:
+  // the counts of all processes go into outcome, and it is completed only
+  // when every process completed.
+  virtual void finish(PowderOutcome& outcome) = 0;
+};
+
 struct PowderRequest {
   SolverParameters parameters;
   std::string shfText;
@@ -58,6 +85,8 @@ struct PowderRequest {
   // already broadened) into the spectrum the changes are measured on; empty:
   // the sum itself.
   std::function<void(const double* sum, double* spectrum)> finish;
+  // Null: this process computes and adds every row.
+  PowderRowExchange* rowExchange = nullptr;
 };
 
 struct PowderOutcome {

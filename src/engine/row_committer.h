@@ -1,6 +1,7 @@
 #pragma once
 // The ordered sum of a powder run's rows (internal to the powder runs).
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -33,9 +34,12 @@ class RowCommitter {
   };
 
   // The buffers, buffers × points doubles of zeros, come from allocate;
-  // ready() is false when it had no room.
-  RowCommitter(double* target, int points, int rows, int buffers, ZeroedAllocator allocate)
-      : target_(target), finished_(rows, 0), buffers_(buffers) {
+  // ready() is false when it had no room. With handOver (a process of an
+  // MPI run that does not sum) the rows it computes are handed over in row
+  // order instead of added to the target.
+  RowCommitter(double* target, int points, int rows, int buffers, ZeroedAllocator allocate,
+               PowderRowExchange* handOver = nullptr)
+      : target_(target), finished_(rows, 0), buffers_(buffers), handOver_(handOver) {
     const size_t count = static_cast<size_t>(buffers) * static_cast<size_t>(points);
     if (count / static_cast<size_t>(buffers) != static_cast<size_t>(points) ||
         count > SIZE_MAX / sizeof(double))
@@ -49,6 +53,8 @@ class RowCommitter {
   RowCommitter& operator=(const RowCommitter&) = delete;
 
   bool ready() const { return block_ != nullptr; }
+  // False once a hand-over failed; later rows are not handed over.
+  bool handingOver() const { return handingOver_.load(std::memory_order_relaxed); }
 
   // The buffer of row, once its previous user has been added.
   Buffer& acquire(int row) {
@@ -67,9 +73,16 @@ class RowCommitter {
     const int before = next_;
     for (; next_ < rows && finished_[next_]; ++next_) {
       Buffer& done = buffers_[next_ % count];
-      for (int k = done.low; k <= done.high; ++k) {
-        target_[k] += done.values[k];
-        done.values[k] = 0.0;
+      if (handOver_ == nullptr) {
+        for (int k = done.low; k <= done.high; ++k) {
+          target_[k] += done.values[k];
+          done.values[k] = 0.0;
+        }
+      } else {
+        if (handingOver() && handOver_->computes(next_) &&
+            !handOver_->handOver(next_, done.values, done.low, done.high))
+          handingOver_.store(false);
+        for (int k = done.low; k <= done.high; ++k) done.values[k] = 0.0;
       }
       done.low = 0;
       done.high = -1;
@@ -82,6 +95,8 @@ class RowCommitter {
   std::vector<unsigned char> finished_;
   std::vector<Buffer> buffers_;
   double* block_ = nullptr;
+  PowderRowExchange* handOver_;
+  std::atomic<bool> handingOver_{true};
   int next_ = 0;  // first row not yet added
   std::mutex mutex_;
   std::condition_variable available_;
