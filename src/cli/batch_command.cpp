@@ -13,11 +13,13 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 
 #include "cli/batch_jobs.h"
 #include "cli/cli_support.h"
+#include "cli/cluster.h"
 #include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -167,7 +169,71 @@ int fitAllJobList(const BatchOptions& options, std::vector<BatchJob>& jobs) {
   return kExitOk;
 }
 
-int runBatch(const BatchOptions& options) {
+// The tags of the messages of an MPI batch.
+constexpr int kJobTag = 1;     // rank 0 to a worker: "INDEX\nJOB"
+constexpr int kResultTag = 2;  // back: "INDEX\nCODE\nREPORT", CODE that of writing the report
+constexpr int kStopTag = 3;    // rank 0 to a worker: the batch's exit code
+
+// Rank 0 of an MPI batch hands the jobs out to the other processes, the
+// next one to whichever comes back first, and records each as it ends.
+// Returns once every job handed out is back: kExitOk, or the code of a
+// report or summary that could not be written (no job is handed out after
+// it).
+int handOutJobs(const std::vector<BatchJob>& jobs, const std::vector<size_t>& toRun,
+                std::vector<JobResult>& results, const std::function<int(size_t)>& jobEnded) {
+  size_t next = 0;
+  int busy = 0, code = kExitOk;
+  const auto handOut = [&](int rank) {
+    if (next == toRun.size() || code != kExitOk || ConsoleUserInterface::interrupted()) return;
+    sendText(rank, kJobTag, std::to_string(toRun[next]) + "\n" + jobs[toRun[next]].job.dump());
+    ++next;
+    ++busy;
+  };
+  for (int rank = 1; rank < clusterSize(); ++rank) handOut(rank);
+  while (busy > 0) {
+    int rank = 0, tag = 0;
+    std::string text;
+    receiveText(rank, tag, text);
+    --busy;
+    const size_t first = text.find('\n'), second = text.find('\n', first + 1);
+    const size_t j = std::stoul(text.substr(0, first));
+    const int written = std::stoi(text.substr(first + 1, second - first - 1));
+    JobResult& result = results[j];
+    if (!jobResultFromReport(Json::parse(text.substr(second + 1), nullptr, false), result)) {
+      result.status = "failed";
+      result.record.messages = {"the report of the job did not come back whole."};
+    }
+    if (written != kExitOk)
+      code = written;  // said by the process that could not write it
+    else if (const int summary = jobEnded(j))
+      code = summary;
+    handOut(rank);
+  }
+  return code;
+}
+
+// A process of an MPI batch other than rank 0: runs the jobs rank 0 hands
+// it, writing each into the output folder, until told to stop. Returns the
+// batch's exit code.
+int runHandedJobs(const std::string& outputFolder) {
+  for (;;) {
+    int rank = 0, tag = 0;
+    std::string text;
+    receiveText(rank, tag, text);
+    if (tag == kStopTag) return std::atoi(text.c_str());
+    const size_t newline = text.find('\n');
+    BatchJob job;
+    job.job = Json::parse(text.substr(newline + 1));
+    job.id = job.job["id"].get<std::string>();
+    JobResult result;
+    const int written = runJob(job, outputFolder, result);
+    sendText(
+        0, kResultTag,
+        text.substr(0, newline) + "\n" + std::to_string(written) + "\n" + jobReportText(job, {}, result));
+  }
+}
+
+int leadBatch(const BatchOptions& options) {
   std::vector<BatchJob> jobs;
   if (!options.fitAll.empty()) {
     if (!options.jobsFile.empty()) return fail(kExitUsage, "give a jobs file or --fit-all, not both.");
@@ -209,19 +275,28 @@ int runBatch(const BatchOptions& options) {
   };
   if (const int code = writeSummary()) return code;
 
-  for (size_t k = 0; k < toRun.size() && !ConsoleUserInterface::interrupted(); ++k) {
-    const BatchJob& job = jobs[toRun[k]];
-    JobResult& result = results[toRun[k]];
-    if (const int code = runJob(job, options.output, result)) return code;
+  // As each job ends: the summary again, and a line on stderr.
+  size_t ended = 0;
+  const auto jobEnded = [&](size_t j) -> int {
     if (const int code = writeSummary()) return code;
-    std::string line = "quorra: batch: [" + std::to_string(k + 1) + "/" + std::to_string(toRun.size()) +
-                       "] " + job.id + " " + result.status;
+    const JobResult& result = results[j];
+    std::string line = "quorra: batch: [" + std::to_string(++ended) + "/" + std::to_string(toRun.size()) +
+                       "] " + jobs[j].id + " " + result.status;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, ", %.2f s", result.seconds);
     line += seconds;
     if (result.status == "failed" && !result.record.messages.empty())
       line += ": " + result.record.messages.back();
     std::fprintf(stderr, "%s\n", line.c_str());
+    return kExitOk;
+  };
+  if (clusterSize() > 1) {
+    if (const int code = handOutJobs(jobs, toRun, results, jobEnded)) return code;
+  } else {
+    for (size_t k = 0; k < toRun.size() && !ConsoleUserInterface::interrupted(); ++k) {
+      if (const int code = runJob(jobs[toRun[k]], options.output, results[toRun[k]])) return code;
+      if (const int code = jobEnded(toRun[k])) return code;
+    }
   }
   ConsoleUserInterface::setRunStoppable(false);
 
@@ -236,6 +311,17 @@ int runBatch(const BatchOptions& options) {
     return fail(ConsoleUserInterface::stopExitCode(),
                 "batch interrupted; the jobs not finished run when it is run again.");
   return failed > 0 ? kExitFailed : kExitOk;
+}
+
+int runBatch(const BatchOptions& options) {
+  if (clusterSize() == 1) return leadBatch(options);
+  // An MPI batch: each job runs in one process (its own threads), rank 0
+  // hands them out and writes the summary.
+  keepWorkInThisProcess();
+  if (clusterRank() != 0) return runHandedJobs(options.output);
+  const int code = leadBatch(options);
+  for (int rank = 1; rank < clusterSize(); ++rank) sendText(rank, kStopTag, std::to_string(code));
+  return code;
 }
 
 }  // namespace

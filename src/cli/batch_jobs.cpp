@@ -191,20 +191,12 @@ std::string jobReportText(const BatchJob& job, const std::vector<std::string>& a
   return report.dump(2) + "\n";
 }
 
-bool readFinishedJob(const std::string& reportPath, const std::string& folder, const BatchJob& job,
-                     bool retryFailed, JobResult& result) {
-  std::ifstream in(reportPath, std::ios::binary);
-  if (!in) return false;
-  std::stringstream text;
-  text << in.rdbuf();
-  const Json report = Json::parse(text.str(), nullptr, false);
-  if (report.is_discarded() || !report.is_object()) return false;
+bool jobResultFromReport(const Json& report, JobResult& result) {
+  if (!report.is_object()) return false;
   const auto value = [&report](const char* key) { return report.contains(key) ? report[key] : Json(); };
-  const Json status = value("status");
-  if (value("job") != job.job || !status.is_string()) return false;
-  if (status != "ok" && (status != "failed" || retryFailed)) return false;
-  const Json files = value("files"), values = value("values"), messages = value("messages");
-  if (!files.is_array() || !values.is_object() || !messages.is_array() ||
+  const Json status = value("status"), files = value("files"), values = value("values"),
+             messages = value("messages");
+  if (!status.is_string() || !files.is_array() || !values.is_object() || !messages.is_array() ||
       !value("exit_code").is_number_integer() || !value("seconds").is_number())
     return false;
   JobResult read;
@@ -212,13 +204,31 @@ bool readFinishedJob(const std::string& reportPath, const std::string& folder, c
   read.exitCode = value("exit_code").get<int>();
   read.seconds = value("seconds").get<double>();
   for (const Json& file : files) {
-    if (!file.is_string() || !fileExists(folder + "/" + file.get<std::string>())) return false;
+    if (!file.is_string()) return false;
     read.files.push_back(file.get<std::string>());
   }
   for (const auto& [name, number] : values.items())
     read.record.values.emplace_back(name, number.is_number() ? number.get<double>() : NAN);
   for (const Json& message : messages)
     if (message.is_string()) read.record.messages.push_back(message.get<std::string>());
+  result = std::move(read);
+  return true;
+}
+
+bool readFinishedJob(const std::string& reportPath, const std::string& folder, const BatchJob& job,
+                     bool retryFailed, JobResult& result) {
+  std::ifstream in(reportPath, std::ios::binary);
+  if (!in) return false;
+  std::stringstream text;
+  text << in.rdbuf();
+  const Json report = Json::parse(text.str(), nullptr, false);
+  JobResult read;
+  if (report.is_discarded() || !jobResultFromReport(report, read) || !report.contains("job") ||
+      report["job"] != job.job)
+    return false;
+  if (read.status != "ok" && (read.status != "failed" || retryFailed)) return false;
+  for (const std::string& file : read.files)
+    if (!fileExists(folder + "/" + file)) return false;
   result = std::move(read);
   return true;
 }

@@ -57,6 +57,9 @@ struct JobResult {
 // The job's report, OUTDIR/ID/job.json.
 std::string jobReportText(const BatchJob& job, const std::vector<std::string>& args, const JobResult& result);
 
+// The result a job report holds; false when it is not one.
+bool jobResultFromReport(const Json& report, JobResult& result);
+
 // Reads a report written earlier: true, with result filled in, when it is a
 // report of this very job that ended with status ok (or failed, unless
 // retryFailed) and every file it names is still in folder.

@@ -17,6 +17,11 @@
 namespace quorra::testing {
 
 CliProcess startCli(const std::vector<std::string>& args, const std::string& folder, long fileSizeLimit) {
+  return startProgram(QUORRA_CLI_PATH, args, folder, fileSizeLimit);
+}
+
+CliProcess startProgram(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& folder, long fileSizeLimit) {
   CliProcess process;
   process.outPath = makeTemporaryFolder() + "/out";
   process.errPath = process.outPath + ".err";
@@ -33,8 +38,8 @@ CliProcess startCli(const std::vector<std::string>& args, const std::string& fol
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
     std::vector<char*> argv;
-    std::string program = QUORRA_CLI_PATH;
-    argv.push_back(program.data());
+    std::string name = program;
+    argv.push_back(name.data());
     std::vector<std::string> copies = args;
     for (std::string& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);

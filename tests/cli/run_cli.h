@@ -26,6 +26,9 @@ struct CliProcess {
 // runs the test.
 CliProcess startCli(const std::vector<std::string>& args, const std::string& folder = ".",
                     long fileSizeLimit = -1);
+// startCli for another program (mpirun, for one), given by its path.
+CliProcess startProgram(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& folder = ".", long fileSizeLimit = -1);
 // Waits for the process to end and collects what it printed.
 CliResult finishCli(const CliProcess& process);
 
