@@ -1,0 +1,178 @@
+// quorra under mpirun with three processes: the spectra are bitwise those of
+// one process, a batch hands its jobs out and rank 0 alone writes the
+// summary, and a run that fails (a bad option, an unwritable output, a
+// process killed) ends with its message and exit status, writing nothing.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "../run_cli.h"
+
+namespace quorra::testing {
+namespace {
+
+CliResult runMpi(int processes, const std::vector<std::string>& args, const std::string& folder) {
+  std::vector<std::string> all = {"--oversubscribe", "--allow-run-as-root", "-n", std::to_string(processes),
+                                  QUORRA_CLI_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  return finishCli(startProgram(QUORRA_MPIRUN_PATH, all, folder));
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST(MpiCli, SpectraOfThreeProcessesAreBitwiseThoseOfOne) {
+  const std::string folder = makeTemporaryFolder();
+  const std::vector<std::vector<std::string>> systems = {
+      {},  // the default: axial copper, 65 536 points
+      // Rhombic g and A: φ rows of their own; the physical model with the
+      // two copper isotopes: two powder runs added.
+      {"--set", "gx=2.02", "--set", "gy=2.08", "--set", "Ax=20", "--set", "Ay=60", "--set", "thetaStep=1",
+       "--set", "phiStep=3", "--preset", "physical", "--set", "nucleus=Cu"}};
+  for (const std::vector<std::string>& system : systems) {
+    std::vector<std::string> one = {"simulate", "--threads", "2", "-o", "one.txt"};
+    one.insert(one.end(), system.begin(), system.end());
+    std::vector<std::string> three = {"simulate", "--threads", "1", "-o", "three.txt"};
+    three.insert(three.end(), system.begin(), system.end());
+    ASSERT_EQ(runCli(one, folder).exitCode, 0);
+    const CliResult run = runMpi(3, three, folder);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readFile(folder + "/three.txt"), readFile(folder + "/one.txt"));
+    // Rank 0 says it once, for all three.
+    EXPECT_EQ(occurrences(run.err, "quorra: "), system.empty() ? 1u : 2u) << run.err;
+    EXPECT_NE(run.err.find(system.empty()
+                               ? "quorra: 819 orientations, 13104 lines, 1 threads in each of 3 processes"
+                               : " threads in each of 3 processes"),
+              std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(MpiCli, ABatchOfThreeProcessesRunsEveryJobOnce) {
+  const std::string folder = makeTemporaryFolder();
+  std::string jobs;
+  for (int k = 1; k <= 10; ++k)
+    jobs += "{\"id\": \"j" + std::to_string(k) +
+            "\", \"simulate\": {\"set\": [\"points=256\", \"thetaStep=10\", \"gz=2." +
+            std::to_string(20 + k) + "\"], \"threads\": 1}}\n";
+  jobs += "{\"id\": \"bad\", \"simulate\": {\"set\": [\"gx=0\"]}}\n";
+  std::ofstream(folder + "/jobs.jsonl") << jobs;
+  CliResult run = runMpi(3, {"batch", "jobs.jsonl", "-o", "out"}, folder);
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_EQ(occurrences(run.err, "quorra: batch: ["), 11u) << run.err;
+  EXPECT_NE(run.err.find("quorra: batch: 10 of 11 jobs ok, 1 failed; summary in out/summary.csv\n"),
+            std::string::npos)
+      << run.err;
+  const std::string summary = readFile(folder + "/out/summary.csv");
+  EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 12);
+  EXPECT_EQ(occurrences(summary, ",simulate,ok,0,"), 10u) << summary;
+  EXPECT_NE(summary.find("\nbad,simulate,failed,2,"), std::string::npos) << summary;
+  // The same spectrum as the job run alone.
+  ASSERT_EQ(runCli({"simulate", "--set", "points=256", "--set", "thetaStep=10", "--set", "gz=2.27",
+                    "--threads", "1", "-o", "direct.txt"},
+                   folder)
+                .exitCode,
+            0);
+  EXPECT_EQ(readFile(folder + "/out/j7/spectrum.txt"), readFile(folder + "/direct.txt"));
+
+  // Run again with the bad job mended, only it runs.
+  std::ofstream(folder + "/jobs.jsonl") << jobs.substr(0, jobs.find("{\"id\": \"bad\""))
+                                        << "{\"id\": \"bad\", \"simulate\": {\"set\": [\"points=256\"]}}\n";
+  run = runMpi(3, {"batch", "jobs.jsonl", "-o", "out"}, folder);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("quorra: batch: 11 jobs, 10 finished before, 1 to run\n"
+                         "quorra: batch: [1/1] bad ok"),
+            std::string::npos)
+      << run.err;
+}
+
+// The processes mpirun started: those whose parent it is.
+std::vector<pid_t> childrenOf(pid_t parent) {
+  std::vector<pid_t> children;
+  for (const std::string& entry : folderEntries("/proc")) {
+    if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string stat = readFile("/proc/" + entry + "/stat");
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    int ppid = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &ppid) == 1 && ppid == parent)
+      children.push_back(std::stoi(entry));
+  }
+  return children;
+}
+
+TEST(MpiCli, AFailedRunSaysWhyOnceAndWritesNothing) {
+  const std::string folder = makeTemporaryFolder();
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+  } cases[] = {
+      {{"simulate", "--set", "gx=0", "-o", "x.txt"},
+       2,
+       "quorra: The value of gx must be greater than 0 and at most 100: \"0\".\n"},
+      {{"simulate", "-o", "no/x.txt"}, 3, "quorra: cannot write no/x.txt: No such file or directory\n"},
+      {{"info", "x.txt"},
+       2,
+       "quorra: quorra info runs in one process: only simulate and batch share their work among the "
+       "processes "
+       "of an MPI run.\n"},
+  };
+  for (const auto& c : cases) {
+    const CliResult run = runMpi(3, c.args, folder);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    EXPECT_EQ(occurrences(run.err, "quorra: "), 1u) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{}) << c.message;
+  }
+
+  // A process killed in the middle of a long run (one thread each, rows of
+  // a second or more) ends the whole run; rank 0 opens its output only
+  // after the run, so nothing is left behind.
+  const CliProcess mpirun = startProgram(QUORRA_MPIRUN_PATH,
+                                         {"--oversubscribe",
+                                          "--allow-run-as-root",
+                                          "-n",
+                                          "3",
+                                          QUORRA_CLI_PATH,
+                                          "simulate",
+                                          "--set",
+                                          "gx=2.02",
+                                          "--set",
+                                          "Ax=20",
+                                          "--set",
+                                          "thetaStep=30",
+                                          "--set",
+                                          "phiStep=0.005",
+                                          "--set",
+                                          "points=1024",
+                                          "--threads",
+                                          "1",
+                                          "-o",
+                                          "slow.txt"},
+                                         folder);
+  std::vector<pid_t> ranks;
+  for (int attempt = 0; attempt < 600 && ranks.size() < 3; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ranks = childrenOf(mpirun.pid);
+  }
+  ASSERT_EQ(ranks.size(), 3u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(ranks.back(), SIGKILL);
+  const CliResult run = finishCli(mpirun);
+  EXPECT_NE(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("exited on signal 9"), std::string::npos) << run.err;
+  EXPECT_EQ(folderEntries(folder), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace quorra::testing
