@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "support/scripted_ui.h"
@@ -60,6 +65,82 @@ TEST(Powder, ResultIsBitwiseTheSameForAnyNumberOfThreads) {
       EXPECT_EQ(0, std::memcmp(reference.data(), target.data(), sizeof(double) * request.points))
           << threads << " threads, anisotropic " << anisotropic;
     }
+  }
+}
+
+// Three processes played by three threads: rows handed over through queues
+// as the MPI runs of the command line send them.
+struct SharedRows {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::vector<double>> fromProcess[3];  // low, high, values[low … high]
+  long orientations = 0;
+  int finished = 0;
+};
+
+class ThreadRowExchange final : public PowderRowExchange {
+ public:
+  ThreadRowExchange(SharedRows& shared, int rank) : shared_(shared), rank_(rank) {}
+  bool computes(int row) const override { return row % 3 == rank_; }
+  bool sums() const override { return rank_ == 0; }
+  bool handOver(int, const double* values, int low, int high) override {
+    std::vector<double> row = {double(low), double(high)};
+    row.insert(row.end(), values + low, values + high + 1);
+    std::lock_guard<std::mutex> lock(shared_.mutex);
+    shared_.fromProcess[rank_].push_back(std::move(row));
+    shared_.changed.notify_all();
+    return true;
+  }
+  bool takeOver(int row, double* values, int& low, int& high) override {
+    std::deque<std::vector<double>>& queue = shared_.fromProcess[row % 3];
+    std::unique_lock<std::mutex> lock(shared_.mutex);
+    shared_.changed.wait(lock, [&] { return !queue.empty(); });
+    low = static_cast<int>(queue.front()[0]);
+    high = static_cast<int>(queue.front()[1]);
+    std::copy(queue.front().begin() + 2, queue.front().end(), values + low);
+    queue.pop_front();
+    return true;
+  }
+  void finish(PowderOutcome& outcome) override {
+    std::unique_lock<std::mutex> lock(shared_.mutex);
+    shared_.orientations += outcome.orientations;
+    ++shared_.finished;
+    shared_.changed.notify_all();
+    shared_.changed.wait(lock, [&] { return shared_.finished == 3; });
+    outcome.orientations = shared_.orientations;
+  }
+
+ private:
+  SharedRows& shared_;
+  int rank_;
+};
+
+TEST(Powder, RowsSharedAmongProcessesAddUpToTheSameBits) {
+  for (int anisotropic : {0, 1}) {
+    std::vector<double> kernel;
+    PowderRequest request = nonAxial(anisotropic, kernel);
+    std::vector<double> alone(request.points);
+    int threads = 2;
+    const long orientations = runPowder(request, alone.data(), threads).orientations;
+
+    SharedRows shared;
+    std::vector<std::vector<double>> targets(3, std::vector<double>(request.points, 7.0));
+    std::vector<PowderOutcome> outcomes(3);
+    std::vector<std::thread> processes;
+    for (int rank = 0; rank < 3; ++rank)
+      processes.emplace_back([&, rank] {
+        ThreadRowExchange exchange(shared, rank);
+        PowderRequest own = request;
+        own.rowExchange = &exchange;
+        int one = 1;
+        outcomes[rank] = runPowder(own, targets[rank].data(), one);
+      });
+    for (std::thread& process : processes) process.join();
+    EXPECT_TRUE(outcomes[0].completed);
+    EXPECT_EQ(outcomes[0].orientations, orientations);
+    EXPECT_EQ(0, std::memcmp(alone.data(), targets[0].data(), sizeof(double) * request.points))
+        << "anisotropic " << anisotropic;
+    EXPECT_EQ(targets[1], std::vector<double>(request.points, 0.0));  // cleared, nothing added
   }
 }
 
