@@ -38,7 +38,7 @@ bool startedByMpiLauncher() {
 }
 
 // Waits until request is complete, testing it after pauses that grow to a
-// millisecond rather than spinning: the powder workers of the same process
+// fifth of a millisecond rather than spinning: the powder workers of the same process
 // need the processor more than the message needs a fast answer.
 void waitPolitely(MPI_Request& request) {
   auto pause = std::chrono::microseconds(20);
@@ -47,7 +47,7 @@ void waitPolitely(MPI_Request& request) {
     MPI_Test(&request, &done, MPI_STATUS_IGNORE);
     if (done) return;
     std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(1000));
+    pause = std::min(pause * 2, std::chrono::microseconds(200));
   }
 }
 
@@ -188,7 +188,7 @@ void receiveText(int& rank, int& tag, std::string& text) {
   for (int arrived = 0; !arrived;) {
     MPI_Iprobe(MPI_ANY_SOURCE, MPI_ANY_TAG, MPI_COMM_WORLD, &arrived, &status);
     if (!arrived) std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(1000));
+    pause = std::min(pause * 2, std::chrono::microseconds(200));
   }
   int count = 0;
   MPI_Get_count(&status, MPI_CHAR, &count);
