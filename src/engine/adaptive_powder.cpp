@@ -202,32 +202,43 @@ class AdaptiveRun {
           missing.emplace_back(i, j);
       }
     }
-    const int count = static_cast<int>(missing.size());
+    // Whole rows of nodes (one θ) go to one worker, in φ order: the fast
+    // search takes over what does not depend on φ from the orientation
+    // before, so each worker must see the same sequence whatever the
+    // thread count.
+    std::vector<size_t> rowStarts;
+    for (size_t k = 0; k < missing.size(); ++k)
+      if (k == 0 || missing[k].first != missing[k - 1].first) rowStarts.push_back(k);
+    rowStarts.push_back(missing.size());
+    const int rows = static_cast<int>(rowStarts.size()) - 1;
     const int threads = static_cast<int>(workers_.size());
     long computed = 0;
-#pragma omp parallel for num_threads(threads) schedule(dynamic, 4) reduction(+ : computed)
-    for (int k = 0; k < count; ++k) {
-      if (!control.going.load(std::memory_order_relaxed)) continue;
-      const auto [i, j] = missing[static_cast<size_t>(k)];
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1) reduction(+ : computed)
+    for (int r = 0; r < rows; ++r) {
       Worker& w = workers_[static_cast<size_t>(omp_get_thread_num())];
-      w.solver->processOrientation(i * grid.hTheta, j * grid.hPhi, 0.0, nullptr);
-      ++computed;
-      NodeLines& lines = nodes[grid.index(i, j)];
-      try {
-        lines.reserve(static_cast<size_t>(w.solver->transitionCount()));
-        for (int t = 0; t < w.solver->transitionCount(); ++t) {
-          const Transition& tr = w.solver->transitions()[t];
-          lines.push_back({tr.upper, tr.lower, tr.field, tr.intensity, tr.width});
+      w.solver->forgetPreviousOrientation();
+      for (size_t k = rowStarts[static_cast<size_t>(r)]; k < rowStarts[static_cast<size_t>(r) + 1]; ++k) {
+        if (!control.going.load(std::memory_order_relaxed)) break;
+        const auto [i, j] = missing[k];
+        w.solver->processOrientation(i * grid.hTheta, j * grid.hPhi, 0.0, nullptr);
+        ++computed;
+        NodeLines& lines = nodes[grid.index(i, j)];
+        try {
+          lines.reserve(static_cast<size_t>(w.solver->transitionCount()));
+          for (int t = 0; t < w.solver->transitionCount(); ++t) {
+            const Transition& tr = w.solver->transitions()[t];
+            lines.push_back({tr.upper, tr.lower, tr.field, tr.intensity, tr.width});
+          }
+        } catch (const std::bad_alloc&) {
+          control.outOfMemory.store(true);
+          control.going.store(false);
         }
-      } catch (const std::bad_alloc&) {
-        control.outOfMemory.store(true);
-        control.going.store(false);
+        std::sort(lines.begin(), lines.end(), [](const NodeLine& a, const NodeLine& b) {
+          if (a.upper != b.upper) return a.upper < b.upper;
+          if (a.lower != b.lower) return a.lower < b.lower;
+          return a.field < b.field;
+        });
       }
-      std::sort(lines.begin(), lines.end(), [](const NodeLine& a, const NodeLine& b) {
-        if (a.upper != b.upper) return a.upper < b.upper;
-        if (a.lower != b.lower) return a.lower < b.lower;
-        return a.field < b.field;
-      });
     }
     outcome.orientations += computed;
     if (!control.going.load()) return false;
@@ -282,6 +293,7 @@ class AdaptiveRun {
       Worker& w = workers_[static_cast<size_t>(thread)];
       RowCommitter::Buffer& row = committer->acquire(i);
       w.solver->resetTouched();
+      w.solver->forgetPreviousOrientation();
       try {
         const int cells = grid.axial ? 1 : grid.cellsPhi;
         for (int j = 0; j < cells; ++j) sumCell(grid, i, j, w, row.values, computed, transitions);

@@ -45,6 +45,8 @@ class FastResonanceSearch {
   // ResonanceSolver::processOrientation) and adds them with weight into
   // target, as the reference search does.
   void process(double weight, double* target);
+  // The next process() keeps nothing of the orientation before.
+  void forgetPreviousOrientation() { previousDirection_[2] = 2.0; }
 
  private:
   static constexpr int kScanSteps = LevelTable::kScanSteps;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <utility>
 
+#include "engine/fast_resonance_search.h"
 #include "engine/resonance_solver.h"
 
 namespace quorra {
@@ -19,6 +20,10 @@ bool ResonanceSolver::axialSystem() const {
   for (const ShfLines& set : shf_)
     if (set.gAx != set.gAy) return false;
   return true;
+}
+
+void ResonanceSolver::forgetPreviousOrientation() {
+  if (fast_) fast_->forgetPreviousOrientation();
 }
 
 void ResonanceSolver::addLineOfWidth(double field, double intensity, double width, double* target) {

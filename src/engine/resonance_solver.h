@@ -103,6 +103,11 @@ class ResonanceSolver {
   // azimuth φ of the field: every tensor (g, A, quadrupole, superhyperfine,
   // widths, strains) has equal x and y values.
   bool axialSystem() const;
+  // The fast search takes over from the orientation before what does not
+  // depend on the direction; after this call the next orientation starts
+  // afresh, so that its result does not depend on what this solver did
+  // before (workers that share orientations in varying order).
+  void forgetPreviousOrientation();
 
   // Sets the field direction (θ from z, φ from x, degrees) used by
   // hamiltonianAt, as processOrientation does.
