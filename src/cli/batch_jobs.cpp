@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "cli/json_text.h"
+#include "data/json_text.h"
 
 namespace quorra::cli {
 

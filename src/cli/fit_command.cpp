@@ -14,10 +14,10 @@
 #include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
-#include "cli/json_text.h"
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
 #include "data/text_spectrum_format.h"
+#include "fit/fit_report.h"
 #include "fit/fitter.h"
 #include "plot/child_view.h"
 
@@ -62,97 +62,6 @@ std::string spectrumPath(const std::string& path, int e, int count) {
   const std::string suffix = "-" + std::to_string(e + 1);
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + suffix;
   return path.substr(0, dot) + suffix + path.substr(dot);
-}
-
-std::string methodName(fit::Method method) {
-  return method == fit::Method::Simplex ? "simplex" : method == fit::Method::Global ? "global" : "lm";
-}
-
-std::string reportJson(const FitCommandOptions& options, const fit::FitOptions& fitOptions,
-                       const std::vector<fit::Experiment>& experiments,
-                       const std::vector<fit::VariedParameter>& varied, const fit::ModelSettings& settings,
-                       const fit::FitResult& result, const CEprWindow& fixed) {
-  std::string json = "{\n  \"program\": \"quorra\",\n  \"version\": \"" QUORRA_VERSION_TEXT "\",\n";
-  json += "  \"method\": \"" + methodName(fitOptions.method) + "\",\n";
-  if (fitOptions.method == fit::Method::Global)
-    json += "  \"starts\": " + std::to_string(fitOptions.starts) +
-            ",\n  \"seed\": " + std::to_string(fitOptions.seed) + ",\n";
-  json += "  \"parameters\": {";
-  for (size_t j = 0; j < varied.size(); ++j) {
-    const fit::ParameterResult& r = result.parameters[j];
-    const bool interval = std::isfinite(r.error);
-    json += std::string(j ? ",\n" : "\n") + "    " + jsonString(varied[j].name) +
-            ": {\"start\": " + jsonNumber(varied[j].start) + ", \"low\": " + jsonNumber(varied[j].low) +
-            ", \"high\": " + jsonNumber(varied[j].high) + ", \"value\": " + jsonNumber(r.value) +
-            ", \"error\": " + jsonNumber(r.error) + ", \"interval\": " +
-            (interval ? "[" + jsonNumber(r.intervalLow) + ", " + jsonNumber(r.intervalHigh) + "]" : "null") +
-            ", \"at_bound\": " + (r.atBound ? "true" : "false") + "}";
-  }
-  json += "\n  },\n  \"correlation\": ";
-  if (result.correlation.empty()) {
-    json += "null";
-  } else {
-    json += "[";
-    for (size_t a = 0; a < result.correlation.size(); ++a) {
-      json += a ? ",\n    [" : "\n    [";
-      for (size_t b = 0; b < result.correlation[a].size(); ++b)
-        json += (b ? ", " : "") + jsonNumber(result.correlation[a][b]);
-      json += "]";
-    }
-    json += "\n  ]";
-  }
-  json += ",\n  \"chi2\": " + jsonNumber(result.sumOfSquares) +
-          ",\n  \"residual_rms_relative\": " + jsonNumber(result.residualRms / result.peakToPeak) +
-          ",\n  \"degrees_of_freedom\": " + std::to_string(result.degreesOfFreedom) +
-          ",\n  \"simulations\": " + std::to_string(result.simulations) +
-          ",\n  \"seconds\": " + jsonNumber(result.seconds) +
-          ",\n  \"stopped\": " + (result.stopped ? "true" : "false") +
-          ",\n  \"singular\": " + (result.singular ? "true" : "false") + ",\n  \"experiments\": [";
-  for (size_t e = 0; e < experiments.size(); ++e) {
-    json += std::string(e ? ",\n" : "\n") + "    {\"path\": " + jsonString(experiments[e].path) +
-            ", \"frequency_ghz\": " +
-            (experiments[e].hasFrequency ? jsonNumber(experiments[e].frequency) : std::string("null")) +
-            ", \"scale\": " + jsonNumber(result.linear[e].scale) + ", \"baseline\": [";
-    for (size_t k = 0; k < result.linear[e].baseline.size(); ++k)
-      json += (k ? ", " : "") + jsonNumber(result.linear[e].baseline[k]);
-    json += "]}";
-  }
-  json += "\n  ],\n  \"baseline_order\": " + std::to_string(settings.baselineOrder) + ",\n  \"window\": " +
-          (settings.hasWindow
-               ? "[" + jsonNumber(settings.window.from) + ", " + jsonNumber(settings.window.to) + "]"
-               : std::string("null")) +
-          ",\n  \"exclude\": [";
-  for (size_t k = 0; k < settings.excluded.size(); ++k)
-    json += (k ? ", [" : "[") + jsonNumber(settings.excluded[k].from) + ", " +
-            jsonNumber(settings.excluded[k].to) + "]";
-  json += "],\n  \"settings\": {";
-  bool first = true;
-  for (const ParameterName& p : parameterNames()) {
-    json += std::string(first ? "\n" : ",\n") + "    " + jsonString(p.name) + ": " +
-            jsonString(parameterValue(fixed, p.name));
-    first = false;
-  }
-  json +=
-      "\n  },\n  \"shf\": " + jsonString(options.parameters.shfFile.empty() ? "" : fixed.shfText) + "\n}\n";
-  return json;
-}
-
-void printResult(const std::vector<fit::VariedParameter>& varied, const fit::FitResult& result) {
-  std::printf("%-16s %16s %14s %35s\n", "parameter", "value", "error", "95 % interval");
-  for (size_t j = 0; j < varied.size(); ++j) {
-    const fit::ParameterResult& r = result.parameters[j];
-    if (std::isfinite(r.error))
-      std::printf("%-16s %16.8g %14.4g   [%15.8g, %15.8g]\n", varied[j].name.c_str(), r.value, r.error,
-                  r.intervalLow, r.intervalHigh);
-    else
-      std::printf("%-16s %16.8g %14s   %s\n", varied[j].name.c_str(), r.value, "-",
-                  r.atBound        ? "at its bound"
-                  : result.stopped ? "stopped"
-                                   : "not determined");
-  }
-  std::printf("chi2 %.8g, residual RMS %.4g of the peak-to-peak height, %ld simulations, %.2f s\n",
-              result.sumOfSquares, result.residualRms / result.peakToPeak, result.simulations,
-              result.seconds);
 }
 
 int runFit(const FitCommandOptions& options) {
@@ -250,9 +159,10 @@ int runFit(const FitCommandOptions& options) {
                                                     : kExitFailed,
                 result.failure + " Nothing written.");
 
-  if (report &&
-      (!report->write(reportJson(options, fitOptions, experiments, varied, settings, result, fixed)) ||
-       !report->commit()))
+  if (report && (!report->write(fit::reportJson(experiments, varied, settings, fitOptions, result,
+                                                fit::settingTexts(fixed),
+                                                options.parameters.shfFile.empty() ? "" : fixed.shfText)) ||
+                 !report->commit()))
     return failWrite(options.report, report->error());
   for (size_t e = 0; e < spectra.size(); ++e) {
     const fit::Experiment& x = experiments[e];
@@ -285,7 +195,7 @@ int runFit(const FitCommandOptions& options) {
       record->values.insert(record->values.end(), {{varied[j].name, result.parameters[j].value},
                                                    {varied[j].name + "_error", result.parameters[j].error}});
   } else {
-    printResult(varied, result);
+    std::fputs(fit::resultTable(varied, result).c_str(), stdout);
   }
   if (result.stopped)
     return fail(ConsoleUserInterface::stopExitCode(), "interrupted; the best result found was written.");

@@ -11,7 +11,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
-#include "cli/json_text.h"
+#include "data/json_text.h"
 
 namespace quorra::cli {
 

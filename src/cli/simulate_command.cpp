@@ -13,9 +13,9 @@
 #include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
-#include "cli/json_text.h"
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
+#include "data/json_text.h"
 #include "data/text_spectrum_format.h"
 #include "engine/powder.h"
 

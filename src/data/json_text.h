@@ -1,9 +1,10 @@
 #pragma once
-// JSON values as the --json outputs and the fit report write them.
+// JSON values as the --json outputs of the command line and the fit report
+// write them.
 
 #include <string>
 
-namespace quorra::cli {
+namespace quorra {
 
 // The shortest text that reads back as the same double; null when it is not
 // finite (JSON has no NaN or infinity).
@@ -13,4 +14,4 @@ std::string jsonNumber(double value);
 // code pages) are taken as Latin-1.
 std::string jsonString(const std::string& text);
 
-}  // namespace quorra::cli
+}  // namespace quorra

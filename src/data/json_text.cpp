@@ -1,10 +1,10 @@
-#include "cli/json_text.h"
+#include "data/json_text.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-namespace quorra::cli {
+namespace quorra {
 
 namespace {
 
@@ -65,4 +65,4 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
-}  // namespace quorra::cli
+}  // namespace quorra
