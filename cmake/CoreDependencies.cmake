@@ -19,3 +19,7 @@ target_link_libraries(quorra_engine PUBLIC PkgConfig::CERF)
 find_package(Ceres REQUIRED)
 find_package(NLopt REQUIRED)
 target_link_libraries(quorra_fit PUBLIC Ceres::ceres NLopt::nlopt)
+
+# nlohmann-json reads a fit report back (quorra fit --from); header-only.
+find_package(nlohmann_json 3 REQUIRED)
+target_link_libraries(quorra_fit PRIVATE nlohmann_json::nlohmann_json)

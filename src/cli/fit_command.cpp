@@ -16,8 +16,10 @@
 #include "cli/console_ui.h"
 #include "cli/plot_output.h"
 #include "data/atomic_file.h"
+#include "data/file_access.h"
 #include "data/text_spectrum_format.h"
 #include "fit/fit_report.h"
+#include "fit/fit_report_reader.h"
 #include "fit/fitter.h"
 #include "plot/child_view.h"
 
@@ -39,7 +41,14 @@ struct FitCommandOptions {
   std::string report;
   std::string spectrum;
   PlotOptions plot;
+  std::string from;  // a report whose fit is repeated; the options given override it
+  const CLI::App* command = nullptr;
+
+  bool given(const char* option) const { return command->count(option) > 0; }
 };
+
+// A fit report is a few kilobytes; a file far larger is not one.
+constexpr uint64_t kMaxReportBytes = 64 << 20;
 
 // "A:B" as two finite numbers.
 bool parsePair(const std::string& text, double& first, double& second) {
@@ -64,25 +73,63 @@ std::string spectrumPath(const std::string& path, int e, int count) {
   return path.substr(0, dot) + suffix + path.substr(dot);
 }
 
+// Reads the report of --from; false when it is not one, said on stderr.
+bool readFromReport(const std::string& path, fit::ReportRequest& request) {
+  std::string text, error;
+  if (!readFileBytes(path, text, error, kMaxReportBytes)) {
+    fail(kExitUsage, "Cannot read the fit report " + path + ": " + error + ".");
+    return false;
+  }
+  if (const std::string problem = fit::readReport(text, path, request); !problem.empty()) {
+    fail(kExitUsage, problem);
+    return false;
+  }
+  return true;
+}
+
+// The fixed settings: those of the report (when there is one), then the
+// preset (given beside a report, or always without one), --set and --shf.
+std::string configureFixed(CEprWindow& window, const FitCommandOptions& options,
+                           const fit::ReportRequest* fromReport) {
+  ParameterOptions parameters = options.parameters;
+  if (fromReport != nullptr) {
+    fit::applyReportSettings(window, *fromReport);
+    if (!options.given("--preset")) parameters.preset = "exact";  // the report holds the preset's values
+  }
+  return applyParameterOptions(window, parameters);
+}
+
 int runFit(const FitCommandOptions& options) {
+  std::optional<fit::ReportRequest> fromReport;
+  if (!options.from.empty() && !readFromReport(options.from, fromReport.emplace())) return kExitUsage;
+  if (!fromReport && options.experiments.empty()) return fail(kExitUsage, "experiments is required");
+  if (!fromReport && options.vary.empty()) return fail(kExitUsage, "--vary is required");
+  const fit::ReportRequest* earlier = fromReport ? &*fromReport : nullptr;
+  const auto given = [&options, earlier](const char* option) {
+    return earlier == nullptr || options.given(option);
+  };
+
   ConsoleUserInterface::setRunStoppable(true);
   ConsoleUserInterface ui;
   CEprWindow fixed(ui);
-  if (const std::string problem = applyParameterOptions(fixed, options.parameters); !problem.empty())
+  if (const std::string problem = configureFixed(fixed, options, earlier); !problem.empty())
     return fail(kExitUsage, problem);
   if (!fixed.CheckParameters()) return kExitUsage;
   if (options.threads < 0) return fail(kExitUsage, "--threads must be 0 (all processors) or more.");
-  if (options.starts < 1) return fail(kExitUsage, "--starts must be 1 or more.");
+  const int starts = given("--starts") ? options.starts : earlier->starts;
+  if (starts < 1) return fail(kExitUsage, "--starts must be 1 or more.");
 
   fit::ModelSettings settings;
-  settings.baselineOrder = options.baseline;
+  if (earlier) settings = earlier->settings;
+  if (given("--baseline")) settings.baselineOrder = options.baseline;
   for (const std::string& setting : options.parameters.settings)
     settings.fixedFrequency = settings.fixedFrequency || setting.rfind("frequency=", 0) == 0;
-  if (!options.window.empty()) {
-    settings.hasWindow = true;
-    if (!parsePair(options.window, settings.window.from, settings.window.to))
+  if (given("--window")) {
+    settings.hasWindow = !options.window.empty();
+    if (settings.hasWindow && !parsePair(options.window, settings.window.from, settings.window.to))
       return fail(kExitUsage, "--window expects FROM:TO in gauss, got \"" + options.window + "\".");
   }
+  if (given("--exclude")) settings.excluded.clear();
   for (const std::string& text : options.exclude) {
     fit::FieldInterval range;
     if (!parsePair(text, range.from, range.to))
@@ -90,30 +137,41 @@ int runFit(const FitCommandOptions& options) {
     settings.excluded.push_back(range);
   }
   std::vector<fit::VariedParameter> varied;
-  for (const std::string& text : options.vary) {
-    const size_t equals = text.find('=');
-    fit::VariedParameter p;
-    if (equals == std::string::npos || equals == 0 || !parsePair(text.substr(equals + 1), p.low, p.high))
-      return fail(kExitUsage, "--vary expects NAME=LOW:HIGH, got \"" + text + "\".");
-    p.name = text.substr(0, equals);
-    const double* value = realParameter(fixed, p.targets().front());
-    p.start = value ? *value : 0.0;
-    varied.push_back(p);
+  if (!options.vary.empty()) {
+    for (const std::string& text : options.vary) {
+      const size_t equals = text.find('=');
+      fit::VariedParameter p;
+      if (equals == std::string::npos || equals == 0 || !parsePair(text.substr(equals + 1), p.low, p.high))
+        return fail(kExitUsage, "--vary expects NAME=LOW:HIGH, got \"" + text + "\".");
+      p.name = text.substr(0, equals);
+      const double* value = realParameter(fixed, p.targets().front());
+      p.start = value ? *value : 0.0;
+      varied.push_back(p);
+    }
+  } else {
+    // The report's starts, unless --set gives a parameter another value.
+    varied = earlier->varied;
+    for (fit::VariedParameter& p : varied)
+      for (const std::string& setting : options.parameters.settings)
+        if (setting.rfind(p.targets().front() + "=", 0) == 0)
+          if (const double* value = realParameter(fixed, p.targets().front())) p.start = *value;
   }
 
   std::vector<fit::Experiment> experiments;
-  for (const std::string& path : options.experiments) {
+  for (const std::string& path : options.experiments.empty() ? earlier->experiments : options.experiments) {
     ConsoleUserInterface loadUi;
     CEprWindow window(loadUi);
-    const LoadReport report = loadMeasuredFile(window, loadUi, path);
-    if (!report.loaded) return kExitUsage;
-    experiments.push_back(fit::loadedExperiment(window, path, report.hasFrequency));
+    const LoadReport load = loadMeasuredFile(window, loadUi, path);
+    if (!load.loaded) return kExitUsage;
+    experiments.push_back(fit::loadedExperiment(window, path, load.hasFrequency));
   }
-  const fit::Configure configure = [&options](CEprWindow& window) {
-    applyParameterOptions(window, options.parameters);  // accepted above
+  const fit::Configure configure = [&options, earlier](CEprWindow& window) {
+    configureFixed(window, options, earlier);  // accepted above
   };
   if (const std::string problem = fit::checkModel(experiments, configure, varied, settings); !problem.empty())
     return fail(kExitUsage, problem);
+
+  const bool shfGiven = !options.parameters.shfFile.empty() || (earlier && !earlier->shfText.empty());
 
   // Outputs are opened before the fit, so that an unwritable path is said at once.
   std::optional<AtomicFileWriter> report;
@@ -133,11 +191,12 @@ int runFit(const FitCommandOptions& options) {
   if (const int code = checkPlotOptions(plot)) return code;
 
   fit::FitOptions fitOptions;
-  fitOptions.method = options.method == "simplex"  ? fit::Method::Simplex
-                      : options.method == "global" ? fit::Method::Global
-                                                   : fit::Method::LevenbergMarquardt;
-  fitOptions.starts = options.starts;
-  fitOptions.seed = options.seed;
+  fitOptions.method = !given("--method")            ? earlier->method
+                      : options.method == "simplex" ? fit::Method::Simplex
+                      : options.method == "global"  ? fit::Method::Global
+                                                    : fit::Method::LevenbergMarquardt;
+  fitOptions.starts = starts;
+  fitOptions.seed = given("--seed") ? options.seed : earlier->seed;
   fitOptions.threads = options.threads;
   fitOptions.stop = [] { return ConsoleUserInterface::interrupted(); };
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -160,8 +219,7 @@ int runFit(const FitCommandOptions& options) {
                 result.failure + " Nothing written.");
 
   if (report && (!report->write(fit::reportJson(experiments, varied, settings, fitOptions, result,
-                                                fit::settingTexts(fixed),
-                                                options.parameters.shfFile.empty() ? "" : fixed.shfText)) ||
+                                                fit::settingTexts(fixed), shfGiven ? fixed.shfText : "")) ||
                  !report->commit()))
     return failWrite(options.report, report->error());
   for (size_t e = 0; e < spectra.size(); ++e) {
@@ -219,15 +277,14 @@ void addFitCommand(CLI::App& app, int& exitCode) {
       "by linear least squares at every step; the residual sum of squares is minimised. Prints each varied\n"
       "parameter with its standard error and 95 % interval. Ctrl-C stops the fit and writes the best result\n"
       "found (exit status 130).");
-  command->add_option("experiments", options.experiments, "Measured spectra (any format quorra info reads)")
-      ->required();
+  command->add_option("experiments", options.experiments,
+                      "Measured spectra (any format quorra info reads); required unless --from names them");
   command
       ->add_option("--vary", options.vary,
-                   "Vary a parameter between bounds, NAME=LOW:HIGH (repeatable); it starts from its value. "
-                   "fieldOffset (G) shifts the simulated fields")
+                   "Vary a parameter between bounds, NAME=LOW:HIGH (repeatable; required unless --from "
+                   "names them); it starts from its value. fieldOffset (G) shifts the simulated fields")
       ->type_name("NAME=LOW:HIGH")
-      ->allow_extra_args(false)
-      ->required();
+      ->allow_extra_args(false);
   command
       ->add_option("--method", options.method,
                    "lm: Levenberg-Marquardt; simplex: Nelder-Mead; global: quasi-random starts, each "
@@ -251,8 +308,16 @@ void addFitCommand(CLI::App& app, int& exitCode) {
       ->add_option("--spectrum", options.spectrum,
                    "Write the fitted spectrum as text (with several experiments FILE-1, FILE-2, ...)")
       ->type_name("FILE");
+  command
+      ->add_option("--from", options.from,
+                   "Repeat the fit of a report written by -o: its experiments, varied parameters with bounds "
+                   "and starts, method, window, baseline and every fixed setting. Options given beside it "
+                   "override the report's (experiments, --vary and --exclude as a whole list; --set on top "
+                   "of its settings)")
+      ->type_name("REPORT.json");
   addPlotOptions(*command, options.plot, "--plot", "Draw the first experiment (blue) and its fit (red)");
   addParameterOptions(*command, options.parameters);
+  options.command = command;
   command->callback([&exitCode, owned] { exitCode = runFit(*owned); });
 }
 

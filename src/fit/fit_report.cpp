@@ -101,7 +101,10 @@ std::string reportJson(const std::vector<Experiment>& experiments, const std::ve
       ",\n  \"exclude\": [";
   for (size_t k = 0; k < settings.excluded.size(); ++k)
     json += (k ? ", " : "") + jsonInterval(settings.excluded[k].from, settings.excluded[k].to);
-  json += "],\n  \"settings\": {";
+  json += "]";
+  // Only a frequency the settings fix is said: each experiment's own is the rule.
+  if (settings.fixedFrequency) json += ",\n  \"fixed_frequency\": true";
+  json += ",\n  \"settings\": {";
   for (size_t k = 0; k < fixed.size(); ++k)
     json += std::string(k ? ",\n" : "\n") + "    " + jsonString(fixed[k].first) + ": " +
             jsonString(fixed[k].second);
