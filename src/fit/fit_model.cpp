@@ -29,6 +29,14 @@ std::vector<int> pointsTakingPart(const Experiment& experiment, const ModelSetti
   return points;
 }
 
+// Parameters only the convolution of the stick histogram reads, as long as
+// the lines are not broadened one by one.
+bool readByConvolutionAlone(const VariedParameter& p) {
+  for (const std::string& name : p.targets())
+    if (name != "isotropicWidth" && name != "percentGaussian") return false;
+  return true;
+}
+
 std::string number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.10g", value);
@@ -63,6 +71,7 @@ SpectrumModel::SpectrumModel(const std::vector<Experiment>& experiments, const C
                              const std::vector<VariedParameter>& varied, const ModelSettings& settings,
                              std::function<bool()> stop)
     : experiments_(experiments), varied_(varied), settings_(settings) {
+  for (const VariedParameter& p : varied_) lineShapeOnly_.push_back(readByConvolutionAlone(p));
   for (const Experiment& experiment : experiments_) {
     included_.push_back(pointsTakingPart(experiment, settings_));
     residualCount_ += static_cast<int>(included_.back().size());
@@ -82,6 +91,14 @@ SpectrumModel::SpectrumModel(const std::vector<Experiment>& experiments, const C
   }
 }
 
+void SpectrumModel::setOrientationSteps(double thetaStep, double phiStep) {
+  for (Slot& slot : slots_) {
+    slot.window->spin.thetaStep = thetaStep;
+    slot.window->spin.phiStep = phiStep;
+    slot.histogramKept = false;
+  }
+}
+
 bool SpectrumModel::simulate(int e, const double* x) {
   Slot& slot = slots_[static_cast<size_t>(e)];
   CEprWindow& w = *slot.window;
@@ -95,12 +112,23 @@ bool SpectrumModel::simulate(int e, const double* x) {
   }
   // A line the measurement shows at B was simulated at B − offset.
   w.spin.fieldCentre = experiment.fieldCentre - offset;
+  bool sameSticks = slot.histogramKept;
+  for (size_t j = 0; j < varied_.size() && sameSticks; ++j)
+    sameSticks = lineShapeOnly_[j] || x[j] == slot.histogramPoint[j];
   slot.ui->lastMessage.clear();
-  const SimulationReport report = Simulate(w);
-  if (!report.completed) {
-    failure_ = slot.ui->lastMessage.empty() ? std::string("the simulation was stopped.")
-                                            : "the simulation failed: " + slot.ui->lastMessage;
-    return false;
+  if (sameSticks) {
+    // The sticks are those of the last run: only the line shape is new.
+    ApplyLineShapeChange(w);
+  } else {
+    slot.histogramKept = false;
+    const SimulationReport report = Simulate(w);
+    if (!report.completed) {
+      failure_ = slot.ui->lastMessage.empty() ? std::string("the simulation was stopped.")
+                                              : "the simulation failed: " + slot.ui->lastMessage;
+      return false;
+    }
+    slot.histogramKept = w.flags.histogramReady && w.lineShape.anisotropicInUse == 0;
+    slot.histogramPoint.assign(x, x + varied_.size());
   }
   if (w.flags.redPresent)
     std::copy(w.redValues(), w.redValues() + experiment.points, slot.simulated.begin());

@@ -8,6 +8,11 @@
 // are never search parameters; the residuals are those of the best scale and
 // baseline for the simulation (a variable projection). One SpectrumModel is
 // used by one thread: it owns a state (CEprWindow) per experiment.
+//
+// A point that differs from the one simulated before only in the line shape
+// (the isotropic width, the Gaussian share) reuses that simulation's stick
+// histogram and only convolves it again: the same numbers as a whole
+// simulation, without the powder run.
 
 #include <functional>
 #include <memory>
@@ -78,6 +83,10 @@ class SpectrumModel {
                 const std::vector<VariedParameter>& varied, const ModelSettings& settings,
                 std::function<bool()> stop);
 
+  // Simulates on a powder grid of these steps (degrees) instead of the
+  // settings' own, a coarser one for a quick look over many points.
+  void setOrientationSteps(double thetaStep, double phiStep);
+
   int parameterCount() const { return static_cast<int>(varied_.size()); }
   int residualCount() const { return residualCount_; }
   int experimentCount() const { return static_cast<int>(experiments_.size()); }
@@ -111,6 +120,9 @@ class SpectrumModel {
     std::unique_ptr<CEprWindow> window;
     std::vector<double> simulated;  // on the experiment's grid
     LinearPart linear;
+    // The point of the histogram the state holds, when it may be convolved again.
+    std::vector<double> histogramPoint;
+    bool histogramKept = false;
   };
 
   bool simulate(int e, const double* x);
@@ -118,6 +130,7 @@ class SpectrumModel {
 
   const std::vector<Experiment>& experiments_;
   std::vector<VariedParameter> varied_;
+  std::vector<bool> lineShapeOnly_;  // per varied parameter: read by the convolution alone
   ModelSettings settings_;
   std::vector<std::vector<int>> included_;
   std::vector<Slot> slots_;

@@ -23,7 +23,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // stay in their grid cells and the derivative come out as zero.
 constexpr double kStepShare = 1e-2;
 constexpr double kBoundShare = 1e-6;  // this close to a bound counts as at it
-constexpr int kStartIterations = 8;   // Levenberg-Marquardt iterations of each global start
+constexpr int kStartIterations = 5;   // Levenberg-Marquardt iterations of each global start
 
 double sumOfSquares(const std::vector<double>& r) {
   double sum = 0;
@@ -35,9 +35,10 @@ double sumOfSquares(const std::vector<double>& r) {
 // count of simulations, the best point seen and the stop request.
 class Evaluations {
  public:
+  // simulations counts the simulations of every evaluation of the fit.
   Evaluations(std::vector<std::unique_ptr<SpectrumModel>>& models, const std::vector<VariedParameter>& varied,
-              const FitOptions& options)
-      : models_(models), varied_(varied), options_(options), best_(varied.size()) {
+              const FitOptions& options, std::atomic<long>& simulations)
+      : models_(models), varied_(varied), options_(options), simulations_(simulations), best_(varied.size()) {
     for (size_t j = 0; j < varied.size(); ++j) best_[j] = varied[j].start;
   }
 
@@ -85,10 +86,12 @@ class Evaluations {
     return true;
   }
 
-  // The Jacobian (row-major, m × n) at x by central differences, columns
-  // shared among all models when parallel, else computed by model `own`.
-  // False when a simulation failed.
-  bool jacobian(const double* x, double* jacobian, bool parallel, int own = 0) {
+  // The Jacobian (row-major, m × n) at x by differences, columns shared
+  // among all models when parallel, else computed by model `own`. Central
+  // differences, or with `at` (the residuals at x) one-sided ones, half the
+  // simulations: forward, or backward at the upper bound. False when a
+  // simulation failed.
+  bool jacobian(const double* x, double* jacobian, bool parallel, int own = 0, const double* at = nullptr) {
     const int n = parameterCount(), m = residualCount();
     std::atomic<bool> ok{true};
     const int threads = parallel ? std::min(modelCount(), n) : 1;
@@ -100,16 +103,28 @@ class Evaluations {
       const VariedParameter& p = varied(j);
       double step = kStepShare * (p.high - p.low);
       for (int attempt = 0; attempt < 3; ++attempt, step *= 5) {
-        const double high = std::min(x[j] + step, p.high), low = std::max(x[j] - step, p.low);
-        point[static_cast<size_t>(j)] = high;
-        if (!residuals(slot, point.data(), plus.data())) {
-          ok = false;
-          break;
+        double high = std::min(x[j] + step, p.high), low = std::max(x[j] - step, p.low);
+        if (at != nullptr) {
+          // One side: the residuals at x are known.
+          if (x[j] + step <= p.high)
+            low = x[j];
+          else
+            high = x[j];
+          std::copy(at, at + m, (high == x[j] ? plus : minus).begin());
         }
-        point[static_cast<size_t>(j)] = low;
-        if (!residuals(slot, point.data(), minus.data())) {
-          ok = false;
-          break;
+        if (high != x[j] || at == nullptr) {
+          point[static_cast<size_t>(j)] = high;
+          if (!residuals(slot, point.data(), plus.data())) {
+            ok = false;
+            break;
+          }
+        }
+        if (low != x[j] || at == nullptr) {
+          point[static_cast<size_t>(j)] = low;
+          if (!residuals(slot, point.data(), minus.data())) {
+            ok = false;
+            break;
+          }
         }
         bool moved = false;
         for (int k = 0; k < m; ++k) {
@@ -127,7 +142,7 @@ class Evaluations {
   std::vector<std::unique_ptr<SpectrumModel>>& models_;
   const std::vector<VariedParameter>& varied_;
   const FitOptions& options_;
-  std::atomic<long> simulations_{0};
+  std::atomic<long>& simulations_;
   std::atomic<bool> stopped_{false};
   std::mutex mutex_;
   std::string failure_;
@@ -138,15 +153,16 @@ class Evaluations {
 // The residuals of a model for Ceres, with the Jacobian by central differences.
 class SpectrumCost final : public ceres::CostFunction {
  public:
-  SpectrumCost(Evaluations& evaluations, int model, bool parallelJacobian)
-      : evaluations_(evaluations), model_(model), parallel_(parallelJacobian) {
+  SpectrumCost(Evaluations& evaluations, int model, bool parallelJacobian, bool central)
+      : evaluations_(evaluations), model_(model), parallel_(parallelJacobian), central_(central) {
     set_num_residuals(evaluations.residualCount());
     mutable_parameter_block_sizes()->push_back(evaluations.parameterCount());
   }
   bool Evaluate(double const* const* parameters, double* residuals, double** jacobians) const override {
     if (!evaluations_.residuals(model_, parameters[0], residuals)) return false;
     if (jacobians != nullptr && jacobians[0] != nullptr)
-      return evaluations_.jacobian(parameters[0], jacobians[0], parallel_, model_);
+      return evaluations_.jacobian(parameters[0], jacobians[0], parallel_, model_,
+                                   central_ ? nullptr : residuals);
     return true;
   }
 
@@ -154,6 +170,7 @@ class SpectrumCost final : public ceres::CostFunction {
   Evaluations& evaluations_;
   int model_;
   bool parallel_;
+  bool central_;
 };
 
 // Fixed residuals and Jacobian columns, for the covariance at the optimum.
@@ -185,13 +202,17 @@ class StopCallback final : public ceres::IterationCallback {
   Evaluations& evaluations_;
 };
 
-// Levenberg–Marquardt from x (changed in place) with model i.
-void levenbergMarquardt(Evaluations& evaluations, int model, bool parallelJacobian, int maxIterations,
-                        std::vector<double>& x) {
+// Levenberg–Marquardt from x (changed in place to the best point it
+// reached) with model i, the Jacobian by central differences or, quicker
+// and rougher, one-sided ones. Returns the sum of squares at x, or infinity
+// when no point was evaluated.
+double levenbergMarquardt(Evaluations& evaluations, int model, bool parallelJacobian, bool central,
+                          int maxIterations, std::vector<double>& x) {
   ceres::Problem::Options problemOptions;
   problemOptions.cost_function_ownership = ceres::TAKE_OWNERSHIP;
   ceres::Problem problem(problemOptions);
-  problem.AddResidualBlock(new SpectrumCost(evaluations, model, parallelJacobian), nullptr, x.data());
+  problem.AddResidualBlock(new SpectrumCost(evaluations, model, parallelJacobian, central), nullptr,
+                           x.data());
   for (int j = 0; j < evaluations.parameterCount(); ++j) {
     problem.SetParameterLowerBound(x.data(), j, evaluations.varied(j).low);
     problem.SetParameterUpperBound(x.data(), j, evaluations.varied(j).high);
@@ -204,11 +225,16 @@ void levenbergMarquardt(Evaluations& evaluations, int model, bool parallelJacobi
   options.function_tolerance = 1e-6;
   options.parameter_tolerance = 1e-6;
   options.num_threads = 1;
+  // A step that leaves the bounds is projected onto them. The projected
+  // line search Ceres would otherwise take evaluates the Jacobian at every
+  // trial point: most of a fit's simulations, for no better steps.
+  options.max_num_line_search_step_size_iterations = 0;
   options.logging_type = ceres::SILENT;
   StopCallback callback(evaluations);
   options.callbacks.push_back(&callback);
   ceres::Solver::Summary summary;
   ceres::Solve(options, &problem, &summary);
+  return summary.IsSolutionUsable() ? 2 * summary.final_cost : kInfinity;
 }
 
 void simplex(Evaluations& evaluations, int maxIterations, std::vector<double>& x) {
@@ -281,10 +307,30 @@ std::vector<std::vector<double>> globalStarts(const std::vector<VariedParameter>
   return starts;
 }
 
-// Standard errors, intervals and correlations at the best point.
-void estimateUncertainties(Evaluations& evaluations, FitResult& result) {
+// The powder grid of the global search's starts: up to 16 times coarser
+// than the settings' own in θ and φ, but not beyond 4° and 16°. A start
+// costs a sixteenth of its simulations on the default grid (0.22° × 2.1°
+// becomes 3.52° × 16°), and the spectrum is still close enough to the
+// finer one's for the basins to keep their places.
+struct OrientationSteps {
+  double theta = 0, phi = 0;
+  bool coarser = false;
+};
+OrientationSteps screeningSteps(const Configure& configure) {
+  SilentUserInterface ui;
+  CEprWindow window(ui);
+  configure(window);
+  const double theta = window.spin.thetaStep, phi = window.spin.phiStep;
+  OrientationSteps steps;
+  steps.theta = std::max(theta, std::min(16 * theta, 4.0));
+  steps.phi = std::max(phi, std::min(16 * phi, 16.0));
+  steps.coarser = steps.theta != theta || steps.phi != phi;
+  return steps;
+}
+
+// Standard errors, intervals and correlations at x, the best point.
+void estimateUncertainties(Evaluations& evaluations, const std::vector<double>& x, FitResult& result) {
   const int n = evaluations.parameterCount(), m = evaluations.residualCount();
-  const std::vector<double>& x = evaluations.bestPoint();
   std::vector<int> free;
   for (int j = 0; j < n; ++j) {
     const VariedParameter& p = evaluations.varied(j);
@@ -368,15 +414,17 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
   std::vector<std::unique_ptr<SpectrumModel>> models;
   for (int i = 0; i < threads; ++i)
     models.push_back(std::make_unique<SpectrumModel>(experiments, configure, varied, settings, stop));
-  Evaluations evaluations(models, varied, options);
+  std::atomic<long> simulations{0};
+  Evaluations evaluations(models, varied, options, simulations);
   const int n = evaluations.parameterCount(), m = evaluations.residualCount();
 
   // The spectrum must change with every varied parameter; one that it does
   // not depend on has no value to find.
-  std::vector<double> start(varied.size());
+  std::vector<double> start(varied.size()), residuals(static_cast<size_t>(m));
   for (size_t j = 0; j < varied.size(); ++j) start[j] = varied[j].start;
   std::vector<double> jacobian(static_cast<size_t>(m) * n);
-  if (!evaluations.jacobian(start.data(), jacobian.data(), true)) {
+  if (!evaluations.residuals(0, start.data(), residuals.data()) ||
+      !evaluations.jacobian(start.data(), jacobian.data(), true, 0, residuals.data())) {
     result.failure = evaluations.stopped() ? "stopped before the fit began." : evaluations.failure();
     return result;
   }
@@ -391,48 +439,65 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
     }
   }
 
+  std::vector<double> best;  // when the global search stopped before its polish
   switch (options.method) {
     case Method::LevenbergMarquardt:
-      levenbergMarquardt(evaluations, 0, true, options.maxIterations, start);
+      levenbergMarquardt(evaluations, 0, true, true, options.maxIterations, start);
       break;
     case Method::Simplex:
       simplex(evaluations, options.maxIterations, start);
       break;
     case Method::Global: {
+      // Every start is taken a few Levenberg–Marquardt iterations on one
+      // thread, with one-sided differences and on a coarser powder grid:
+      // enough to tell the basins apart. The best end is then polished to
+      // convergence on the settings' own grid.
       const std::vector<std::vector<double>> starts =
           globalStarts(varied, std::max(1, options.starts), options.seed);
       std::vector<std::vector<double>> ends = starts;
       const int count = static_cast<int>(starts.size());
-      // Every start is polished on one thread for a few iterations, enough
-      // to tell the basins apart; the best point of all of them (what the
-      // evaluations kept) is then polished to convergence.
+      std::vector<std::unique_ptr<SpectrumModel>> coarse;
+      if (const OrientationSteps steps = screeningSteps(configure); steps.coarser)
+        for (int i = 0; i < threads; ++i) {
+          coarse.push_back(std::make_unique<SpectrumModel>(experiments, configure, varied, settings, stop));
+          coarse.back()->setOrientationSteps(steps.theta, steps.phi);
+        }
+      Evaluations screening(coarse.empty() ? models : coarse, varied, options, simulations);
+      std::vector<double> costs(static_cast<size_t>(count), kInfinity);
 #pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
       for (int s = 0; s < count; ++s)
-        levenbergMarquardt(evaluations, omp_get_thread_num(), false,
-                           std::min(kStartIterations, options.maxIterations), ends[static_cast<size_t>(s)]);
-      if (!evaluations.stopped()) {
-        std::vector<double> best = evaluations.bestPoint();
-        levenbergMarquardt(evaluations, 0, true, options.maxIterations, best);
+        costs[static_cast<size_t>(s)] = levenbergMarquardt(screening, omp_get_thread_num(), false, false,
+                                                           std::min(kStartIterations, options.maxIterations),
+                                                           ends[static_cast<size_t>(s)]);
+      if (screening.stopped()) {
+        if (std::isfinite(screening.bestCost())) best = screening.bestPoint();
+        break;
       }
+      // The first of equal ends, whatever thread found it.
+      const size_t chosen = static_cast<size_t>(std::min_element(costs.begin(), costs.end()) - costs.begin());
+      if (std::isfinite(costs[chosen])) start = ends[chosen];
+      levenbergMarquardt(evaluations, 0, true, true, options.maxIterations, start);
       break;
     }
   }
 
-  result.stopped = evaluations.stopped();
-  if (!std::isfinite(evaluations.bestCost())) {
-    result.failure = result.stopped ? "stopped before the first simulation was done." : evaluations.failure();
-    return result;
+  result.stopped = evaluations.stopped() || !best.empty();
+  if (best.empty()) {
+    if (!std::isfinite(evaluations.bestCost())) {
+      result.failure =
+          result.stopped ? "stopped before the first simulation was done." : evaluations.failure();
+      return result;
+    }
+    best = evaluations.bestPoint();
   }
   // The reported model and linear part are those of the best point.
-  std::vector<double> residuals(static_cast<size_t>(m));
-  const std::vector<double> best = evaluations.bestPoint();
   finishing = true;
   if (!models.front()->evaluate(best.data(), residuals.data())) {
     result.failure = models.front()->failure();
     return result;
   }
   result.ok = true;
-  result.sumOfSquares = evaluations.bestCost();
+  result.sumOfSquares = sumOfSquares(residuals);
   int linear = 0;
   for (int e = 0; e < models.front()->experimentCount(); ++e) {
     result.model.push_back(models.front()->modelSpectrum(e));
@@ -453,8 +518,8 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
     r.value = best[static_cast<size_t>(j)];
     r.error = r.intervalLow = r.intervalHigh = std::nan("");
   }
-  if (!result.stopped) estimateUncertainties(evaluations, result);
-  result.simulations = evaluations.simulations();
+  if (!result.stopped) estimateUncertainties(evaluations, best, result);
+  result.simulations = simulations.load();
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   return result;
 }

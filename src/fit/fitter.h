@@ -2,8 +2,9 @@
 // Fits the varied parameters of a SpectrumModel to the measured spectra:
 // Levenberg–Marquardt with bounds (Ceres Solver), Nelder–Mead (NLopt), or a
 // global search that takes quasi-random starts over the bounds a few
-// Levenberg–Marquardt iterations each and polishes the best point to
-// convergence. The objective is the residual sum of squares.
+// Levenberg–Marquardt iterations each (one-sided differences, a coarser
+// powder grid) and polishes the best end to convergence on the settings'
+// own grid. The objective is the residual sum of squares.
 //
 // Results are deterministic for a given seed and independent of the thread
 // count: Jacobian columns (one start) or whole starts (global) are shared

@@ -80,6 +80,20 @@ TEST(FitModel, ScaleAndBaselineAreSolvedExactly) {
   EXPECT_EQ(windowed.residualCount(), static_cast<int>(windowed.includedPoints(0).size()));
 }
 
+TEST(FitModel, AChangeOfTheWidthAloneGivesTheNumbersOfAWholeSimulation) {
+  const std::vector<Experiment> experiments = {simulatedExperiment(2.25)};
+  const std::vector<VariedParameter> varied = {{"gz", 2.2, 2.3, 2.25}, {"isotropicWidth", 10, 40, 25}};
+  SpectrumModel reused(experiments, smallCopper, varied, {}, nullptr),
+      fresh(experiments, smallCopper, varied, {}, nullptr);
+  std::vector<double> once(512), again(512);
+  const double first[] = {2.26, 25}, second[] = {2.26, 31};
+  ASSERT_TRUE(reused.evaluate(first, once.data()));
+  ASSERT_TRUE(reused.evaluate(second, once.data()));  // the sticks of the first point, convolved again
+  ASSERT_TRUE(fresh.evaluate(second, again.data()));
+  EXPECT_EQ(once, again);
+  EXPECT_EQ(reused.linearPart(0).scale, fresh.linearPart(0).scale);
+}
+
 TEST(FitModel, RequestsThatCannotBeFittedAreRefusedInOneSentence) {
   std::vector<Experiment> experiments = {simulatedExperiment(2.25)};
   const ModelSettings plain;
