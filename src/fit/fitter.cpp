@@ -135,7 +135,17 @@ class Evaluations {
         if (moved) break;  // else the step stayed inside the grid's cells: a wider one
       }
     }
+    if (ok && at == nullptr) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lastCentralPoint_.assign(x, x + n);
+      lastCentral_.assign(jacobian, jacobian + static_cast<size_t>(m) * n);
+    }
     return ok;
+  }
+
+  // The last Jacobian by central differences, when it was taken at x.
+  const std::vector<double>* centralJacobianAt(const std::vector<double>& x) const {
+    return x == lastCentralPoint_ ? &lastCentral_ : nullptr;
   }
 
  private:
@@ -148,6 +158,7 @@ class Evaluations {
   std::string failure_;
   double bestCost_ = kInfinity;
   std::vector<double> best_;
+  std::vector<double> lastCentralPoint_, lastCentral_;
 };
 
 // The residuals of a model for Ceres, with the Jacobian by central differences.
@@ -341,8 +352,13 @@ void estimateUncertainties(Evaluations& evaluations, const std::vector<double>& 
     if (!r.atBound) free.push_back(j);
   }
   if (free.empty() || result.degreesOfFreedom <= 0) return;
+  // The polish usually ends at the point of its last Jacobian: the same
+  // numbers, without simulating them again.
   std::vector<double> jacobian(static_cast<size_t>(m) * n);
-  if (!evaluations.jacobian(x.data(), jacobian.data(), true)) return;
+  if (const std::vector<double>* known = evaluations.centralJacobianAt(x))
+    jacobian = *known;
+  else if (!evaluations.jacobian(x.data(), jacobian.data(), true))
+    return;
   const int columns = static_cast<int>(free.size());
   std::vector<double> freeColumns(static_cast<size_t>(m) * columns);
   for (int k = 0; k < m; ++k)
