@@ -50,7 +50,6 @@ class Evaluations {
 
   bool stopRequested() const { return stopped_.load() || (options_.stop && options_.stop()); }
   bool stopped() const { return stopped_.load(); }
-  long simulations() const { return simulations_.load(); }
   const std::string& failure() const { return failure_; }
   double bestCost() const { return bestCost_; }
   const std::vector<double>& bestPoint() const { return best_; }
