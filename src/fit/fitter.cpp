@@ -160,7 +160,7 @@ class Evaluations {
   std::vector<double> lastCentralPoint_, lastCentral_;
 };
 
-// The residuals of a model for Ceres, with the Jacobian by central differences.
+// The residuals of a model for Ceres, with the Jacobian by differences.
 class SpectrumCost final : public ceres::CostFunction {
  public:
   SpectrumCost(Evaluations& evaluations, int model, bool parallelJacobian, bool central)
