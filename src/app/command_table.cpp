@@ -48,6 +48,7 @@ constexpr std::array kCommands = {
     Command{CommandId::ShfConstants, "SHF Constants", MenuBar, kNoLine, kOpensDialog},
     Command{CommandId::Linewidth, "Linewidth", MenuBar, kNoLine, kOpensDialog},
     Command{CommandId::Simulation, "Simulation", MenuBar, kNoLine, kOpensDialog},
+    Command{CommandId::Fit, "Fit", MenuBar, kNoLine, kOpensDialog},
     Command{CommandId::CrystalEpr, "Crystal EPR", MenuBar, kNoLine, kOpensDialog},
     Command{CommandId::Energy, "Energy", MenuBar, kNoLine, kOpensDialog},
     Command{CommandId::Expand, "Expand", MenuBar, kNoLine, [](CEprWindow& w) { ExpandView(w); }},

@@ -51,6 +51,7 @@ enum class CommandId : int {
   ExportPicture = 1125,
   CopyView = 1126,
   Undo = 8100,
+  Fit = 2350,
 };
 
 // Where a command sits: in the "File" pop-up, on the menu bar itself, or in

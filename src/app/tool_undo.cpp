@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/parameter_names.h"
+
 namespace quorra {
 
 namespace {
@@ -17,9 +19,17 @@ bool sameNumber(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// Every real number of the parameter table, in its order.
+std::vector<double*> realNumbers(CEprWindow& w) {
+  std::vector<double*> numbers;
+  for (const ParameterName& name : parameterNames())
+    if (double* value = realParameter(w, name.name)) numbers.push_back(value);
+  return numbers;
+}
+
 }  // namespace
 
-ToolUndo::Record ToolUndo::take(CEprWindow& w) {
+ToolUndo::Record ToolUndo::take(CEprWindow& w, bool withParameters) {
   Record r;
   const int n = std::max(0, std::min(w.spin.points, w.spin.capacity));
   r.red.assign(w.redValues(), w.redValues() + n);
@@ -40,6 +50,8 @@ ToolUndo::Record ToolUndo::take(CEprWindow& w) {
   r.lastCentre = s.lastCentre;
   r.lastRange = s.lastRange;
   r.points = n;
+  if (withParameters)
+    for (const double* value : realNumbers(w)) r.reals.push_back(*value);
   return r;
 }
 
@@ -49,11 +61,16 @@ bool ToolUndo::same(const Record& a, const Record& b) {
          sameNumber(a.redRange.max, b.redRange.max) && sameNumber(a.redRange.min, b.redRange.min) &&
          sameNumber(a.blueRange.max, b.blueRange.max) && sameNumber(a.blueRange.min, b.blueRange.min) &&
          sameNumber(a.fieldCentre, b.fieldCentre) && sameNumber(a.fieldRange, b.fieldRange) &&
-         a.points == b.points;
+         a.points == b.points && (a.reals.empty() || b.reals.empty() || sameValues(a.reals, b.reals));
+}
+
+void ToolUndo::recordWithParameters(CEprWindow& w) {
+  records_.push_back(take(w, true));
+  while (records_.size() > depth_ + 1) records_.pop_front();
 }
 
 void ToolUndo::record(CEprWindow& w) {
-  Record now = take(w);
+  Record now = take(w, false);
   // A tool that changed nothing leaves a record equal to the state: one will do.
   if (!records_.empty() && same(records_.back(), now)) return;
   records_.push_back(std::move(now));
@@ -62,12 +79,13 @@ void ToolUndo::record(CEprWindow& w) {
 }
 
 void ToolUndo::settle(CEprWindow& w) {
-  if (!records_.empty() && same(records_.back(), take(w))) records_.pop_back();
+  if (!records_.empty() && same(records_.back(), take(w, !records_.back().reals.empty())))
+    records_.pop_back();
   while (records_.size() > depth_) records_.pop_front();
 }
 
 bool ToolUndo::undo(CEprWindow& w) {
-  const Record now = take(w);
+  const Record now = take(w, true);
   while (!records_.empty() && same(records_.back(), now)) records_.pop_back();
   if (records_.empty()) return false;
   const Record r = std::move(records_.back());
@@ -94,6 +112,10 @@ bool ToolUndo::undo(CEprWindow& w) {
   s.lastCentre = r.lastCentre;
   s.lastRange = r.lastRange;
   s.points = s.pointsInArrays = r.points;
+  if (!r.reals.empty()) {
+    const std::vector<double*> numbers = realNumbers(w);
+    for (size_t k = 0; k < numbers.size() && k < r.reals.size(); ++k) *numbers[k] = r.reals[k];
+  }
   w.showTrace(CChildView::kRed, r.redPresent);
   w.showTrace(CChildView::kBlue, r.bluePresent);
   if (gridChanged) w.SetViewToGrid();

@@ -1,9 +1,11 @@
 #pragma once
 // Undo for the processing tools (multiply, hysteresis, slope correction,
-// smoothing, Hilbert transform): before a tool works, the owner records the
-// traces it may change; Undo puts the newest record that differs from the
-// state back. The record holds both traces, the field axis, the grid and the
-// trace flags and extremes; the view keeps its zoom unless the grid changes.
+// smoothing, Hilbert transform) and for fitted values written into the
+// parameters: before a tool works, the owner records the traces it may
+// change; Undo puts the newest record that differs from the state back. The
+// record holds both traces, the field axis, the grid and the trace flags and
+// extremes, and, when asked for, every real number of the parameter table;
+// the view keeps its zoom unless the grid changes.
 
 #include <cstddef>
 #include <deque>
@@ -21,6 +23,11 @@ class ToolUndo {
   // Records the traces before a tool (once when they equal the newest
   // record); the oldest record goes beyond depth.
   void record(CEprWindow& w);
+  // As record, and the real numbers of the parameter table too: an undo of
+  // this record puts them back. Always kept as a step of its own.
+  void recordWithParameters(CEprWindow& w);
+  // The newest record is one of recordWithParameters.
+  bool newestHoldsParameters() const { return !records_.empty() && !records_.back().reals.empty(); }
   // After the tool: a newest record equal to the state (the tool changed
   // nothing) is dropped.
   void settle(CEprWindow& w);
@@ -39,8 +46,9 @@ class ToolUndo {
     double fieldCentre = 0, fieldRange = 0, fieldStart = 0, fieldEnd = 0, fullStart = 0, fullEnd = 0,
            fieldStep = 0, lastCentre = 0, lastRange = 0;
     int points = 0;
+    std::vector<double> reals;  // the parameter table's real numbers, in its order; empty: not recorded
   };
-  static Record take(CEprWindow& w);
+  static Record take(CEprWindow& w, bool withParameters);
   static bool same(const Record& a, const Record& b);
 
   size_t depth_;

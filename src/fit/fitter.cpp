@@ -80,6 +80,7 @@ class Evaluations {
                                                                                best_.begin(), best_.end()))) {
       bestCost_ = cost;
       best_.assign(x, x + parameterCount());
+      if (options_.improved) options_.improved(best_, m);
     }
     if (options_.progress) options_.progress(count, bestCost_);
     return true;

@@ -32,6 +32,10 @@ struct FitOptions {
   std::function<bool()> stop;
   // After each simulation: simulations so far and the best sum of squares.
   std::function<void(long simulations, double best)> progress;
+  // When a point better than all before it was simulated: the point, and
+  // the model that simulated it, whose modelSpectrum is the fit there. On
+  // the evaluating thread, one call at a time, before progress.
+  std::function<void(const std::vector<double>& best, const SpectrumModel& model)> improved;
 };
 
 struct ParameterResult {

@@ -13,6 +13,7 @@
 #include "app/simulation_commands.h"
 #include "gui/crystal_dialogs.h"
 #include "gui/dialogs.h"
+#include "gui/fit_dialog.h"
 #include "gui/line_shape_dialog.h"
 #include "gui/magnet_control.h"
 #include "gui/parameters_dialog.h"
@@ -123,6 +124,7 @@ std::map<CommandId, std::function<void()>> EprMainWindow::dialogOpeners() {
       {CommandId::ShfConstants, [this] { editShfTable(); }},
       {CommandId::Linewidth, [this] { editLineShape(); }},
       {CommandId::Simulation, [this] { simulate(); }},
+      {CommandId::Fit, [this] { openFit(); }},
       {CommandId::CrystalEpr, [this] { openOrientation(); }},
       {CommandId::Energy, [this] { openEnergy(); }},
       {CommandId::Rotation, [this] { openRotation(); }},
@@ -158,6 +160,13 @@ RotationDialog* EprMainWindow::rotationDialog() const {
 MagnetControl* EprMainWindow::acquisitionWindow() const {
   return acquisition_;
 }
+FitDialog* EprMainWindow::fitDialog() const {
+  return fit_;
+}
+
+bool EprMainWindow::busy() const {
+  return simulation_ != nullptr || (fit_ && fit_->running());
+}
 SmoothDialog* EprMainWindow::smoothDialog() const {
   return smooth_;
 }
@@ -166,7 +175,7 @@ HilbertDlg* EprMainWindow::hilbertDialog() const {
 }
 
 void EprMainWindow::runCommand(CommandId id) {
-  if (simulation_ != nullptr) return;  // the run holds the state
+  if (busy()) return;  // the run or the fit holds the state
   const Command* command = findCommand(id);
   if (command == nullptr) return;
   if (!command->opensDialog()) {
@@ -175,6 +184,7 @@ void EprMainWindow::runCommand(CommandId id) {
     if (tool) undo_.record(*state_);
     command->handler(*state_);
     if (tool) undo_.settle(*state_);
+    if (fit_) fit_->refresh();  // the blue trace may have come or gone
   } else if (const auto opener = openers_.find(id); opener != openers_.end()) {
     opener->second();
   }
@@ -185,7 +195,10 @@ void EprMainWindow::runCommand(CommandId id) {
 void EprMainWindow::openParameters() {
   hamilt* dialog = showSingleInstance(parameters_, this, [this] {
     auto* made = new hamilt(*state_, this);
-    connect(made, &hamilt::applyRequested, this, [this] { state_->ApplyParameters(); });
+    connect(made, &hamilt::applyRequested, this, [this] {
+      state_->ApplyParameters();
+      if (fit_) fit_->refresh();
+    });
     connect(made, &hamilt::simulateRequested, this, &EprMainWindow::startSimulation);
     return made;
   });
@@ -225,14 +238,35 @@ void EprMainWindow::endSimulation() {
 }
 
 void EprMainWindow::setRunning(bool running) {
-  menuBar()->setEnabled(!running);
+  holdCommands(running);
+  if (fit_) fit_->setEnabled(!running);
   if (breakKey_ != nullptr) breakKey_->setEnabled(running);
+  plot_->setFrozen(running);
+}
+
+void EprMainWindow::holdCommands(bool held) {
+  menuBar()->setEnabled(!held);
   for (QWidget* dialog : {static_cast<QWidget*>(parameters_.data()), static_cast<QWidget*>(smooth_.data()),
                           static_cast<QWidget*>(hilbert_.data()), static_cast<QWidget*>(orientation_.data()),
                           static_cast<QWidget*>(energy_.data()), static_cast<QWidget*>(rotation_.data()),
                           static_cast<QWidget*>(acquisition_.data())})
-    if (dialog != nullptr) dialog->setEnabled(!running);
-  plot_->setFrozen(running);
+    if (dialog != nullptr) dialog->setEnabled(!held);
+}
+
+// --- Fit -------------------------------------------------------------------------------
+
+void EprMainWindow::openFit() {
+  FitDialog* dialog = showSingleInstance(fit_, this, [this] {
+    auto* made = new FitDialog(*state_, undo_, parametersReader(), this);
+    // The plot stays live: it shows the fit's progress.
+    connect(made, &FitDialog::runningChanged, this, &EprMainWindow::holdCommands);
+    connect(made, &FitDialog::parametersChanged, this, [this] {
+      if (parameters_) parameters_->fillFromState();
+    });
+    return made;
+  });
+  dialog->refresh();
+  dialog->activateWindow();
 }
 
 void EprMainWindow::closeEvent(QCloseEvent* event) {
@@ -275,6 +309,7 @@ LoadReport EprMainWindow::load(const std::function<LoadReport()>& read) {
     refreshRecentFiles();
     undo_.clear();  // the tools' steps belonged to the previous spectrum
   }
+  if (fit_) fit_->refresh();
   if (state_->flags.bluePresent) closeSmoothing();
   return report;
 }

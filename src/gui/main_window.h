@@ -32,6 +32,7 @@ class DataPlot;
 
 namespace quorra::gui {
 
+class FitDialog;
 class HilbertDlg;
 class MagnetControl;
 class Orientation;
@@ -64,7 +65,10 @@ class EprMainWindow : public QMainWindow {
   // The model of the energy-level plot window, while it is open.
   DataPlot* levelPlot() const { return levelPlot_; }
   MagnetControl* acquisitionWindow() const;
+  FitDialog* fitDialog() const;
   bool simulationRunning() const { return simulation_ != nullptr; }
+  // A simulation or a fit holds the state: no command runs meanwhile.
+  bool busy() const;
 
   // Carries out a menu command as its action would.
   void runCommand(CommandId id);
@@ -109,6 +113,10 @@ class EprMainWindow : public QMainWindow {
   void startSimulation();
   void endSimulation();
   void setRunning(bool running);
+  // Holds the menu and the dialogs other than the Fit window while a run or
+  // a fit works, and lets them go after it.
+  void holdCommands(bool held);
+  void openFit();
   // Runs a load command. A loaded spectrum names the window after its file
   // and takes away a red trace of another grid; a refused one changes
   // neither.
@@ -153,6 +161,7 @@ class EprMainWindow : public QMainWindow {
   QPointer<RotationDialog> rotation_;
   DataPlot* levelPlot_ = nullptr;  // the "Energy Levels" plot window's model, while it is open
   QPointer<MagnetControl> acquisition_;
+  QPointer<FitDialog> fit_;
   QMenu* recent_ = nullptr;
   QShortcut* breakKey_ = nullptr;
   QLabel* fieldStatus_ = nullptr;

@@ -23,6 +23,7 @@
 
 #include "app/data_commands.h"
 #include "app/parameter_names.h"
+#include "gui/fit_dialog.h"
 #include "gui/main_window.h"
 #include "gui/parameters_dialog.h"
 #include "gui/plot_widget.h"
@@ -54,6 +55,7 @@ const std::vector<CommandHelp>& commandHelp() {
       {CommandId::ShfConstants, {}, "Edit the superhyperfine table"},
       {CommandId::Linewidth, {}, "Edit the line shape"},
       {CommandId::Simulation, QKeySequence(Qt::Key_F5), "Compute the powder spectrum (Esc stops it)"},
+      {CommandId::Fit, {}, "Fit parameters of the simulation to the measured (blue) spectrum"},
       {CommandId::CrystalEpr, {}, "Spectrum of one field direction"},
       {CommandId::Energy, {}, "Energy levels of one field direction"},
       {CommandId::Expand, {}, "Show the part between the two cursors"},
@@ -153,7 +155,7 @@ void EprMainWindow::refreshRecentFiles() {
     item->setData(files[i]);
     const QString path = files[i];
     connect(item, &QAction::triggered, this, [this, path] {
-      if (simulation_ != nullptr) return;
+      if (busy()) return;
       if (!QFileInfo::exists(path)) {
         state_->ui().messageBox(path.toStdString(), "FILE NOT FOUND", MessageIcon::Exclamation);
         removeRecentFile(path);
@@ -167,7 +169,7 @@ void EprMainWindow::refreshRecentFiles() {
 }
 
 bool EprMainWindow::openPath(const QString& path) {
-  if (simulation_ != nullptr) return false;
+  if (busy()) return false;
   if (QFileInfo(path).suffix().toLower() == "quorra") return loadSettingsFile(path);
   const std::string file = dataFileOf(path).toStdString();
   const LoadReport report = load([&] { return LoadExperimentalFile(*state_, file); });
@@ -208,7 +210,7 @@ bool EprMainWindow::loadSettingsFile(const QString& path) {
 }
 
 void EprMainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (simulation_ == nullptr && event->mimeData()->hasUrls()) {
+  if (!busy() && event->mimeData()->hasUrls()) {
     for (const QUrl& url : event->mimeData()->urls())
       if (url.isLocalFile()) return event->acceptProposedAction();
   }
@@ -280,6 +282,7 @@ void EprMainWindow::undoTool() {
     return;
   }
   if (parameters_) parameters_->fillFromState();
+  if (fit_) fit_->refresh();
 }
 
 }  // namespace quorra::gui

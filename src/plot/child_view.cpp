@@ -101,6 +101,7 @@ void CChildView::OnPaint(Canvas& dc) {
 }
 
 int CChildView::DrawTraces(Canvas& dc) {
+  DrawResidual(dc);
   int drawn = 0;
   if (red.values != nullptr) {
     dc.selectPen(redPen);
@@ -162,6 +163,24 @@ void CChildView::DrawTrace(Canvas& dc, const double* values, double scale, doubl
     const int k = truncToInt(i * step + firstIndex);
     dc.lineTo(plotLeft + i, traceRow(columnSample(values, k, step), mid, units, offset));
   }
+}
+
+void CChildView::DrawResidual(Canvas& dc) {
+  const int W = clientWidth();
+  if (!showResidual || red.values == nullptr || blue.values == nullptr) return;
+  if (W - plotLeft < 2 || clientHeight() <= 0 || pointCount <= 0) return;
+  const double step = columnStep();
+  const double units = unitsPerPixel(blue.max, blue.min, blue.scale);
+  // traceRow puts the value mid on row H/2 − offset: zero goes to 7H/8.
+  const double offset = -(plotBottom * 3.0 / 8.0);
+  const auto row = [&](int k) {
+    return traceRow(columnSample(blue.values, k, step) - columnSample(red.values, k, step), 0.0, units,
+                    offset);
+  };
+  const Pen previous = dc.selectPen(residualPen);
+  dc.moveTo(plotLeft, row(firstIndex));
+  for (int i = 1; plotLeft + i < W; ++i) dc.lineTo(plotLeft + i, row(truncToInt(i * step + firstIndex)));
+  dc.selectPen(previous);
 }
 
 // --- Axes -----------------------------------------------------------------
@@ -278,6 +297,7 @@ void CChildView::CreateDrawingObjects(Canvas& dc) {
   cursorPen = Pen{dc.nearestColour(cursorColour), 1};
   eraserPen = Pen{dc.nearestColour(backgroundColour), 1};
   bluePen = Pen{dc.nearestColour(rgb(0, 0, 255)), 1};
+  residualPen = Pen{dc.nearestColour(rgb(0, 140, 140)), 1};
   eraserBrush = dc.nearestColour(backgroundColour);
 }
 

@@ -33,7 +33,12 @@ class CChildView {
 
   // --- Drawing ------------------------------------------------------------
   // Draws the attached traces, red first and blue over it; returns how many.
+  // The residual, when shown, goes under both and is not counted.
   virtual int DrawTraces(Canvas& dc);
+  // The residual blue − red in the residual pen, on the blue trace's scale,
+  // its zero on the row seven eighths down the plot (below the middle, where
+  // the spectra have their baseline). Drawn only while both traces are.
+  void DrawResidual(Canvas& dc);
   // Paints the client area: erases it, shows the title block once, or draws
   // the traces and the field axis. Cursor lines are never painted; after a
   // paint the cursors count as standing at the plot's edges.
@@ -116,6 +121,9 @@ class CChildView {
 
   TraceBinding blue;
   TraceBinding red;
+  // Show blue − red as a third trace: a fit's residual while the red trace
+  // holds the fitted model.
+  bool showResidual = false;
   const double* fieldAxis = nullptr;  // field of every grid point
   const RoadMap* roadMap = nullptr;   // the frame's rotation study, drawn over the plot when shown
   double cursorValue = 0.0;           // value of the active trace at cursor 1
@@ -171,6 +179,7 @@ class CChildView {
   Pen redPen{rgb(255, 0, 0)};
   Pen cursorPen{rgb(0, 255, 0)};
   Pen bluePen{rgb(0, 0, 255)};
+  Pen residualPen{rgb(0, 140, 140)};
   Pen eraserPen{rgb(255, 255, 255)};
   Pen savedPen;
   Colour eraserBrush = rgb(255, 255, 255);

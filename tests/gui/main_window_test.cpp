@@ -84,10 +84,11 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
                                   {"-", true},
                                   {"About", true},
                                   {"Exit", true}};
-  const std::vector<Item> top = {{"File", true},      {"Parameters", true}, {"SHF Constants", true},
-                                 {"Linewidth", true}, {"Simulation", true}, {"Crystal EPR", true},
-                                 {"Energy", true},    {"Expand", true},     {"Reset", true},
-                                 {"Rotation", true},  {"Tools", true},      {"Acquisition", true}};
+  const std::vector<Item> top = {{"File", true},        {"Parameters", true}, {"SHF Constants", true},
+                                 {"Linewidth", true},   {"Simulation", true}, {"Fit", true},
+                                 {"Crystal EPR", true}, {"Energy", true},     {"Expand", true},
+                                 {"Reset", true},       {"Rotation", true},   {"Tools", true},
+                                 {"Acquisition", true}};
   const std::vector<Item> tools = {{"Correct slope", true},
                                    {"Hysteresis", true},
                                    {"Hilbert Transform", true},
@@ -107,9 +108,9 @@ TEST(MainWindow, TitleAndTheWholeMenuTree) {
   const QList<QAction*> bar = f.window.menuBar()->actions();
   expectItems(bar, top, "menu bar");
   ASSERT_NE(bar[0]->menu(), nullptr);
-  ASSERT_NE(bar[10]->menu(), nullptr);
+  ASSERT_NE(bar[11]->menu(), nullptr);
   expectItems(bar[0]->menu()->actions(), file, "File");
-  expectItems(bar[10]->menu()->actions(), tools, "Tools");
+  expectItems(bar[11]->menu()->actions(), tools, "Tools");
 }
 
 TEST(MainWindow, IconLoadsAndTheDefaultSizeShowsTheWholeMenuBar) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -124,6 +125,36 @@ TEST(TraceDrawing, OneSegmentPerColumnForAFullGridAndBlueOverRed) {
   f.view.DrawTraces(counting);
   EXPECT_EQ(allocations.load() - before, 0);
   EXPECT_EQ(counting.lines, 2 * 799);
+}
+
+// The residual blue − red lies under both traces, on the blue trace's scale,
+// its zero on row 7/8 of the plot's 521: 260 + 195.375 = 455.
+TEST(TraceDrawing, ResidualUnderTheSpectraOnTheBlueScale) {
+  PlotFixture f(800, 600);
+  std::vector<double> red(800), blue(800);
+  for (int i = 0; i < 800; ++i) {
+    red[i] = std::sin(i / 50.0);
+    blue[i] = red[i] + (i < 400 ? 0.0 : 0.5);
+  }
+  f.showRed(red, 1.0, -1.0);
+  f.view.blue = TraceBinding{blue.data(), 2.0, -2.0, 2.0, 0.0};  // 0.5 spans as many rows as in red's band
+  EXPECT_EQ(f.view.DrawTraces(f.canvas), 2);
+  EXPECT_TRUE(f.canvas.segmentsIn(f.view.residualPen.colour).empty());
+
+  f.view.showResidual = true;
+  f.canvas.clear();
+  EXPECT_EQ(f.view.DrawTraces(f.canvas), 2);
+  ASSERT_EQ(f.canvas.segments.size(), 3u * 799);
+  for (int i = 0; i < 799; ++i) EXPECT_EQ(f.canvas.segments[i].pen.colour, rgb(0, 140, 140));
+  EXPECT_EQ(f.canvas.segments[100].to.y, 455);
+  EXPECT_EQ(f.canvas.segments[600].to.y, 455 - 123);
+  EXPECT_EQ(f.canvas.segments[799].pen.colour, rgb(255, 0, 0));
+
+  // Without a red trace there is nothing to subtract.
+  f.view.red.values = nullptr;
+  f.canvas.clear();
+  f.view.DrawTraces(f.canvas);
+  EXPECT_TRUE(f.canvas.segmentsIn(f.view.residualPen.colour).empty());
 }
 
 }  // namespace
