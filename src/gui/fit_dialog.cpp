@@ -75,11 +75,13 @@ FitDialog::FitDialog(CEprWindow& state, ToolUndo& undo, std::function<bool()> re
 
   auto* varied = new QGroupBox("Varied parameters (each starts from its value)", this);
   parameters_ = makeTable(varied, {"Parameter", "Low", "High", "Start"});
-  parameters_->setMinimumHeight(120);
+  parameters_->setMinimumHeight(160);
   name_ = new QComboBox(varied);
   name_->setEditable(true);
   name_->setObjectName("parameterName");
   for (const std::string& name : variableNames(state_)) name_->addItem(QString::fromStdString(name));
+  name_->setCurrentIndex(-1);
+  name_->lineEdit()->setPlaceholderText("parameter to vary");
   name_->setToolTip(
       "A name of the parameter table, several joined by commas to vary them as one (gx,gy), "
       "or fieldOffset (G)");
@@ -140,6 +142,10 @@ FitDialog::FitDialog(CEprWindow& state, ToolUndo& undo, std::function<bool()> re
   auto* outcome = new QGroupBox("Result", this);
   results_ = makeTable(outcome, {"Parameter", "Value", "Error", "95 % interval"});
   correlation_ = makeTable(outcome, {});
+  // Every number and name shown whole; the window grows or scrolls instead.
+  results_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  results_->horizontalHeader()->setStretchLastSection(true);
+  correlation_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   summary_ = new QLabel(outcome);
   summary_->setWordWrap(true);
   auto* outcomeLayout = new QVBoxLayout(outcome);

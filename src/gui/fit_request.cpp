@@ -73,9 +73,17 @@ bool showFittedModel(CEprWindow& state, const std::vector<double>& model) {
   const int n = static_cast<int>(model.size());
   if (n < 2 || n != state.spin.pointsInArrays) return false;
   std::copy(model.begin(), model.end(), state.redValues());
-  const RangeResult range = CEprWindow::RangeMinMax(state.redValues(), 0, n - 1);
-  state.red.max = range.max;
-  state.red.min = range.min;
+  // The model is in the measured spectrum's units: on the blue trace's
+  // scale the two lie over each other wherever they agree.
+  if (state.flags.bluePresent) {
+    state.red = state.blue;
+    state.view.red.scale = state.view.blue.scale;
+    state.view.red.offset = state.view.blue.offset;
+  } else {
+    const RangeResult range = CEprWindow::RangeMinMax(state.redValues(), 0, n - 1);
+    state.red.max = range.max;
+    state.red.min = range.min;
+  }
   state.flags.redPresent = true;
   // The red trace is no longer the last run's histogram broadened: a new
   // line shape must not broaden that histogram over it.

@@ -38,7 +38,8 @@ std::optional<double> startValue(CEprWindow& state, const std::string& name);
 std::vector<std::string> variableNames(CEprWindow& state);
 
 // Shows model (a fit's scaled simulation and baseline on the state's grid) as
-// the red trace; false, and nothing shown, when the grid has another size.
+// the red trace, drawn on the blue trace's scale; false, and nothing shown,
+// when the grid has another size.
 bool showFittedModel(CEprWindow& state, const std::vector<double>& model);
 
 // Writes the fitted values into the parameters. A fitted field offset moves

@@ -1,10 +1,13 @@
-// quorra-gui-screenshot FOLDER: takes the pictures of the README with the
+// quorra-gui-screenshot FOLDER [fit]: takes the pictures of the README with the
 // desktop program on a virtual X server (scripts/screenshot):
 //   screenshot.png              the main window after the default simulation,
 //                               with both cursors placed;
 //   screenshot-measured.png     the main window with a measured spectrum;
 //   screenshot-acquisition.png  the whole screen with the acquisition window,
-//                               its plot window and the main window.
+//                               its plot window and the main window;
+//   screenshot-fit.png          (with "fit", alone) the main window beside
+//                               the Fit window after a fit of the measured
+//                               nitroxide spectrum.
 // Settings go to a temporary folder, never to the user's.
 
 #include <QApplication>
@@ -15,10 +18,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <utility>
 
+#include "app/parameter_names.h"
+#include "gui/fit_dialog.h"
 #include "gui/magnet_control.h"
 #include "gui/main_window.h"
 #include "gui/parameters_dialog.h"
@@ -63,11 +71,53 @@ bool save(const QPixmap& picture, const QString& path) {
   return false;
 }
 
+// The main window beside the Fit window after a fit of the measured
+// nitroxide as the README's quorra fit example has it, with
+// Levenberg-Marquardt from the same start (a screen 1500 × 1000 or larger).
+int fitPicture(const QString& folder) {
+  quorra::gui::EprMainWindow window;
+  window.setGeometry(10, 40, 900, 640);
+  window.show();
+  wait(200);
+  if (!window.openPath(QUORRA_TESTDATA_DIR "/bruker/Aminoxyl_radical_a.DTA")) return 1;
+  for (const auto& [name, value] : {std::pair{"nuclearSpinText", "1"},
+                                    {"nuclearMoment", "0.4038"},
+                                    {"gx", "2.006"},
+                                    {"gy", "2.006"},
+                                    {"gz", "2.006"},
+                                    {"Ax", "15"},
+                                    {"Ay", "15"},
+                                    {"Az", "15"},
+                                    {"isotropicWidth", "2"},
+                                    {"percentGaussian", "50"}})
+    quorra::setParameter(window.state(), name, value);
+  window.runCommand(quorra::CommandId::Fit);
+  quorra::gui::FitDialog* fit = window.fitDialog();
+  if (fit == nullptr) return 1;
+  fit->setGeometry(930, 40, 560, 930);
+  fit->addParameter("gx,gy,gz", "1.99", "2.02");
+  fit->addParameter("Ax,Ay,Az", "10", "20");
+  fit->addParameter("isotropicWidth", "0.3", "6");
+  fit->addParameter("percentGaussian", "0", "100");
+  QEventLoop loop;
+  QObject::connect(&fit->runner(), &quorra::gui::FitRunner::finished, &loop, &QEventLoop::quit);
+  fit->fitButton()->click();
+  loop.exec();
+  wait(500);
+  if (!fit->runner().result() || !fit->runner().result()->ok) {
+    std::fprintf(stderr, "quorra-gui-screenshot: the fit failed\n");
+    return 1;
+  }
+  if (!save(window.screen()->grabWindow(0, 0, 0, 1500, 1000), folder + "screenshot-fit.png")) return 1;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quorra-gui-screenshot FOLDER\n");
+  const bool fit = argc == 3 && std::string(argv[2]) == "fit";
+  if (argc != 2 && !fit) {
+    std::fprintf(stderr, "usage: quorra-gui-screenshot FOLDER [fit]\n");
     return 2;
   }
   QApplication app(argc, argv);
@@ -80,6 +130,7 @@ int main(int argc, char** argv) {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
   });
   closer.start(200);
+  if (fit) return fitPicture(folder);
 
   {
     quorra::gui::EprMainWindow window;
