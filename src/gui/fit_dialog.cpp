@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -190,11 +191,7 @@ FitDialog::FitDialog(CEprWindow& state, ToolUndo& undo, std::function<bool()> re
     seed_->setEnabled(global);
   });
   connect(fit_, &QPushButton::clicked, this, &FitDialog::startFit);
-  connect(break_, &QPushButton::clicked, this, [this] {
-    stopping_ = true;
-    runner_.requestStop();
-    status_->setText("Stopping at the next simulation...");
-  });
+  connect(break_, &QPushButton::clicked, this, &FitDialog::breakFit);
   connect(apply_, &QPushButton::clicked, this, &FitDialog::applyValues);
   connect(cancel_, &QPushButton::clicked, this, &FitDialog::cancelValues);
   connect(saveJson_, &QPushButton::clicked, this, [this] { saveReport(true); });
@@ -465,6 +462,21 @@ void FitDialog::saveReport(bool json) {
   const std::string error = writeFileAtomically(*path, reportText(json));
   if (!error.empty())
     state_.ui().messageBox(error + "\n" + *path, "FILE NOT SAVED", MessageIcon::Information);
+}
+
+void FitDialog::breakFit() {
+  if (!running()) return;
+  stopping_ = true;
+  runner_.requestStop();
+  status_->setText("Stopping at the next simulation...");
+}
+
+void FitDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && running()) {
+    breakFit();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 std::string FitDialog::reportText(bool) const {

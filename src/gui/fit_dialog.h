@@ -81,7 +81,14 @@ class FitDialog : public QDialog {
 
  public slots:
   void startFit();
+  // Break: the fit stops at its next simulation with the best point so far.
+  void breakFit();
+  // Closing the window stops a fit under way first.
   void reject() override;
+
+ protected:
+  // Esc during a fit is Break, as in the main window; otherwise it closes.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // The request of the window's entries, or nothing after a message saying

@@ -32,6 +32,42 @@ namespace quorra::gui {
 
 namespace {
 
+// The commands that leave both traces as they are (or only show them
+// otherwise): a fit's residual stays shown across them.
+bool changesNoTrace(CommandId id) {
+  switch (id) {
+    case CommandId::ShowExperimentalParameters:
+    case CommandId::SaveRed:
+    case CommandId::SaveBlue:
+    case CommandId::CommonScale:
+    case CommandId::Print:
+    case CommandId::ExportPicture:
+    case CommandId::CopyView:
+    case CommandId::About:
+    case CommandId::Parameters:
+    case CommandId::ShfConstants:
+    case CommandId::Linewidth:   // dropped when accepted
+    case CommandId::Simulation:  // dropped when the run starts
+    case CommandId::Fit:
+    case CommandId::CrystalEpr:  // dropped when it computes
+    case CommandId::Energy:
+    case CommandId::Expand:
+    case CommandId::Reset:
+    case CommandId::Rotation:
+    case CommandId::HilbertTransform:  // dropped when it computes
+    case CommandId::Smoothen:          // likewise
+    case CommandId::NumberOfThreads:
+    case CommandId::LevelsAtField:
+    case CommandId::RecentFiles:
+    case CommandId::LoadHarrow:  // dropped when loaded
+    case CommandId::LoadText:
+    case CommandId::LoadBruker:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Brings the dialog in slot to the front, made first when there is none;
 // closing it empties the slot.
 template <typename Dialog, typename Make>
@@ -178,6 +214,7 @@ void EprMainWindow::runCommand(CommandId id) {
   if (busy()) return;  // the run or the fit holds the state
   const Command* command = findCommand(id);
   if (command == nullptr) return;
+  if (!changesNoTrace(id)) dropResidual();
   if (!command->opensDialog()) {
     // The tools that change the traces can be undone.
     const bool tool = id == CommandId::MultiplyExperimental || id == CommandId::CorrectSlope;
@@ -214,6 +251,7 @@ void EprMainWindow::simulate() {
 
 void EprMainWindow::startSimulation() {
   if (simulation_ != nullptr) return;
+  dropResidual();
   setRunning(true);
   ui_.clearBreak();
   simulation_ = QThread::create([this] { Simulate(*state_); });
@@ -244,6 +282,12 @@ void EprMainWindow::setRunning(bool running) {
   plot_->setFrozen(running);
 }
 
+void EprMainWindow::dropResidual() {
+  if (!state_->view.showResidual) return;
+  state_->view.showResidual = false;
+  plot_->invalidate();
+}
+
 void EprMainWindow::holdCommands(bool held) {
   menuBar()->setEnabled(!held);
   for (QWidget* dialog : {static_cast<QWidget*>(parameters_.data()), static_cast<QWidget*>(smooth_.data()),
@@ -259,7 +303,10 @@ void EprMainWindow::openFit() {
   FitDialog* dialog = showSingleInstance(fit_, this, [this] {
     auto* made = new FitDialog(*state_, undo_, parametersReader(), this);
     // The plot stays live: it shows the fit's progress.
-    connect(made, &FitDialog::runningChanged, this, &EprMainWindow::holdCommands);
+    connect(made, &FitDialog::runningChanged, this, [this](bool running) {
+      holdCommands(running);
+      if (breakKey_ != nullptr) breakKey_->setEnabled(running);
+    });
     connect(made, &FitDialog::parametersChanged, this, [this] {
       if (parameters_) parameters_->fillFromState();
     });
@@ -283,7 +330,9 @@ void EprMainWindow::closeEvent(QCloseEvent* event) {
 
 void EprMainWindow::editLineShape() {
   LineShape dialog(state_->lineShape, this);
-  if (dialog.exec() == QDialog::Accepted) ApplyLineShapeChange(*state_);
+  if (dialog.exec() != QDialog::Accepted) return;
+  dropResidual();
+  ApplyLineShapeChange(*state_);
 }
 
 void EprMainWindow::editShfTable() {
@@ -297,6 +346,7 @@ LoadReport EprMainWindow::load(const std::function<LoadReport()>& read) {
   const SpinParameters before = state_->spin;
   const LoadReport report = read();
   if (report.loaded) {
+    dropResidual();
     // A red trace computed on another grid means nothing on the new one.
     const SpinParameters& now = state_->spin;
     const bool newGrid = !(before.fieldCentre == now.fieldCentre && before.fieldRange == now.fieldRange &&
@@ -348,7 +398,10 @@ void EprMainWindow::openSmoothing() {
   if (!Smoothen(*state_)) return;
   showSingleInstance(smooth_, this, [this] {
     auto* made = new SmoothDialog(*state_, this);
-    connect(made, &SmoothDialog::calculating, this, [this] { undo_.record(*state_); });
+    connect(made, &SmoothDialog::calculating, this, [this] {
+      dropResidual();
+      undo_.record(*state_);
+    });
     return made;
   });
 }
@@ -356,7 +409,10 @@ void EprMainWindow::openSmoothing() {
 void EprMainWindow::openHilbert() {
   showSingleInstance(hilbert_, this, [this] {
     auto* made = new HilbertDlg(*state_, tools_, this);
-    connect(made, &HilbertDlg::calculating, this, [this] { undo_.record(*state_); });
+    connect(made, &HilbertDlg::calculating, this, [this] {
+      dropResidual();
+      undo_.record(*state_);
+    });
     return made;
   });
 }
@@ -369,8 +425,14 @@ std::function<bool()> EprMainWindow::parametersReader() {
 }
 
 void EprMainWindow::openOrientation() {
-  showSingleInstance(orientation_, this,
-                     [this] { return new Orientation(*state_, parametersReader(), this); });
+  showSingleInstance(orientation_, this, [this] {
+    // Its spectrum replaces the red trace.
+    auto read = [this, parameters = parametersReader()] {
+      dropResidual();
+      return parameters();
+    };
+    return new Orientation(*state_, read, this);
+  });
 }
 
 void EprMainWindow::openEnergy() {

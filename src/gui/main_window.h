@@ -116,6 +116,9 @@ class EprMainWindow : public QMainWindow {
   // Holds the menu and the dialogs other than the Fit window while a run or
   // a fit works, and lets them go after it.
   void holdCommands(bool held);
+  // The traces are about to change: the residual of a fit no longer belongs
+  // to them.
+  void dropResidual();
   void openFit();
   // Runs a load command. A loaded spectrum names the window after its file
   // and takes away a red trace of another grid; a refused one changes

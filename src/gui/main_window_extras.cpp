@@ -90,13 +90,14 @@ void EprMainWindow::addConveniences() {
     a->setStatusTip(help.tip);
   }
   for (QMenu* menu : menuBar()->findChildren<QMenu*>()) menu->setToolTipsVisible(true);
-  // Esc stops a run, as the progress box's Break does; only while one runs,
+  // Esc stops a run or a fit, as the Break buttons do; only while one runs,
   // so that Esc still closes the dialogs otherwise.
   breakKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   breakKey_->setContext(Qt::ApplicationShortcut);
   breakKey_->setEnabled(false);
   connect(breakKey_, &QShortcut::activated, this, [this] {
     if (simulation_ != nullptr) ui_.requestBreak();
+    if (fit_ && fit_->running()) fit_->breakFit();
   });
 
   refreshRecentFiles();

@@ -131,15 +131,17 @@ TEST(FitWindow, RefusesBadEntriesFitsAppliesAndCancels) {
   EXPECT_EQ(w.lineShape.isotropicWidth, 15);
   EXPECT_TRUE(fit->applyButton()->isEnabled());
   EXPECT_TRUE(f.answerer.messages.empty());
+  f.choose(CommandId::Simulation);  // red is no longer the model
+  EXPECT_FALSE(w.view.showResidual);
 
-  // Break stops a long global search with the best point so far, without
+  // Break (Esc) stops a long global search with the best point so far, without
   // errors.
   fit->methodBox()->setCurrentIndex(2);
   fit->startsBox()->setValue(500);
   fit->fitButton()->click();
   ASSERT_TRUE(fit->running());
   ASSERT_TRUE(QTest::qWaitFor([&] { return fit->statusLabel()->text().contains("simulations"); }, 20000));
-  fit->breakButton()->click();
+  QTest::keyClick(fit, Qt::Key_Escape);
   waitForFit(f);
   ASSERT_TRUE(result && result->ok);
   EXPECT_TRUE(result->stopped);
