@@ -336,7 +336,7 @@ void FitDialog::startFit() {
   if (running()) return;
   std::optional<FitRequest> request = readRequest();
   if (!request) return;
-  fixedSettings_ = settingsOf(state_);
+  fixedSettings_ = fit::settingTexts(state_);
   shfText_ = state_.shfText;
   results_->setRowCount(0);
   correlation_->setRowCount(0);
@@ -479,8 +479,11 @@ void FitDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-std::string FitDialog::reportText(bool) const {
-  return {};
+std::string FitDialog::reportText(bool json) const {
+  const FitRequest& r = runner_.request();
+  return json ? fit::reportJson(r.experiments, r.varied, r.settings, r.options, *runner_.result(),
+                                fixedSettings_, shfText_)
+              : fit::reportText(r.experiments, r.varied, r.settings, r.options, *runner_.result());
 }
 
 void FitDialog::reject() {

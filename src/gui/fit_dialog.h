@@ -22,6 +22,7 @@
 
 #include "app/ceprwindow.h"
 #include "app/tool_undo.h"
+#include "fit/fit_report.h"
 #include "gui/fit_runner.h"
 
 class QComboBox;
@@ -111,7 +112,7 @@ class FitDialog : public QDialog {
   bool applied_ = false;   // the values of the shown result are in the parameters
   bool stopping_ = false;  // Break was pressed or the window closes during the fit
   // The fixed settings and the superhyperfine table at the start of the fit, for its report.
-  std::vector<std::pair<std::string, std::string>> fixedSettings_;
+  fit::SettingTexts fixedSettings_;
   std::string shfText_;
 
   QLabel* spectrum_;

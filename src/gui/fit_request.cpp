@@ -41,13 +41,6 @@ fit::Configure parametersOf(const CEprWindow& state) {
   };
 }
 
-std::vector<std::pair<std::string, std::string>> settingsOf(const CEprWindow& state) {
-  std::vector<std::pair<std::string, std::string>> settings;
-  for (const ParameterName& p : parameterNames())
-    settings.emplace_back(p.name, parameterValue(state, p.name));
-  return settings;
-}
-
 std::optional<double> startValue(CEprWindow& state, const std::string& name) {
   if (name == fit::kFieldOffset) return 0.0;
   fit::VariedParameter p;

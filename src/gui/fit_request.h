@@ -23,10 +23,6 @@ std::optional<fit::Experiment> measuredSpectrum(CEprWindow& state);
 // engine, exactly (the arrays and the grid stay the fit's own).
 fit::Configure parametersOf(const CEprWindow& state);
 
-// Every name of the parameter table with its value as text, in the table's
-// order: the fixed settings of a report.
-std::vector<std::pair<std::string, std::string>> settingsOf(const CEprWindow& state);
-
 // The value a varied parameter starts from: that of its first target in the
 // state, 0 for the field offset; nullopt for a name that is not a real
 // number of the table.

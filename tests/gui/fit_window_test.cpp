@@ -1,6 +1,6 @@
 // The Fit window: refuses bad entries with the command line's sentences,
 // fits a spectrum the program made itself back to its parameters off the GUI
-// thread, applies the values and takes them back out, saves the report, and
+// thread, saves the report, applies the values and takes them back out, and
 // stops on Break or when closed during a fit.
 
 #include <gtest/gtest.h>
@@ -12,8 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 
 #include "data/temp_folder.h"
 #include "gui/fit_dialog.h"
@@ -115,6 +114,25 @@ TEST(FitWindow, RefusesBadEntriesFitsAppliesAndCancels) {
   EXPECT_TRUE(fit->resultTable()->item(0, 3)->text().startsWith("["));
   ASSERT_EQ(fit->correlationTable()->rowCount(), 2);
   EXPECT_EQ(fit->correlationTable()->item(1, 1)->text(), "1");
+
+  // The report as JSON and as text; a folder that does not exist is said.
+  TempFolder folder;
+  const std::string json = folder.file("fit.json"), text = folder.file("fit.txt");
+  f.answerer.filePaths = {QString::fromStdString(json), QString::fromStdString(text),
+                          QString::fromStdString(folder.file("none/fit.json"))};
+  fit->saveJsonButton()->click();
+  fit->saveTextButton()->click();
+  EXPECT_TRUE(f.answerer.messages.empty());
+  EXPECT_NE(readBytes(json).find("\"gx,gy,gz\": {\"start\": 2.05, \"low\": 2, \"high\": 2.1, \"value\": "),
+            std::string::npos);
+  EXPECT_NE(readBytes(json).find("\"path\": \"the blue trace\""), std::string::npos);
+  EXPECT_EQ(readBytes(text).rfind("Fit by quorra ", 0), 0u);
+  EXPECT_NE(readBytes(text).find("\ncorrelation\n"), std::string::npos);
+  fit->saveJsonButton()->click();
+  ASSERT_EQ(f.answerer.messages.size(), 1u);
+  EXPECT_EQ(f.answerer.messages[0].title, "FILE NOT SAVED");
+  EXPECT_FALSE(std::filesystem::exists(folder.file("none")));
+  f.answerer.messages.clear();
 
   // Apply writes the values; Cancel takes them back out, exactly.
   EXPECT_TRUE(fit->applyButton()->isEnabled());
