@@ -28,6 +28,7 @@ namespace {
 void measureKnownSpectrum(GuiFixture& f) {
   CEprWindow& w = f.window.state();
   w.spin.points = 1024;
+  w.spin.experimentalFrequency = w.spin.frequency;  // the tool keeps it
   w.spin.fieldCentre = 3330;
   w.spin.fieldRange = 400;
   w.spin.gx = w.spin.gy = w.spin.gz = 2.06;
@@ -149,8 +150,36 @@ TEST(FitWindow, RefusesBadEntriesFitsAppliesAndCancels) {
   EXPECT_EQ(w.lineShape.isotropicWidth, 15);
   EXPECT_TRUE(fit->applyButton()->isEnabled());
   EXPECT_TRUE(f.answerer.messages.empty());
-  f.choose(CommandId::Simulation);  // red is no longer the model
-  EXPECT_FALSE(w.view.showResidual);
+
+  // The spectrum moved 5 G up by the hysteresis tool (its grid from 3135 G):
+  // the field offset finds it, and Apply moves the grid back, so that a run
+  // of the parameters lies on the measured lines. Cancel moves it again.
+  f.answerer.inputTexts = {"5"};
+  f.choose(CommandId::Hysteresis);
+  EXPECT_FALSE(w.view.showResidual);  // the traces changed
+  ASSERT_EQ(w.spin.fieldCentre, 3335);
+  w.spin.gx = w.spin.gy = w.spin.gz = 2.06;
+  fit->parameterTable()->setRowCount(0);
+  fit->excludeEdit()->clear();
+  fit->addParameter("fieldOffset");
+  fit->addParameter("isotropicWidth");
+  fit->fitButton()->click();
+  waitForFit(f);
+  ASSERT_TRUE(result && result->ok);
+  const double offset = result->parameters[0].value;
+  EXPECT_NEAR(offset, 5, 0.05);  // an eighth of the grid step
+  fit->applyButton()->click();
+  EXPECT_EQ(w.spin.fieldCentre, 3335 - offset);
+  EXPECT_NEAR(w.fieldAxis()[0], 3130, 0.05);
+  f.choose(CommandId::Simulation);
+  double misfit = 0;
+  for (int i = 0; i < w.spin.points; ++i)
+    misfit = std::max(misfit, std::abs(w.redValues()[i] - w.blueValues()[i]));
+  EXPECT_LT(misfit, 1e-3 * (w.blue.max - w.blue.min));
+  fit->cancelButton()->click();
+  EXPECT_EQ(w.spin.fieldCentre, 3335);
+  EXPECT_EQ(w.fieldAxis()[0], 3135);
+  EXPECT_EQ(w.lineShape.isotropicWidth, 15);
 
   // Break (Esc) stops a long global search with the best point so far, without
   // errors.

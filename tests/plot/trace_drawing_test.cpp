@@ -149,6 +149,11 @@ TEST(TraceDrawing, ResidualUnderTheSpectraOnTheBlueScale) {
   EXPECT_EQ(f.canvas.segments[100].to.y, 455);
   EXPECT_EQ(f.canvas.segments[600].to.y, 455 - 123);
   EXPECT_EQ(f.canvas.segments[799].pen.colour, rgb(255, 0, 0));
+  CountingCanvas counting;  // and allocates nothing
+  const long before = allocations.load();
+  f.view.DrawTraces(counting);
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(counting.lines, 3 * 799);
 
   // Without a red trace there is nothing to subtract.
   f.view.red.values = nullptr;
