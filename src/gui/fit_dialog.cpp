@@ -213,9 +213,7 @@ FitDialog::~FitDialog() = default;  // the runner stops and waits for a fit unde
 void FitDialog::refresh() {
   const std::optional<fit::Experiment> experiment = measuredSpectrum(state_);
   if (experiment) {
-    const QString file = experiment->path.empty()
-                             ? QString("the blue trace")
-                             : QFileInfo(QString::fromStdString(experiment->path)).fileName();
+    const QString file = QFileInfo(QString::fromStdString(experiment->path)).fileName();
     spectrum_->setText(QString("Fitting the simulation to %1: %2 points from %3 to %4 G, at %5 GHz.")
                            .arg(file)
                            .arg(experiment->points)
