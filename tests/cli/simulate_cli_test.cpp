@@ -49,6 +49,16 @@ TEST(SimulateCli, DefaultRunAndOneOrientation) {
   run = runCli({"simulate", "--crystal", "0,0", "--set", "points=2048", "-o", "z.txt"}, folder);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("1 orientations"), std::string::npos) << run.err;
+
+  // The adaptive grid says what it reached on the summary line and in JSON.
+  run = runCli({"simulate", "--grid", "adaptive", "--json", "--set", "points=4096", "-o", "a.txt"}, folder);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("; adaptive grid: 2 refinements, change "), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find(
+                "\"grid\": \"adaptive\", \"refinements\": 2, \"tolerance\": 0.001, \"tolerance_reached\": "),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"tolerance_met\": true}"), std::string::npos) << run.out;
 }
 
 TEST(SimulateCli, BadInputWritesNothingAndExitsTwo) {
@@ -78,6 +88,9 @@ TEST(SimulateCli, BadInputWritesNothingAndExitsTwo) {
       {{"simulate", "--threads", "-1"}, "quorra: --threads must be 0 (all processors) or more.\n"},
       {{"simulate", "--crystal", "10"}, "quorra: --crystal expects THETA,PHI in degrees, got \"10\".\n"},
       {{"simulate", "--engine", "quick"}, "quorra: --engine: quick not in {fast,reference}\n"},
+      {{"simulate", "--grid", "fine"}, "quorra: The value of grid must be exact or adaptive: \"fine\".\n"},
+      {{"simulate", "--grid", "adaptive", "--tolerance", "0"},
+       "quorra: The value of tolerance must be between 1e-06 and 0.1: \"0\".\n"},
       {{"fields", "--orientation", "a,b"},
        "quorra: --orientation expects THETA,PHI in degrees, got \"a,b\".\n"},
   };
