@@ -71,8 +71,8 @@ Broadened broadened(PowderRequest request, int threads) {
   Broadened b;
   b.kernel.resize(static_cast<size_t>(request.points));
   const LineShapeKernel shape = computeLineShapeKernel(100, false, request.points, b.kernel.data());
-  HistogramConvolver convolver(request.points, request.fieldRange / (request.points - 1), 20.0, b.kernel.data(),
-                               shape.step, false);
+  HistogramConvolver convolver(request.points, request.fieldRange / (request.points - 1), 20.0,
+                               b.kernel.data(), shape.step, false);
   request.finish = [&](const double* sum, double* spectrum) { convolver.convolve(sum, spectrum); };
   b.histogram.resize(static_cast<size_t>(request.points));
   b.outcome = runPowder(request, b.histogram.data(), threads);
@@ -118,7 +118,8 @@ TEST(AdaptivePowder, MatchesAConvergedGridWhereLinesLeaveTheRangeOrLevelsCross) 
     EXPECT_GE(adaptive.outcome.refinements, 1);
     EXPECT_LE(adaptive.outcome.toleranceReached, 1e-3);
     EXPECT_LT(adaptive.outcome.orientations, reference.outcome.orientations / 20);
-    EXPECT_LT(relativeDifference(adaptive.spectrum, reference.spectrum), 1e-3) << request.parameters.frequency;
+    EXPECT_LT(relativeDifference(adaptive.spectrum, reference.spectrum), 1e-3)
+        << request.parameters.frequency;
   }
 }
 
