@@ -86,7 +86,10 @@ class CEprWindow {
   std::string shfText;
   SimulationFlags flags;
   SpectrumTrace red, blue;
-  int threadCount = 0;           // powder workers; 0 = all processors; after a run, the number used
+  int threadCount = 0;  // powder workers; 0 = all processors; after a run, the number used
+  // What the adaptive grid reached in the last run (adaptiveGridSummary);
+  // empty after a run on the exact grid.
+  std::string adaptiveGridNote;
   Engine engine = Engine::Fast;  // eigen-solver path of every computation
   PhysicalModel model;           // the physical model's choices; all at their defaults: exact
   std::string experimentalParameterText;

@@ -121,6 +121,7 @@ SimulationReport Simulate(CEprWindow& w) {
   report.refinements = outcome.refinements;
   report.toleranceReached = outcome.toleranceReached;
   report.toleranceMet = outcome.toleranceMet;
+  w.adaptiveGridNote = report.adaptive ? adaptiveGridSummary(report, w.spin.gridTolerance) : std::string();
 
   if (outcome.outOfMemory) {
     // No spectrum and no histogram; the arrays and the kernel stay usable.

@@ -265,11 +265,16 @@ void EprMainWindow::endSimulation() {
   simulation_ = nullptr;
   setRunning(false);
   setWindowTitle(windowTitleFor(titleFile_, *state_, state_->flags.redPresent));
-  // The status bar names the model the shown spectrum was made with, the
-  // exact one by saying nothing.
-  setModelStateText(state_->flags.redPresent && !state_->model.exact()
-                        ? "Physical model: " + QString::fromStdString(physicalModelSummary(state_->model))
-                        : QString());
+  // The status bar names the model the shown spectrum was made with (the
+  // exact one by saying nothing) and what the adaptive grid reached.
+  QString text = state_->flags.redPresent && !state_->model.exact()
+                     ? "Physical model: " + QString::fromStdString(physicalModelSummary(state_->model))
+                     : QString();
+  if (state_->flags.redPresent && !state_->adaptiveGridNote.empty()) {
+    const QString note = QString::fromStdString(state_->adaptiveGridNote);
+    text = text.isEmpty() ? note : text + "; " + note;
+  }
+  setModelStateText(text);
   plot_->setFocus();
   emit simulationFinished();
   if (closeWhenIdle_) close();

@@ -1,6 +1,7 @@
 #include "gui/parameters_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,6 +58,10 @@ hamilt::hamilt(CEprWindow& state, QWidget* parent) : QDialog(parent), state_(sta
   real("Thetastep", s.thetaStep, "thetaStep");
   real("Fistep", s.phiStep, "phiStep");
   real("Temperature", s.temperature, "temperature");
+  real("Tolerance", s.gridTolerance, "tolerance");
+  // The exact θ/φ grid above, or the adaptive one refined to the tolerance.
+  grid_ = new QComboBox(this);
+  grid_->addItems({"exact", "adaptive"});
   perpendicular_ = new QCheckBox("Perp", this);
   parallel_ = new QCheckBox("Par", this);
 
@@ -89,6 +94,10 @@ hamilt::hamilt(CEprWindow& state, QWidget* parent) : QDialog(parent), state_(sta
   ++row;
   put("Thetastep", 0);
   put("Fistep", 2);
+  ++row;
+  grid->addWidget(new QLabel("Powder grid", this), row, 0, Qt::AlignRight);
+  grid->addWidget(grid_, row, 1);
+  put("Tolerance", 2);
   ++row;
   auto* polarisation = new QHBoxLayout;
   polarisation->addWidget(new QLabel("Microwave Polarization", this));
@@ -144,6 +153,7 @@ void hamilt::fillFromState() {
   spin_->setText(QString::fromStdString(state_.spin.nuclearSpinText));
   perpendicular_->setChecked(state_.spin.perpendicular != 0);
   parallel_->setChecked(state_.spin.parallel != 0);
+  grid_->setCurrentIndex(state_.spin.grid == PowderGrid::Adaptive ? 1 : 0);
 }
 
 void hamilt::fillWithDefaults() {
@@ -159,6 +169,7 @@ bool hamilt::writeToState() {
   state_.spin.nuclearSpinText = spin_->text().trimmed().left(kMaxNuclearSpinText).toStdString();
   state_.spin.perpendicular = perpendicular_->isChecked() ? 1 : 0;
   state_.spin.parallel = parallel_->isChecked() ? 1 : 0;
+  state_.spin.grid = grid_->currentIndex() == 1 ? PowderGrid::Adaptive : PowderGrid::Exact;
   if (state_.model.microwave != MicrowaveMode::Exact) {
     if (state_.spin.perpendicular)
       state_.model.microwave = MicrowaveMode::Perpendicular;

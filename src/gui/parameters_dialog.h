@@ -11,6 +11,7 @@
 #include "gui/number_field.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -52,6 +53,7 @@ class hamilt : public QDialog {
   QLineEdit* spin_;
   QCheckBox* perpendicular_;
   QCheckBox* parallel_;
+  QComboBox* grid_;
   QPushButton* ok_;
   QPushButton* simulate_;
   QPushButton* defaults_;
