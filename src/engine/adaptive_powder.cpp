@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -129,27 +128,18 @@ struct Grid {
 
 // Stops the run from the progress hook (worker 0) or when memory runs out.
 struct RunControl {
-  const PowderRequest* request = nullptr;
   double start = 0;
   std::atomic<bool> going{true};
   std::atomic<bool> outOfMemory{false};
 };
 
-double secondsNow() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
-
 // A worker's solver and scratch space; used by one thread at a time.
 struct Worker {
   FailureCount failures;
   std::optional<ResonanceSolver> solver;
-  std::vector<double> split;            // superhyperfine splittings at the fine vertices
-  std::vector<double> sines;            // sinθ at the half steps of a cell
-  std::vector<double> value;            // field, intensity, width of one transition at the fine points
-  std::vector<double> centreFields;     // lines placed one by one: per transition and centre
-  std::vector<double> centreIntensity;  // the same, intensities
-  std::vector<double> centreWidth;      // the same, widths
+  std::vector<double> split;  // superhyperfine splittings at the fine vertices
+  std::vector<double> sines;  // sinθ at the half steps of a cell
+  std::vector<double> value;  // field, intensity, width of one transition at the fine points
 };
 
 // The adaptive powder sum of one parameter set, refinement by refinement.
@@ -285,11 +275,9 @@ class AdaptiveRun {
         continue;
       }
       const int thread = omp_get_thread_num();
-      if (thread == 0 && request_.progress != nullptr) {
-        const double theta = std::trunc(i * grid.hTheta * 100) / 100;
-        const double elapsed = std::trunc((secondsNow() - control.start) * 10) / 10;
-        if (!request_.progress->update(theta, elapsed)) control.going.store(false, std::memory_order_relaxed);
-      }
+      if (thread == 0 && request_.progress != nullptr &&
+          !reportRow(*request_.progress, i * grid.hTheta, control.start))
+        control.going.store(false, std::memory_order_relaxed);
       Worker& w = workers_[static_cast<size_t>(thread)];
       RowCommitter::Buffer& row = committer->acquire(i);
       w.solver->resetTouched();
@@ -588,8 +576,7 @@ PowderOutcome runAdaptivePowder(const PowderRequest& request, double* target, in
   outcome.threadsUsed = threadCount;
 
   RunControl control;
-  control.request = &request;
-  control.start = std::floor(secondsNow());
+  control.start = std::floor(powderClock());
   std::vector<AdaptiveRun> runs;
   std::vector<double> sum, spectrum, before;
   try {

@@ -3,7 +3,6 @@
 #include <omp.h>
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -24,11 +23,6 @@ namespace quorra {
 
 namespace {
 constexpr double kDegree = 0.0174532925;  // degree factor of the orientation weights
-
-double secondsNow() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
-}
 }  // namespace
 
 int powderRowCount(double thetaStep) {
@@ -51,7 +45,7 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
   if (clear)
     for (int i = 0; i < points; ++i) target[i] = 0.0;
 
-  const double start = std::floor(secondsNow());  // whole seconds, as the progress display counts
+  const double start = std::floor(powderClock());  // whole seconds, as the progress display counts
   const int thetaCount = powderRowCount(request.thetaStep) - 1;
   threadCount = effectiveThreadCount(threadCount);
 
@@ -131,11 +125,8 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
       }
       const double theta = i * request.thetaStep;
       const double sinTheta = std::sin(theta * kDegree);
-      if (reporter && request.progress != nullptr) {
-        const double shownTheta = std::trunc(theta * 100) / 100;
-        const double elapsed = std::trunc((secondsNow() - start) * 10) / 10;
-        if (!request.progress->update(shownTheta, elapsed)) completed.store(false, std::memory_order_relaxed);
-      }
+      if (reporter && request.progress != nullptr && !reportRow(*request.progress, theta, start))
+        completed.store(false, std::memory_order_relaxed);
       int phiCount = 1;
       double phiStep = 180.0;
       if (!axial) {

@@ -1,7 +1,10 @@
 #pragma once
-// The ordered sum of a powder run's rows (internal to the powder runs).
+// What the powder runs (exact and adaptive grid) share, internal to them:
+// the progress report of a row and the ordered sum of the rows.
 
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +15,19 @@
 #include "engine/powder.h"
 
 namespace quorra {
+
+// Seconds on the wall clock; a run counts from the whole second it started in.
+inline double powderClock() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+// Tells progress that the row at theta (degrees, shown rounded down to
+// 0.01°) is taken up, start seconds after the run began (rounded down to
+// 0.1 s). False when the user asks to stop.
+inline bool reportRow(PowderProgress& progress, double theta, double start) {
+  return progress.update(std::trunc(theta * 100) / 100, std::trunc((powderClock() - start) * 10) / 10);
+}
 
 // The default allocator of the row buffers.
 inline void* zeroedBytes(size_t bytes) {
