@@ -151,7 +151,7 @@ class AdaptiveRun {
       w.solver.emplace(request.shfText, parameters, request.fieldCentre, request.fieldRange, request.points,
                        &w.failures);
     axial_ = workers_[0].solver->axialSystem();
-    sets_ = workers_[0].solver->shfSetCount();
+    sets_ = workers_[0].solver->lines().shfSetCount();
   }
 
   bool axial() const { return axial_; }
@@ -280,7 +280,7 @@ class AdaptiveRun {
         control.going.store(false, std::memory_order_relaxed);
       Worker& w = workers_[static_cast<size_t>(thread)];
       RowCommitter::Buffer& row = committer->acquire(i);
-      w.solver->resetTouched();
+      w.solver->lines().resetTouched();
       w.solver->forgetPreviousOrientation();
       try {
         const int cells = grid.axial ? 1 : grid.cellsPhi;
@@ -289,8 +289,8 @@ class AdaptiveRun {
         control.outOfMemory.store(true);
         control.going.store(false);
       }
-      row.low = w.solver->touchedLow();
-      row.high = w.solver->touchedHigh();
+      row.low = w.solver->lines().touchedLow();
+      row.high = w.solver->lines().touchedHigh();
       committer->complete(i);
     }
     outcome.orientations += computed;
@@ -333,7 +333,7 @@ class AdaptiveRun {
     }
     if (corner.empty()) return;
     transitions += static_cast<long>(corner.size());
-    if (w.solver->placesLinesOneByOne())
+    if (w.solver->lines().placesLinesOneByOne())
       placeAtCentres(grid, i, j, w, target);
     else
       projectSubCells(grid, i, j, w, target);
@@ -452,7 +452,7 @@ class AdaptiveRun {
         for (int q = 0; q < vq; ++q) {
           solver.prepareOrientation(theta0 + p * dTheta, grid.axial ? 0.0 : phi0 + q * dPhi);
           for (int s = 0; s < sets_; ++s)
-            w.split[(static_cast<size_t>(p) * vq + q) * sets_ + s] = solver.shfSplitting(s);
+            w.split[(static_cast<size_t>(p) * vq + q) * sets_ + s] = solver.lines().shfSplitting(s);
         }
       }
     }
@@ -482,7 +482,7 @@ class AdaptiveRun {
           const double fields[2] = {field(a, 0) + shift, field(a + 2, 0) + shift};
           const double* splits[2] = {splitAt(p, 0), splitAt(p + 1, 0)};
           const double m = segment * (mass(a, 0) + 4.0 * mass(a + 1, 0) + mass(a + 2, 0)) / 6.0;
-          if (m > 0) solver.addSpreadLines(fields, splits, 2, m, target);
+          if (m > 0) solver.lines().addSpreadLines(fields, splits, 2, m, target);
           continue;
         }
         for (int q = 0; q < n; ++q) {
@@ -496,13 +496,14 @@ class AdaptiveRun {
           const double* firstSplits[3] = {splitAt(p, q), splitAt(p + 1, q), splitAt(p + 1, q + 1)};
           const double firstMass =
               triangle * (mass(a + 1, b) + mass(a + 2, b + 1) + mass(a + 1, b + 1)) / 3.0;
-          if (firstMass > 0) solver.addSpreadLines(firstFields, firstSplits, 3, firstMass, target);
+          if (firstMass > 0) solver.lines().addSpreadLines(firstFields, firstSplits, 3, firstMass, target);
           const double second = (fAC + field(a + 1, b + 2) + field(a, b + 1)) / 3.0 - (fA + fC + fD) / 3.0;
           const double secondFields[3] = {fA + second, fC + second, fD + second};
           const double* secondSplits[3] = {splitAt(p, q), splitAt(p + 1, q + 1), splitAt(p, q + 1)};
           const double secondMass =
               triangle * (mass(a + 1, b + 1) + mass(a + 1, b + 2) + mass(a, b + 1)) / 3.0;
-          if (secondMass > 0) solver.addSpreadLines(secondFields, secondSplits, 3, secondMass, target);
+          if (secondMass > 0)
+            solver.lines().addSpreadLines(secondFields, secondSplits, 3, secondMass, target);
         }
       }
     }
@@ -530,7 +531,7 @@ class AdaptiveRun {
         const size_t at = static_cast<size_t>(p) * cq + q;
         for (size_t t = 0; t < lines; ++t) {
           const double* v = &w.value[3 * (centres * t + at)];
-          solver.addLineOfWidth(v[0], v[1] * g, v[2], target);
+          solver.lines().addLineOfWidth(v[0], v[1] * g, v[2], target);
         }
       }
     }

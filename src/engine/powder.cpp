@@ -137,7 +137,7 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
       }
       const double weight = sinTheta * request.thetaStep * phiStep;
       RowCommitter::Buffer& row = committer->acquire(i);
-      solver->resetTouched();
+      solver->lines().resetTouched();
       for (int j = 0; j < phiCount; ++j) {
         const long failedBefore = failures.count();
         solver->processOrientation(i * request.thetaStep, j * phiStep, weight, row.values);
@@ -145,8 +145,8 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
         transitions += solver->transitionCount();
         if (failures.count() != failedBefore) ++failedOrientations;
       }
-      row.low = solver->touchedLow();
-      row.high = solver->touchedHigh();
+      row.low = solver->lines().touchedLow();
+      row.high = solver->lines().touchedHigh();
       committer->complete(i);
       if (!committer->handingOver()) completed.store(false, std::memory_order_relaxed);
     }

@@ -1,7 +1,7 @@
 // The resonance search of one orientation, the reference way: level table
 // over the field grid, level following, pair scan, refinement of each
 // bracket; and what both searches share, the transition probabilities and
-// the lines they add to the target array.
+// their records.
 
 #include <cmath>
 
@@ -24,35 +24,13 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
   resonanceCount_ = 0;
   setOrientation(thetaDegrees, phiDegrees);
 
-  if (p_.anisotropic == 1) {
-    lineWidth_ = std::sqrt((lx_ * p_.widthX) * (lx_ * p_.widthX) + (ly_ * p_.widthY) * (ly_ * p_.widthY) +
-                           (lz_ * p_.widthZ) * (lz_ * p_.widthZ));
-  } else {
-    lineWidth_ = p_.isotropicWidthInUse;
-  }
-  currentWidth_ = lineWidth_;
-
   const double gEff = std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) +
                                 (p_.gz * lz_) * (p_.gz * lz_));
   // M = dH/dB is the electron Zeeman term plus the nuclear one, which
   // commute: its eigenvalues are ±gEff/(2·ge) + γ·m.
   levelSpeed_ = 0.5 * gEff / ge + std::fabs(nuclearZeeman_) * 0.5 * twoI_;
-  for (ShfLines& set : shf_) {
-    set.splitting = std::sqrt((set.gAx * lx_) * (set.gAx * lx_) + (set.gAy * ly_) * (set.gAy * ly_) +
-                              (set.gAz * lz_) * (set.gAz * lz_)) /
-                    gEff;
-  }
+  lines_.setOrientation(lx_, ly_, lz_, gEff);
   if (p_.model.perLineWidths()) {
-    gEff_ = gEff;
-    // g strain: the width of g_eff, Σ g_i·σg_i·l_i²/g_eff, over g_eff, per
-    // gauss of resonance field; A strain: the width of the hyperfine
-    // splitting projected as the splitting is, per unit of m.
-    gStrainPerField_ = (p_.gx * p_.model.gStrainX * lx_ * lx_ + p_.gy * p_.model.gStrainY * ly_ * ly_ +
-                        p_.gz * p_.model.gStrainZ * lz_ * lz_) /
-                       (gEff * gEff);
-    const double ax = p_.gx * p_.model.aStrainX * lx_, ay = p_.gy * p_.model.aStrainY * ly_,
-                 az = p_.gz * p_.model.aStrainZ * lz_;
-    aStrainPerM_ = std::sqrt(ax * ax + ay * ay + az * az) / gEff;
     // The nuclear spin is quantised along the hyperfine field A·g·l (along
     // the field itself when there is no hyperfine coupling).
     double n[3] = {p_.Ax * p_.gx * lx_, p_.Ay * p_.gy * ly_, p_.Az * p_.gz * lz_};
@@ -206,85 +184,16 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
     const double factor = weighs_ ? lineFactor(levels, p, q) : 1.0;
     double intensity = probability * weight;
     if (weighs_) intensity *= factor;
+    double width = 0.0;  // the line's own width, with per-line widths
     if (p_.model.perLineWidths()) {
       const double m = 0.5 * (nuclearProjection(levels, p) + nuclearProjection(levels, q));
-      currentWidth_ = lineWidthFor(field, m);
+      width = lines_.widthFor(field, m);
     }
-    if (intensity > 0 && target != nullptr) addResonance(field, intensity, target);
+    if (target != nullptr) lines_.addLineOfWidth(field, intensity, width, target);
     if (transitionCount_ < kMaxTransitions)
-      transitions_[transitionCount_++] = {field,
-                                          probability,
-                                          p + 1,
-                                          q + 1,
-                                          p_.model.perLineWidths() ? currentWidth_ : 0.0,
-                                          weighs_ ? probability * factor : probability};
+      transitions_[transitionCount_++] = {field, probability, p + 1,
+                                          q + 1, width,       weighs_ ? probability * factor : probability};
   }
-}
-
-void ResonanceSolver::addResonance(double field, double intensity, double* target) {
-  const int sets = static_cast<int>(shf_.size());
-  for (int s = 0; s < sets; ++s) odometer_[s] = 0;
-  for (;;) {
-    double shift = 0.0;
-    double multiplicity = 1.0;
-    for (int s = 0; s < sets; ++s) {
-      shift += shf_[s].M[odometer_[s]] * shf_[s].splitting;
-      multiplicity *= shf_[s].multiplicity[odometer_[s]];
-    }
-    if (p_.model.betweenPoints) {
-      // Shared by the two grid points around the line, in proportion to
-      // its distance from each.
-      const double x = (field + shift - fieldStart_) / fieldStep_;
-      if (x > -1.0 && x < points_) {
-        const double below = std::floor(x), share = x - below;
-        const int i = static_cast<int>(below);
-        const double amount = multiplicity * intensity;
-        if (i >= 0 && share < 1.0) addLine(i, (1.0 - share) * amount, target);
-        if (i + 1 < points_ && share > 0.0) addLine(i + 1, share * amount, target);
-      }
-    } else {
-      const double position = (field + shift - fieldStart_) / fieldStep_ + 0.5;
-      // Truncation toward zero: positions in (−1, 0) land on index 0.
-      if (position > -1.0 && position < points_)
-        addLine(static_cast<int>(position), multiplicity * intensity, target);
-    }
-
-    int s = 0;
-    while (s < sets && ++odometer_[s] == static_cast<int>(shf_[s].M.size())) {
-      odometer_[s] = 0;
-      ++s;
-    }
-    if (s == sets) break;
-  }
-}
-
-void ResonanceSolver::addLine(int index, double amount, double* target) {
-  if (!perLine_) {
-    target[index] += amount;
-    if (index < touchedLow_) touchedLow_ = index;
-    if (index > touchedHigh_) touchedHigh_ = index;
-    return;
-  }
-  const double W = currentWidth_;
-  if (p_.model.profile == LineProfile::Voigt) {
-    addVoigtLine(index, amount, W, target);
-    return;
-  }
-  const int N = points_;
-  // Points beyond the grid receive nothing, so the reach is capped at N − 1.
-  const double reach = W * kernelReach_;
-  const int K = reach < N - 1 ? static_cast<int>(reach) : N - 1;
-  const double a = amount / (W * W);
-  const double* kernel = p_.kernel;
-  if (p_.integral) target[index] += a * kernel[0];
-  for (int j = 1; j <= K; ++j) {
-    const int m = static_cast<int>((j * fieldStep_ / W) / p_.kernelStep);
-    if (m >= N) break;
-    const double v = a * kernel[m];
-    if (index + j < N) target[index + j] += p_.integral ? v : -v;
-    if (index - j >= 0) target[index - j] += v;
-  }
-  markTouched(index, K, N);
 }
 
 }  // namespace quorra

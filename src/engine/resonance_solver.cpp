@@ -1,12 +1,11 @@
-// Construction of the solver: constants, nuclear tables, superhyperfine
-// lines, the field-independent Hamiltonian H0 and the field-dependent part.
+// Construction of the solver: constants, nuclear tables, the
+// field-independent Hamiltonian H0 and the field-dependent part.
 
 #include "engine/resonance_solver.h"
 
 #include <cmath>
 
 #include "engine/fast_resonance_search.h"
-#include "engine/shf_table.h"
 
 namespace quorra {
 
@@ -43,20 +42,17 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     : p_(parameters),
       quantum_(quantumOf(parameters)),
       fieldStart_(fieldCentre - fieldRange / 2),
-      fieldEnd_(fieldCentre + fieldRange / 2),
-      fieldStep_(fieldRange / (points - 1)),
       fieldRange_(fieldRange),
       Axp_(parameters.gx * parameters.Ax / ge),
       Ayp_(parameters.gy * parameters.Ay / ge),
       Azp_(parameters.gz * parameters.Az / ge),
       nuclearZeeman_(nuclearZeemanOf(parameters)),
-      kernelReach_(parameters.kernelStep * (points - 1) / (fieldRange / (points - 1))),
-      points_(points),
       twoI_(parameters.twoI),
       D_(2 * parameters.twoI + 2),
       NI_(parameters.twoI + 1),
       eigen_(2 * parameters.twoI + 2, failureSink),
-      levels_(D_, fieldStart_, fieldRange_) {
+      levels_(D_, fieldStart_, fieldRange_),
+      lines_(shfText, parameters, fieldStart_, fieldRange, points) {
   const size_t dd = static_cast<size_t>(D_) * D_;
   block_.assign(5 * dd + static_cast<size_t>(D_), 0.0);
   double* next = block_.data();
@@ -72,34 +68,6 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
   Vi_ = take(dd);
   E_ = take(D_);
 
-  // Superhyperfine sets, expanded into their lines in walking order.
-  for (const ShfSet& set : parseShfTable(shfText).sets) {
-    ShfLines lines;
-    lines.gAx = p_.gx * set.Ax;
-    lines.gAy = p_.gy * set.Ay;
-    lines.gAz = p_.gz * set.Az;
-    if (!set.mixtureM.empty()) {
-      lines.M = set.mixtureM;
-      lines.multiplicity = set.mixtureWeight;
-      shf_.push_back(std::move(lines));
-      continue;
-    }
-    const bool half = set.halfIntegerM();
-    // Line indices 0, 1, −1, 2, −2, … (integer M) or 1, −1, 2, −2, …
-    // (half-integer M) until the table's terminator.
-    for (int j = half ? 1 : 0; set.multiplicity[j] != -1; ++j) {
-      const double count = static_cast<double>(set.multiplicity[j]);
-      const double M = half ? j - 0.5 : j;
-      lines.M.push_back(M);
-      lines.multiplicity.push_back(count);
-      if (j != 0) {
-        lines.M.push_back(-M);
-        lines.multiplicity.push_back(count);
-      }
-    }
-    shf_.push_back(std::move(lines));
-  }
-  odometer_.assign(shf_.size(), 0);
   resonanceFields_.assign(kMaxResonances, 0.0);
   transitions_.assign(kMaxTransitions, Transition{});
   pairP_.assign(kMaxTransitions, 0);
@@ -138,13 +106,23 @@ ResonanceSolver::ResonanceSolver(const std::string& shfText, const SolverParamet
     }
   }
   weighs_ = p_.model.populations || p_.model.sweepFactor || p_.intensityScale != 1.0;
-  perLine_ = p_.anisotropic != 0 || p_.model.perLineWidths();
   kT_ = physicalConstants(p_.model.constants).kelvinField * p_.temperature / ge;
-  resetTouched();
   if (p_.engine == Engine::Fast) fast_ = std::make_unique<FastResonanceSearch>(*this, failureSink);
 }
 
 ResonanceSolver::~ResonanceSolver() = default;
+
+bool ResonanceSolver::axialSystem() const {
+  const PhysicalModel& m = p_.model;
+  if (p_.gx != p_.gy || p_.Ax != p_.Ay || p_.Q != 0.0) return false;
+  if (p_.anisotropic != 0 && p_.widthX != p_.widthY) return false;
+  if (m.gStrainX != m.gStrainY || m.aStrainX != m.aStrainY) return false;
+  return lines_.axialSets();
+}
+
+void ResonanceSolver::forgetPreviousOrientation() {
+  if (fast_) fast_->forgetPreviousOrientation();
+}
 
 void ResonanceSolver::setOrientation(double thetaDegrees, double phiDegrees) {
   const double toRadians = M_PI / 180.0;

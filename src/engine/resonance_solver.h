@@ -2,8 +2,8 @@
 // The calculator of the engine: from one snapshot of the parameters it builds
 // the spin Hamiltonian of S = 1/2 coupled to one nucleus of spin I = twoI/2,
 // and for any orientation of the field finds the resonance fields inside the
-// field grid, their transition probabilities, and adds the lines (split by the
-// superhyperfine sets) into a target array on the grid.
+// field grid, their transition probabilities, and adds their lines into a
+// target array on the grid through its LinePlacer.
 //
 // Energies are in gauss at the free-electron g value ge = 2.0023; the
 // microwave quantum is frequency·714.468/ge gauss. Basis (0-based index):
@@ -20,6 +20,7 @@
 
 #include "engine/hermitian_eigen_solver.h"
 #include "engine/level_table.h"
+#include "engine/line_placer.h"
 #include "engine/solver_parameters.h"
 
 namespace quorra {
@@ -55,24 +56,16 @@ class ResonanceSolver {
   double quantum() const { return quantum_; }
 
   // Finds all resonances of orientation (θ, φ) in degrees and adds them with
-  // weight into target (points doubles, never cleared here). The indices of
-  // target that were written are within [touchedLow(), touchedHigh()] after
-  // the call, when touchedLow() ≤ touchedHigh(). With a null target the
-  // transitions are only recorded.
+  // weight into target (points doubles, never cleared here; lines() keeps
+  // the range written). With a null target the transitions are only recorded.
   void processOrientation(double thetaDegrees, double phiDegrees, double weight, double* target);
   const Transition* transitions() const { return transitions_.data(); }
   int transitionCount() const { return transitionCount_; }
   int resonanceCount() const { return resonanceCount_; }
-  double lineWidth() const { return lineWidth_; }
-  int touchedLow() const { return touchedLow_; }
-  int touchedHigh() const { return touchedHigh_; }
-  void resetTouched() {
-    touchedLow_ = points_;
-    touchedHigh_ = -1;
-  }
-  // One transition's line at field with intensity, split by the
-  // superhyperfine sets for the current orientation, added to target.
-  void addResonance(double field, double intensity, double* target);
+  // Where the lines go: the touched range of the target, the line width and
+  // superhyperfine splittings of the orientation, lines placed without a search.
+  LinePlacer& lines() { return lines_; }
+  const LinePlacer& lines() const { return lines_; }
 
   // What the lines of an orientation take from its direction alone (the
   // orientation-dependent width, the superhyperfine splittings, the strain
@@ -81,24 +74,6 @@ class ResonanceSolver {
   void prepareOrientation(double thetaDegrees, double phiDegrees) {
     setupOrientation(thetaDegrees, phiDegrees);
   }
-  int shfSetCount() const { return static_cast<int>(shf_.size()); }
-  // The splitting (gauss) of superhyperfine set s for the prepared orientation.
-  double shfSplitting(int s) const { return shf_[static_cast<size_t>(s)].splitting; }
-  // True when the lines are broadened one by one into the target rather
-  // than summed as a histogram (widths of their own, or each line shared
-  // between two grid points).
-  bool placesLinesOneByOne() const { return perLine_ || p_.model.betweenPoints; }
-  // The line of a transition at field with intensity and (when lines have
-  // widths of their own) width, split by the superhyperfine sets of the
-  // prepared orientation, added to target.
-  void addLineOfWidth(double field, double intensity, double width, double* target);
-  // The histogram of a field that varies linearly over a triangle
-  // (corners = 3) or a segment (corners = 2) of orientations, fields[v] at
-  // corner v, carrying mass spread evenly over it: for each superhyperfine
-  // line, each bin receives the share of the mass whose field falls in it.
-  // splittings[v] holds the superhyperfine splittings at corner v.
-  void addSpreadLines(const double* fields, const double* const* splittings, int corners, double mass,
-                      double* target);
   // True when nothing in the spin system or its lines depends on the
   // azimuth φ of the field: every tensor (g, A, quadrupole, superhyperfine,
   // widths, strains) has equal x and y values.
@@ -167,18 +142,6 @@ class ResonanceSolver {
   // at field, and records them.
   void addTransitionsAt(double field, const Eigenvectors& levels, int pairCount, double weight,
                         double* target);
-  // Widens [touchedLow_, touchedHigh_] to the points reach away from index, within 0 … N − 1.
-  void markTouched(int index, int reach, int N) {
-    const int low = index - reach < 0 ? 0 : index - reach;
-    const int high = index + reach >= N ? N - 1 : index + reach;
-    if (low < touchedLow_) touchedLow_ = low;
-    if (high > touchedHigh_) touchedHigh_ = high;
-  }
-  void addLine(int index, double amount, double* target);
-  // Mass spread over the bin coordinates [a, c] with the triangular density
-  // of a linear field over a triangle whose middle corner is at b (b = a or
-  // b = c: a segment), into the bins the histogram uses.
-  void addSpread(double a, double b, double c, double mass, double* target);
 
   // The physical model's per-line quantities (line_weights.cpp).
   // The factor a line's intensity takes from the model: the isotope's
@@ -189,36 +152,22 @@ class ResonanceSolver {
   double levelSlope(const Eigenvectors& levels, int j) const;
   // ⟨ψj|I·n|ψj⟩, n the direction of the hyperfine field of the orientation.
   double nuclearProjection(const Eigenvectors& levels, int j) const;
-  // The width of a line at field with nuclear projection m (per-line widths).
-  double lineWidthFor(double field, double m) const;
-  // A Voigt line of width W centred at index (per-line widths).
-  void addVoigtLine(int index, double amount, double W, double* target);
 
   SolverParameters p_;
   double quantum_;
-  double fieldStart_, fieldEnd_, fieldStep_, fieldRange_;
+  double fieldStart_, fieldRange_;
   double Axp_, Ayp_, Azp_;  // hyperfine constants in the energy unit
   double nuclearZeeman_;    // γ, energy unit per gauss
-  double kernelReach_;      // kernel extent in grid points per gauss of width
-  int points_;
   int twoI_, D_, NI_;
 
   // Current orientation.
   double lx_ = 0, ly_ = 0, lz_ = 1, cosTheta_ = 1, sinTheta_ = 0, cosPhi_ = 1, sinPhi_ = 0;
-  double lineWidth_ = 0;
   double levelSpeed_ = 0.0;
-  // The physical model: lines weighed beyond their probability, lines
-  // broadened one by one into the spectrum, the width of the line being
-  // added, kT in the energy unit; per orientation, g_eff, the g-strain width
-  // per gauss, the A-strain width per unit of m and the hyperfine direction.
-  bool weighs_ = false, perLine_ = false;
-  double currentWidth_ = 0.0;
+  // The physical model: lines weighed beyond their probability, kT in the
+  // energy unit, the hyperfine direction of the orientation.
+  bool weighs_ = false;
   double kT_ = 0.0;
-  double gEff_ = 0.0, gStrainPerField_ = 0.0, aStrainPerM_ = 0.0;
   double hyperfineDirection_[3] = {0.0, 0.0, 1.0};
-  // The Voigt line's nodes (addVoigtLine): at most reach/spacing + 4.
-  static constexpr int kVoigtReachNodes = 1000;
-  std::vector<double> voigtNodes_ = std::vector<double>(kVoigtReachNodes + 4, 0.0);
 
   HermitianEigenSolver eigen_;
   std::vector<double> block_;  // all matrices
@@ -226,23 +175,13 @@ class ResonanceSolver {
   std::vector<double> lowerPart_, raisePart_, mValue_, quadDiag_, quadPair_;
   LevelTable levels_;
 
-  // Superhyperfine sets, each expanded into its lines in walking order
-  // (M = 0, 1, −1, 2, −2, … or ½, −½, 3/2, −3/2, …).
-  struct ShfLines {
-    double splitting = 0;  // gauss, current orientation
-    double gAx, gAy, gAz;
-    std::vector<double> M;
-    std::vector<double> multiplicity;
-  };
-  std::vector<ShfLines> shf_;
-  std::vector<int> odometer_;
+  LinePlacer lines_;
 
   std::vector<double> resonanceFields_;
   int resonanceCount_ = 0;
   std::vector<Transition> transitions_;
   int transitionCount_ = 0;
   std::vector<int> pairP_, pairQ_;
-  int touchedLow_ = 0, touchedHigh_ = -1;
 
   std::unique_ptr<FastResonanceSearch> fast_;  // with the fast engine
 };

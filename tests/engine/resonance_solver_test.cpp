@@ -290,10 +290,10 @@ TEST(ResonanceSolver, SuperhyperfineSetsSplitEachLineIntoTheirPattern) {
   ResonanceSolver bare(kNoShf, p, 3000, 6000, points);
   std::vector<double> edge(points, 0.0);
   bare.setOrientation(0, 0);
-  bare.addResonance(-0.7, 1.0, edge.data());
-  bare.addResonance(-1.6, 5.0, edge.data());
-  bare.addResonance(6000.4, 3.0, edge.data());
-  bare.addResonance(6000.6, 7.0, edge.data());
+  bare.lines().addResonance(-0.7, 1.0, edge.data());
+  bare.lines().addResonance(-1.6, 5.0, edge.data());
+  bare.lines().addResonance(6000.4, 3.0, edge.data());
+  bare.lines().addResonance(6000.6, 7.0, edge.data());
   EXPECT_EQ(edge[0], 1.0);
   EXPECT_EQ(edge[points - 1], 3.0);
   double total = 0;
