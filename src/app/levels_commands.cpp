@@ -29,9 +29,10 @@ bool computeLevelsAt(CEprWindow& w, double field, double theta, double phi, std:
   FailureCount failures;
   const std::unique_ptr<ResonanceSolver> solver = levelSolver(w, failures);
   if (!solver) return false;
-  solver->setOrientation(theta, phi);
-  solver->levelsAt(field, false);
-  levels.assign(solver->energies(), solver->energies() + solver->dimension());
+  SpinHamiltonian& hamiltonian = solver->hamiltonian();
+  hamiltonian.setOrientation(theta, phi);
+  hamiltonian.levelsAt(field, false);
+  levels.assign(hamiltonian.energies(), hamiltonian.energies() + solver->dimension());
   reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
   return failures.count() == 0;
 }
@@ -55,18 +56,19 @@ bool computeLevelDiagram(CEprWindow& w, double theta, double phi, int samples, L
   const double start = w.spin.fieldCentre - w.spin.fieldRange / 2;
   diagram.fields.reserve(static_cast<size_t>(samples));
   diagram.energies.reserve(static_cast<size_t>(samples) * static_cast<size_t>(D));
-  solver->setOrientation(theta, phi);
+  SpinHamiltonian& hamiltonian = solver->hamiltonian();
+  const double* E = hamiltonian.energies();
+  hamiltonian.setOrientation(theta, phi);
   for (int i = 0; i < samples; ++i) {
     const double B = start + w.spin.fieldRange * i / (samples - 1);
-    solver->levelsAt(B, false);
+    hamiltonian.levelsAt(B, false);
     diagram.fields.push_back(B);
-    diagram.energies.insert(diagram.energies.end(), solver->energies(), solver->energies() + D);
+    diagram.energies.insert(diagram.energies.end(), E, E + D);
   }
   for (const Transition& t : pairs) {
-    solver->levelsAt(t.field, false);
-    diagram.marks.push_back(LevelDiagram::Mark{t.field, t.probability, t.upper, t.lower,
-                                               solver->energies()[t.upper - 1],
-                                               solver->energies()[t.lower - 1]});
+    hamiltonian.levelsAt(t.field, false);
+    diagram.marks.push_back(
+        LevelDiagram::Mark{t.field, t.probability, t.upper, t.lower, E[t.upper - 1], E[t.lower - 1]});
   }
   reportDiagonalizationFailures(&w.ui(), failures.count() > 0 ? 1 : 0, 1);
   return failures.count() == 0;

@@ -156,11 +156,13 @@ void FastResonanceSearch::blockEstimates(double field, int lane) {
   // levels without the hyperfine and nuclear terms that change m_I.
   double approx[BatchEigenSolver::kMaxDimension];
   const int D = D_, NI = NI_;
+  // H0 and, as process left them, the field matrix M = H(1).
+  const double *H0 = solver_.hamiltonian_.fieldFree(), *Mr = solver_.hamiltonian_.hr(),
+               *Mi = solver_.hamiltonian_.hi();
   for (int k = 0; k < NI; ++k) {
     const int up = k * D + k, down = (NI + k) * D + NI + k, across = k * D + NI + k;
-    const double a = solver_.H0_[up] + field * solver_.Hr_[up],
-                 c = solver_.H0_[down] + field * solver_.Hr_[down];
-    const double offR = solver_.H0_[across] + field * solver_.Hr_[across], offI = field * solver_.Hi_[across];
+    const double a = H0[up] + field * Mr[up], c = H0[down] + field * Mr[down];
+    const double offR = H0[across] + field * Mr[across], offI = field * Mi[across];
     const double mean = 0.5 * (a + c), half = 0.5 * (a - c);
     const double root = std::sqrt(half * half + offR * offR + offI * offI);
     approx[2 * k] = mean + root;
@@ -176,12 +178,13 @@ void FastResonanceSearch::blockEstimates(double field, int lane) {
 
 void FastResonanceSearch::process(double weight, double* target) {
   // H(B) = H0 + B·M: M once per orientation.
-  solver_.fieldMatrix(1.0, solver_.lx_, solver_.ly_, solver_.lz_);
+  SpinHamiltonian& hamiltonian = solver_.hamiltonian_;
+  hamiltonian.fieldPart(1.0);
   const int D = D_;
   for (BandTerm& term : bandTerms_) {
-    term.h0 = solver_.H0_[term.element];
-    term.perGaussR = solver_.Hr_[term.element];
-    term.perGaussI = term.sign * solver_.Hi_[term.element];
+    term.h0 = hamiltonian.fieldFree()[term.element];
+    term.perGaussR = hamiltonian.hr()[term.element];
+    term.perGaussI = term.sign * hamiltonian.hi()[term.element];
   }
 
   // The level table. Its first eight rows, at the low fields where levels
@@ -205,8 +208,8 @@ void FastResonanceSearch::process(double weight, double* target) {
   double* sorted = sortedLevels_.data();
   const double* last = previousDirection_;
   const bool nearPrevious =
-      solver_.lz_ == last[2] &&
-      solver_.lx_ * last[0] + solver_.ly_ * last[1] + solver_.lz_ * last[2] > 0.985;  // 10°
+      hamiltonian.lz() == last[2] &&
+      hamiltonian.lx() * last[0] + hamiltonian.ly() * last[1] + hamiltonian.lz() * last[2] > 0.985;  // 10°
   const int keptRows = nearPrevious && fieldStart_ == 0.0 ? 1 : 0;
   // Batch −1 holds the first rows (less a kept one), batch b ≥ 0 row b of
   // each run.
@@ -243,9 +246,9 @@ void FastResonanceSearch::process(double weight, double* target) {
     for (int l = 0; l < lanes; ++l)
       for (int j = 0; j < D; ++j) sorted[static_cast<size_t>(rowOf(b, l)) * D + j] = values[j * L + l];
   }
-  previousDirection_[0] = solver_.lx_;
-  previousDirection_[1] = solver_.ly_;
-  previousDirection_[2] = solver_.lz_;
+  previousDirection_[0] = hamiltonian.lx();
+  previousDirection_[1] = hamiltonian.ly();
+  previousDirection_[2] = hamiltonian.lz();
   for (size_t k = 0; k < sortedLevels_.size(); ++k) solver_.levels_.rows()[k] = sorted[k];
   solver_.levels_.follow();
 
@@ -384,7 +387,7 @@ void FastResonanceSearch::evaluatePairs(const int* brackets, int count, int* ful
                                         int* partial, int& partialCount) {
   constexpr int kMax = BatchEigenSolver::kMaxDimension;
   const int D = D_;
-  const double step = fieldRange_ / kScanSteps, speed = solver_.levelSpeed_;
+  const double step = fieldRange_ / kScanSteps, speed = solver_.hamiltonian_.levelSpeed();
   double fields[L], shifts[2 * L], values[2 * L], residuals[2 * L], vectorsR[2 * kMax * L],
       vectorsI[2 * kMax * L];
   // Per lane: the bounds of every level at x ([j·L + lane]), the pair the

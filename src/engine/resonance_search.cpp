@@ -22,14 +22,9 @@ void ResonanceSolver::processOrientation(double thetaDegrees, double phiDegrees,
 void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
   transitionCount_ = 0;
   resonanceCount_ = 0;
-  setOrientation(thetaDegrees, phiDegrees);
-
-  const double gEff = std::sqrt((p_.gx * lx_) * (p_.gx * lx_) + (p_.gy * ly_) * (p_.gy * ly_) +
-                                (p_.gz * lz_) * (p_.gz * lz_));
-  // M = dH/dB is the electron Zeeman term plus the nuclear one, which
-  // commute: its eigenvalues are ±gEff/(2·ge) + γ·m.
-  levelSpeed_ = 0.5 * gEff / ge + std::fabs(nuclearZeeman_) * 0.5 * twoI_;
-  lines_.setOrientation(lx_, ly_, lz_, gEff);
+  hamiltonian_.setOrientation(thetaDegrees, phiDegrees);
+  const double lx_ = hamiltonian_.lx(), ly_ = hamiltonian_.ly(), lz_ = hamiltonian_.lz();
+  lines_.setOrientation(lx_, ly_, lz_, hamiltonian_.gEff());
   if (p_.model.perLineWidths()) {
     // The nuclear spin is quantised along the hyperfine field A·g·l (along
     // the field itself when there is no hyperfine coupling).
@@ -48,8 +43,8 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
 void ResonanceSolver::processOrientationReference(double weight, double* target) {
   const double step = fieldRange_ / LevelTable::kScanSteps;
   for (int k = 0; k <= LevelTable::kScanSteps; ++k) {
-    levelsAt(fieldStart_ + k * step, false);
-    for (int j = 0; j < D_; ++j) levels_.level(k, j) = E_[j];
+    hamiltonian_.levelsAt(fieldStart_ + k * step, false);
+    for (int j = 0; j < D_; ++j) levels_.level(k, j) = hamiltonian_.energies()[j];
   }
   levels_.follow();
   levels_.scanPairs(quantum_, [&](const LevelTable::Bracket& bracket) {
@@ -72,11 +67,11 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
       x = lo - flo * (hi - lo) / (fhi - flo);
       if (x < lo || x > hi) x = (lo + hi) / 2;
     }
-    levelsAt(x, false);
+    hamiltonian_.levelsAt(x, false);
     fx = 1e30;
     for (int p = 0; p + 1 < D_; ++p) {
       for (int q = p + 1; q < D_; ++q) {
-        const double excess = std::fabs(E_[p] - E_[q]) - quantum_;
+        const double excess = std::fabs(hamiltonian_.energies()[p] - hamiltonian_.energies()[q]) - quantum_;
         if (std::fabs(excess) < std::fabs(fx)) fx = excess;
       }
     }
@@ -93,8 +88,10 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
 
 void ResonanceSolver::recordTransitions(double field, double weight, double* target) {
   if (!acceptField(field)) return;
-  levelsAt(field, true);
-  addTransitionsAt(field, {Vr_, Vi_, E_}, collectResonantPairs(E_, 1, 0), weight, target);
+  hamiltonian_.levelsAt(field, true);
+  const double* E = hamiltonian_.energies();
+  addTransitionsAt(field, {hamiltonian_.eigenvectorsReal(), hamiltonian_.eigenvectorsImag(), E},
+                   collectResonantPairs(E, 1, 0), weight, target);
 }
 
 bool ResonanceSolver::acceptField(double field) {
@@ -135,6 +132,8 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
   auto vr = [&](int k, int j) { return levels.vectorsReal[k * D + j]; };
   auto vi = [&](int k, int j) { return levels.vectorsImag[k * D + j]; };
 
+  const SpinHamiltonian& h = hamiltonian_;
+  const double cosTheta_ = h.cosTheta(), sinTheta_ = h.sinTheta(), cosPhi_ = h.cosPhi(), sinPhi_ = h.sinPhi();
   double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
   double cuY = p_.gy * cosTheta_ * sinPhi_;
   double cuZ = 0.5 * p_.gz * sinTheta_;
@@ -145,9 +144,9 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
     cuZ = -cuZ;
   } else if (p_.model.microwave == MicrowaveMode::Parallel) {
     // B1 along the field: gx·lx·Sx + gy·ly·Sy + gz·lz·Sz alone.
-    cuX = p_.gx * lx_;
-    cuY = p_.gy * ly_;
-    cuZ = 0.5 * p_.gz * lz_;
+    cuX = p_.gx * h.lx();
+    cuY = p_.gy * h.ly();
+    cuZ = 0.5 * p_.gz * h.lz();
     cwX = cwY = 0.0;
   }
   for (int t = 0; t < pairCount; ++t) {
@@ -186,7 +185,9 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
     if (weighs_) intensity *= factor;
     double width = 0.0;  // the line's own width, with per-line widths
     if (p_.model.perLineWidths()) {
-      const double m = 0.5 * (nuclearProjection(levels, p) + nuclearProjection(levels, q));
+      const double m =
+          0.5 * (h.nuclearProjection(levels.vectorsReal, levels.vectorsImag, hyperfineDirection_, p) +
+                 h.nuclearProjection(levels.vectorsReal, levels.vectorsImag, hyperfineDirection_, q));
       width = lines_.widthFor(field, m);
     }
     if (target != nullptr) lines_.addLineOfWidth(field, intensity, width, target);

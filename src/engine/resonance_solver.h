@@ -1,13 +1,9 @@
 #pragma once
-// The calculator of the engine: from one snapshot of the parameters it builds
-// the spin Hamiltonian of S = 1/2 coupled to one nucleus of spin I = twoI/2,
-// and for any orientation of the field finds the resonance fields inside the
-// field grid, their transition probabilities, and adds their lines into a
-// target array on the grid through its LinePlacer.
-//
-// Energies are in gauss at the free-electron g value ge = 2.0023; the
-// microwave quantum is frequency·714.468/ge gauss. Basis (0-based index):
-// k = 0 … NI−1 is |MS = +½, m = I − k⟩, NI + k is |MS = −½, m = I − k⟩.
+// The calculator of the engine: from one snapshot of the parameters it holds
+// the spin Hamiltonian (SpinHamiltonian), and for any orientation of the field
+// finds the resonance fields inside the field grid, their transition
+// probabilities, and adds their lines into a target array on the grid
+// (LinePlacer). The microwave quantum is frequency·714.468/ge gauss.
 //
 // The search of one orientation is the reference one (resonance_search.cpp)
 // or, with the fast engine, FastResonanceSearch; both fill a LevelTable and
@@ -18,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/hermitian_eigen_solver.h"
 #include "engine/level_table.h"
 #include "engine/line_placer.h"
 #include "engine/solver_parameters.h"
+#include "engine/spin_hamiltonian.h"
 
 namespace quorra {
 
@@ -40,7 +36,7 @@ struct Transition {
 
 class ResonanceSolver {
  public:
-  static constexpr double ge = 2.0023;
+  static constexpr double ge = SpinHamiltonian::ge;
   static constexpr int kMaxResonances = 300;   // distinct fields per orientation
   static constexpr int kMaxTransitions = 300;  // records per orientation
 
@@ -84,24 +80,9 @@ class ResonanceSolver {
   // before (workers that share orientations in varying order).
   void forgetPreviousOrientation();
 
-  // Sets the field direction (θ from z, φ from x, degrees) used by
-  // hamiltonianAt, as processOrientation does.
-  void setOrientation(double thetaDegrees, double phiDegrees);
-  // H0 + H(B) for the current orientation, both triangles, into hr()/hi().
-  void hamiltonianAt(double B);
-  double* hr() { return Hr_; }
-  double* hi() { return Hi_; }
-  // The largest eigenvalue of the field matrix M = dH/dB of the current
-  // orientation (the smallest is its negative): no level moves faster with
-  // the field (set by processOrientation).
-  double levelSpeed() const { return levelSpeed_; }
-  // Eigenvalues (descending) of hamiltonianAt(B) for the current orientation.
-  // With vectors, they are left in eigenvectorsReal/Imag (column j belongs to
-  // level j). Returns the eigen-solver's result.
-  int levelsAt(double B, bool wantVectors);
-  const double* energies() const { return E_; }
-  const double* eigenvectorsReal() const { return Vr_; }
-  const double* eigenvectorsImag() const { return Vi_; }
+  // The spin Hamiltonian of the current orientation: its matrix and levels at
+  // any field (energy-level diagrams, tests).
+  SpinHamiltonian& hamiltonian() { return hamiltonian_; }
 
  private:
   friend class FastResonanceSearch;  // works on the Hamiltonian, the level table and the recording
@@ -115,8 +96,6 @@ class ResonanceSolver {
   // superhyperfine splittings.
   void setupOrientation(double thetaDegrees, double phiDegrees);
   void processOrientationReference(double weight, double* target);
-  // Field-dependent part H(B) for direction cosines l into Hr/Hi (upper triangle).
-  void fieldMatrix(double B, double lx, double ly, double lz);
   // Regula falsi with a bisection safeguard on a bracket of the scan.
   double refineBracket(double lo, double flo, double hi, double fhi);
 
@@ -148,31 +127,19 @@ class ResonanceSolver {
   // abundance, the Boltzmann population difference of levels p and q, the
   // field-sweep factor.
   double lineFactor(const Eigenvectors& levels, int p, int q) const;
-  // d(E_j)/dB by Hellmann–Feynman: ⟨ψj|dH/dB|ψj⟩, energy unit per gauss.
-  double levelSlope(const Eigenvectors& levels, int j) const;
-  // ⟨ψj|I·n|ψj⟩, n the direction of the hyperfine field of the orientation.
-  double nuclearProjection(const Eigenvectors& levels, int j) const;
 
   SolverParameters p_;
   double quantum_;
   double fieldStart_, fieldRange_;
-  double Axp_, Ayp_, Azp_;  // hyperfine constants in the energy unit
-  double nuclearZeeman_;    // γ, energy unit per gauss
-  int twoI_, D_, NI_;
+  int D_, NI_;
 
-  // Current orientation.
-  double lx_ = 0, ly_ = 0, lz_ = 1, cosTheta_ = 1, sinTheta_ = 0, cosPhi_ = 1, sinPhi_ = 0;
-  double levelSpeed_ = 0.0;
   // The physical model: lines weighed beyond their probability, kT in the
   // energy unit, the hyperfine direction of the orientation.
   bool weighs_ = false;
   double kT_ = 0.0;
   double hyperfineDirection_[3] = {0.0, 0.0, 1.0};
 
-  HermitianEigenSolver eigen_;
-  std::vector<double> block_;  // all matrices
-  double *Hr_, *Hi_, *H0_, *Vr_, *Vi_, *E_;
-  std::vector<double> lowerPart_, raisePart_, mValue_, quadDiag_, quadPair_;
+  SpinHamiltonian hamiltonian_;
   LevelTable levels_;
 
   LinePlacer lines_;

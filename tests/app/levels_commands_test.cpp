@@ -46,11 +46,11 @@ TEST(LevelsAtField, EqualTheEigenvaluesOfTheHamiltonianAtAnyField) {
     SolverParameters p = w.solverParameters();
     p.twoI = 3;
     ResonanceSolver solver(w.shfText, p, w.spin.fieldCentre, w.spin.fieldRange, w.spin.points);
-    solver.setOrientation(63, 27);
-    solver.hamiltonianAt(B);
+    SpinHamiltonian& h = solver.hamiltonian();
+    h.setOrientation(63, 27);
+    h.hamiltonianAt(B);
     const int D = solver.dimension();
-    std::vector<double> hr(solver.hr(), solver.hr() + D * D), hi(solver.hi(), solver.hi() + D * D), e(D),
-        vr(D * D), vi(D * D);
+    std::vector<double> hr(h.hr(), h.hr() + D * D), hi(h.hi(), h.hi() + D * D), e(D), vr(D * D), vi(D * D);
     HermitianEigenSolver eigen(D);
     ASSERT_EQ(eigen.diagonalize(hr.data(), hi.data(), e.data(), vr.data(), vi.data(), false), 1);
     ASSERT_EQ(levels.size(), static_cast<size_t>(D));

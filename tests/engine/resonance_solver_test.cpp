@@ -226,16 +226,17 @@ TEST(ResonanceSolver, HamiltonianEqualsTheSpinOperatorSum) {
   for (int twoI : {1, 2, 3, 5, 7, 14}) {
     const SolverParameters p = lowSymmetry(twoI, 3.1);
     ResonanceSolver solver(kNoShf, p, 3000, 6000, 1024);
-    solver.setOrientation(37.0, 61.0);
+    SpinHamiltonian& h = solver.hamiltonian();
+    h.setOrientation(37.0, 61.0);
     const double B = 3217.0;
-    solver.hamiltonianAt(B);
+    h.hamiltonianAt(B);
     const auto H = referenceHamiltonian(p, B, 37.0 * M_PI / 180, 61.0 * M_PI / 180);
     const int D = solver.dimension();
     ASSERT_EQ(D, 2 * twoI + 2);
     for (int r = 0; r < D; ++r)
       for (int c = 0; c < D; ++c) {
-        EXPECT_NEAR(solver.hr()[r * D + c], H[r * D + c].real(), 1e-9) << twoI << ":" << r << "," << c;
-        EXPECT_NEAR(solver.hi()[r * D + c], H[r * D + c].imag(), 1e-9) << twoI << ":" << r << "," << c;
+        EXPECT_NEAR(h.hr()[r * D + c], H[r * D + c].real(), 1e-9) << twoI << ":" << r << "," << c;
+        EXPECT_NEAR(h.hi()[r * D + c], H[r * D + c].imag(), 1e-9) << twoI << ":" << r << "," << c;
       }
   }
 }
@@ -244,24 +245,25 @@ TEST(ResonanceSolver, LevelSpeedIsTheFieldMatrixsLargestEigenvalue) {
   // The fast engine bounds how far levels move between two fields by it.
   for (int twoI : {1, 3, 7, 14}) {
     ResonanceSolver solver(kNoShf, lowSymmetry(twoI, -3.1), 3000, 6000, 1024);
+    SpinHamiltonian& h = solver.hamiltonian();
     const int D = solver.dimension();
     std::vector<double> target(1024), m(D * D), mi(D * D), values(D), vr(D * D), vi(D * D);
     HermitianEigenSolver eigen(D);
     for (auto [theta, phi] : {std::pair{0.0, 0.0}, {37.0, 61.0}, {90.0, 200.0}, {151.0, 333.0}}) {
       solver.processOrientation(theta, phi, 1.0, target.data());
-      solver.hamiltonianAt(1.0);
+      h.hamiltonianAt(1.0);
       for (int k = 0; k < D * D; ++k) {
-        m[k] = solver.hr()[k];
-        mi[k] = solver.hi()[k];
+        m[k] = h.hr()[k];
+        mi[k] = h.hi()[k];
       }
-      solver.hamiltonianAt(0.0);
+      h.hamiltonianAt(0.0);
       for (int k = 0; k < D * D; ++k) {
-        m[k] -= solver.hr()[k];
-        mi[k] -= solver.hi()[k];
+        m[k] -= h.hr()[k];
+        mi[k] -= h.hi()[k];
       }
       ASSERT_EQ(eigen.diagonalize(m.data(), mi.data(), values.data(), vr.data(), vi.data(), false), 1);
-      EXPECT_NEAR(values[0], solver.levelSpeed(), 1e-12) << twoI << " at " << theta << ", " << phi;
-      EXPECT_NEAR(values[D - 1], -solver.levelSpeed(), 1e-12) << twoI << " at " << theta << ", " << phi;
+      EXPECT_NEAR(values[0], h.levelSpeed(), 1e-12) << twoI << " at " << theta << ", " << phi;
+      EXPECT_NEAR(values[D - 1], -h.levelSpeed(), 1e-12) << twoI << " at " << theta << ", " << phi;
     }
   }
 }
@@ -289,7 +291,6 @@ TEST(ResonanceSolver, SuperhyperfineSetsSplitEachLineIntoTheirPattern) {
   // further out is dropped.
   ResonanceSolver bare(kNoShf, p, 3000, 6000, points);
   std::vector<double> edge(points, 0.0);
-  bare.setOrientation(0, 0);
   bare.lines().addResonance(-0.7, 1.0, edge.data());
   bare.lines().addResonance(-1.6, 5.0, edge.data());
   bare.lines().addResonance(6000.4, 3.0, edge.data());
