@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/adaptive_grid.h"
 #include "engine/message_sink.h"
 #include "engine/resonance_solver.h"
 #include "engine/row_committer.h"
@@ -20,111 +21,6 @@ namespace quorra {
 namespace {
 
 constexpr double kRadian = M_PI / 180.0;
-// Cells of the first grid along θ (θ alone) or along each angle (octant).
-// Refinements multiply the cells by 3/2 and 4/3 in turn (8, 12, 16, 24, 32
-// …), so that each grid holds every node of the one two before it and two
-// successive spectra are close enough to each other for the tolerance to be
-// met early.
-constexpr int kFirstCellsAxial = 16;
-constexpr int kFirstCellsOctant = 8;
-// The finest grids: 16·2⁵ = 512 cells (θ alone), 8·2⁴ = 128 a side.
-constexpr int kMaxRefinementsAxial = 10;
-constexpr int kMaxRefinementsOctant = 8;
-// Each cell is split into kSubdivisions² sub-cells (kSubdivisions segments
-// with θ alone); within a sub-cell a transition's field is taken as linear
-// (corrected for its curvature, see projectSubCells).
-constexpr int kSubdivisions = 2;
-constexpr int kMaxSubdivisions = 16;
-
-// One transition at a node: its levels, field, intensity (probability times
-// the model's factor) and own width.
-struct NodeLine {
-  int upper, lower;
-  double field, intensity, width;
-};
-using NodeLines = std::vector<NodeLine>;
-
-bool sameTransitions(const NodeLines& a, const NodeLines& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t t = 0; t < a.size(); ++t)
-    if (a[t].upper != b[t].upper || a[t].lower != b[t].lower) return false;
-  return true;
-}
-
-// The line of node that stands for line t of reference: the same pair of
-// levels at the same place among the pair's resonances; null when there is
-// none.
-const NodeLine* matchingLine(const NodeLines& node, const NodeLines& reference, size_t t) {
-  if (sameTransitions(node, reference)) return &node[t];
-  int occurrence = 0;
-  for (size_t k = 0; k < t; ++k)
-    if (reference[k].upper == reference[t].upper && reference[k].lower == reference[t].lower) ++occurrence;
-  for (const NodeLine& line : node)
-    if (line.upper == reference[t].upper && line.lower == reference[t].lower && occurrence-- == 0)
-      return &line;
-  return nullptr;
-}
-
-// Nodes of the interpolation stencil along each angle.
-constexpr int kStencil = 6;
-
-// Interpolation along one angle of a grid, nodes at k·h degrees (k = 0 …
-// cells): each cell takes the polynomial of degree five through the six
-// nodes around it. The ends of the range (0 and 90°) are mirror planes of
-// the spectrum, so the nodes beyond an end are the mirror images of those
-// before it, and the interpolant is even about the end as the spectrum is.
-struct Axis {
-  int cells = 0;  // 0: one node (φ of an axial system)
-  double h = 0;   // degrees
-  // Per point of a cell (the half steps k/(2n), then the centres
-  // (p + ½)/n): the stencil's weights, and the linear share of the cell's
-  // far node for the fallback between the cell's own two nodes.
-  std::vector<double> weights, linear;
-  int pointsPerCell = 0;
-
-  Axis(int cellCount, double step, int n) : cells(cellCount), h(step) {
-    if (cells == 0) return;
-    pointsPerCell = (2 * n + 1) + n;
-    weights.resize(static_cast<size_t>(pointsPerCell) * kStencil);
-    linear.resize(static_cast<size_t>(pointsPerCell));
-    for (int k = 0; k < pointsPerCell; ++k) {
-      const double u = k <= 2 * n ? 0.5 * k / n : (k - (2 * n + 1) + 0.5) / n;
-      double* w = &weights[static_cast<size_t>(k) * kStencil];
-      for (int a = 0; a < kStencil; ++a) {
-        w[a] = 1.0;
-        for (int b = 0; b < kStencil; ++b)
-          if (b != a) w[a] *= (u - (b - 2)) / static_cast<double>(a - b);
-      }
-      linear[static_cast<size_t>(k)] = u;
-    }
-  }
-  // The node a of cell i's stencil (a = 0 … 5: i − 2 … i + 3), mirrored
-  // into 0 … cells.
-  int node(int i, int a) const {
-    const int k = i - 2 + a;
-    return k < 0 ? -k : (k > cells ? 2 * cells - k : k);
-  }
-  const double* weightsAt(int k) const { return &weights[static_cast<size_t>(k) * kStencil]; }
-};
-
-// One refinement level: cells of hTheta × hPhi degrees over θ, φ in
-// [0, 90°] (θ alone for an axial system), and their nodes.
-struct Grid {
-  bool axial = false;
-  int cellsTheta = 0, cellsPhi = 0;  // cellsPhi = 0 with θ alone
-  double hTheta = 0, hPhi = 0;
-
-  Grid(bool isAxial, int refinement) : axial(isAxial) {
-    const int first = axial ? kFirstCellsAxial : kFirstCellsOctant;
-    cellsTheta = (refinement % 2 == 0 ? first : first / 2 * 3) << (refinement / 2);
-    cellsPhi = axial ? 0 : cellsTheta;
-    hTheta = 90.0 / cellsTheta;
-    hPhi = axial ? 0.0 : 90.0 / cellsPhi;
-  }
-  int columns() const { return cellsPhi + 1; }
-  int nodeCount() const { return (cellsTheta + 1) * columns(); }
-  int index(int i, int j) const { return i * columns() + j; }
-};
 
 // Stops the run from the progress hook (worker 0) or when memory runs out.
 struct RunControl {
@@ -212,22 +108,12 @@ class AdaptiveRun {
         const auto [i, j] = missing[k];
         w.solver->processOrientation(i * grid.hTheta, j * grid.hPhi, 0.0, nullptr);
         ++computed;
-        NodeLines& lines = nodes[grid.index(i, j)];
         try {
-          lines.reserve(static_cast<size_t>(w.solver->transitionCount()));
-          for (int t = 0; t < w.solver->transitionCount(); ++t) {
-            const Transition& tr = w.solver->transitions()[t];
-            lines.push_back({tr.upper, tr.lower, tr.field, tr.intensity, tr.width});
-          }
+          collectNodeLines(*w.solver, nodes[grid.index(i, j)]);
         } catch (const std::bad_alloc&) {
           control.outOfMemory.store(true);
           control.going.store(false);
         }
-        std::sort(lines.begin(), lines.end(), [](const NodeLine& a, const NodeLine& b) {
-          if (a.upper != b.upper) return a.upper < b.upper;
-          if (a.lower != b.lower) return a.lower < b.lower;
-          return a.field < b.field;
-        });
       }
     }
     outcome.orientations += computed;

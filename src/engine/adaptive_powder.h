@@ -10,8 +10,8 @@
 // depends on φ and θ alone does. Resonance fields, intensities and widths
 // are computed at the nodes of a coarse grid over that region and
 // interpolated transition by transition (a transition is its pair of level
-// numbers and its place among the pair's resonances) with bicubic
-// polynomials onto a fine grid of sub-cells. Each sub-cell's two triangles
+// numbers and its place among the pair's resonances) with polynomials of
+// degree five in each angle onto a fine grid of sub-cells. Each sub-cell's two triangles
 // (segments, for θ alone) are projected into the histogram: the share of
 // their area whose interpolated field falls in a bin goes to that bin, so no
 // grid ripple remains. Lines broadened one by one are placed at the fine
@@ -19,8 +19,10 @@
 // (a line leaves the field range, levels cross, a transition loops) is not
 // interpolated: its fine orientations are computed.
 //
-// The coarse grid is halved until two successive spectra differ by at most
-// the tolerance times the peak-to-peak height; the result is the finer one.
+// The coarse grid is refined (8, 12, 16, 24, 32 … cells a side) until two
+// successive spectra differ by at most the tolerance times the peak-to-peak
+// height; the result is the finer one. The grids and nodes are in
+// adaptive_grid.h.
 // Sub-cells of one θ row are summed in a buffer of their own and the rows
 // added in order, so the result does not depend on the thread count.
 
