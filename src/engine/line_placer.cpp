@@ -248,16 +248,21 @@ void LinePlacer::addSpread(double a, double b, double c, double mass, double* ta
   const int riseFrom = static_cast<int>(std::ceil(from)), riseTo = static_cast<int>(std::floor(middle)) - 1;
   const int fallFrom = static_cast<int>(std::ceil(middle)), fallTo = static_cast<int>(std::floor(to)) - 1;
   const double riseMass = mass * rising, fallMass = mass * falling;
-  for (int k = first; k <= last; ++k) {
-    double share;
-    if (k > 0 && k >= riseFrom && k <= riseTo)
-      share = riseMass * (2.0 * (k - a) + 1.0);
-    else if (k > 0 && k >= fallFrom && k <= fallTo)
-      share = fallMass * (2.0 * (c - k) - 1.0);
-    else
-      share = mass * (below(k + 1.0) - below(k == 0 ? -1.0 : k));
-    target[k] += share;
+  // The bins in order: edge bins, the rising run, edge bins, the falling
+  // run, edge bins; the runs are plain loops the compiler vectorises.
+  auto edge = [&](int k) { target[k] += mass * (below(k + 1.0) - below(k == 0 ? -1.0 : k)); };
+  int k = first;
+  const int riseLow = std::max({riseFrom, 1, first}), riseHigh = std::min(riseTo, last);
+  if (riseLow <= riseHigh) {
+    for (; k < riseLow; ++k) edge(k);
+    for (; k <= riseHigh; ++k) target[k] += riseMass * (2.0 * (k - a) + 1.0);
   }
+  const int fallLow = std::max({fallFrom, 1, k}), fallHigh = std::min(fallTo, last);
+  if (fallLow <= fallHigh) {
+    for (; k < fallLow; ++k) edge(k);
+    for (; k <= fallHigh; ++k) target[k] += fallMass * (2.0 * (c - k) - 1.0);
+  }
+  for (; k <= last; ++k) edge(k);
   if (first < touchedLow_) touchedLow_ = first;
   if (last > touchedHigh_) touchedHigh_ = last;
 }
