@@ -356,7 +356,8 @@ void addFitCommand(CLI::App& app, int& exitCode) {
       "baseline\n"
       "by linear least squares at every step; the residual sum of squares is minimised. Prints each varied\n"
       "parameter with its standard error and 95 % interval. Ctrl-C stops the fit and writes the best result\n"
-      "found (exit status 130).");
+      "found (exit status 130). Under mpirun the processes share the Jacobian's columns and the global\n"
+      "method's starts, with the result of one process; Ctrl-C there ends every process, writing nothing.");
   command->add_option("experiments", options.experiments,
                       "Measured spectra (any format quorra info reads); required unless --from names them");
   command
@@ -381,7 +382,9 @@ void addFitCommand(CLI::App& app, int& exitCode) {
   command->add_option("--exclude", options.exclude, "Leave out the points from FROM to TO gauss (repeatable)")
       ->type_name("FROM:TO")
       ->allow_extra_args(false);
-  command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")
+  command
+      ->add_option("--threads", options.threads,
+                   "Worker threads (of each process under mpirun); 0 = all processors")
       ->capture_default_str();
   command->add_option("-o,--report", options.report, "Write the fit report as JSON")->type_name("FILE");
   command
