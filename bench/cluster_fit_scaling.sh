@@ -22,13 +22,22 @@ fit=(fit measured.txt --set gx=2.035 --set gy=2.035 --set gz=2.265 --set Az=212.
   --vary gx,gy=2.0:2.1 --vary gz=2.15:2.35 --vary Az=140:240 --vary isotropicWidth=5:30)
 mpirun=(mpirun --oversubscribe --allow-run-as-root)
 wall() { /usr/bin/time -f "%e" "$@" 2>&1 >/dev/null | tail -1; }
+# The wall time, and in brackets the fit's own (from its report: without
+# the launch and the reading of the files).
+timed() {
+  local report="$1"
+  shift
+  echo "$(wall "$@" -o "$report") s ($(grep -o '"seconds": [0-9.]*' "$report" | cut -d' ' -f2 | cut -c1-4) s)"
+}
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "mpirun -n 2 of a simulation of 0.04 s: $(wall "${mpirun[@]}" -n 2 "$quorra" simulate --set points=16 \
+  --set thetaStep=30 -o tiny.txt) s"
 for method in lm global; do
   for run in $(seq "$repetitions"); do
     echo "$method run $run:" \
-      "1 x 1 $(wall "$quorra" "${fit[@]}" --method "$method" --threads 1 -o one-one.json) s," \
-      "1 x 2 $(wall "$quorra" "${fit[@]}" --method "$method" --threads 2 -o one-two.json) s," \
-      "2 x 1 $(wall "${mpirun[@]}" -n 2 "$quorra" "${fit[@]}" --method "$method" --threads 1 -o two-one.json) s"
+      "1 x 1 $(timed one-one.json "$quorra" "${fit[@]}" --method "$method" --threads 1)," \
+      "1 x 2 $(timed one-two.json "$quorra" "${fit[@]}" --method "$method" --threads 2)," \
+      "2 x 1 $(timed two-one.json "${mpirun[@]}" -n 2 "$quorra" "${fit[@]}" --method "$method" --threads 1)"
   done
   for report in one-one one-two two-one; do grep -v '"seconds"' $report.json >$report.same; done
   cmp one-one.same one-two.same && cmp one-one.same two-one.same &&

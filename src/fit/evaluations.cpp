@@ -20,9 +20,9 @@ void appendDoubles(std::string& bytes, const double* values, size_t count) {
   if (count > 0) bytes.append(reinterpret_cast<const char*>(values), count * sizeof(double));
 }
 
-// The name of a Jacobian's point of the fit for the processes sharing it.
-std::string jacobianStep(const double* x, int n, bool oneSided) {
-  std::string step = oneSided ? "one-sided Jacobian at " : "central Jacobian at ";
+// The name of a point of the fit for the processes sharing it.
+std::string stepAt(const char* what, const double* x, int n) {
+  std::string step = what;
   appendDoubles(step, x, static_cast<size_t>(n));
   return step;
 }
@@ -80,6 +80,19 @@ bool Evaluations::residuals(int i, const double* x, double* r) {
   return true;
 }
 
+bool Evaluations::residualsInStep(const double* x, double* r) {
+  if (options_.sharing == nullptr) return residuals(0, x, r);
+  const int m = residualCount();
+  const Piece evaluation = [&](int, int slot, std::vector<double>& values) {
+    values.resize(static_cast<size_t>(m));
+    return residuals(slot, x, values.data());
+  };
+  std::vector<std::vector<double>> values;
+  if (!share(1, stepAt("residuals at ", x, parameterCount()), evaluation, values)) return false;
+  std::copy(values.front().begin(), values.front().end(), r);
+  return true;
+}
+
 bool Evaluations::jacobian(const double* x, double* jacobian, bool parallel, int own, const double* at) {
   const int n = parameterCount(), m = residualCount();
   const Piece column = [&](int j, int slot, std::vector<double>& values) {
@@ -117,7 +130,8 @@ bool Evaluations::jacobian(const double* x, double* jacobian, bool parallel, int
   std::vector<std::vector<double>> columns(static_cast<size_t>(n));
   bool ok = true;
   if (parallel)
-    ok = share(n, jacobianStep(x, n, at != nullptr), column, columns);
+    ok = share(n, stepAt(at != nullptr ? "one-sided Jacobian at " : "central Jacobian at ", x, n), column,
+               columns);
   else
     for (int j = 0; j < n && ok; ++j) ok = column(j, own, columns[static_cast<size_t>(j)]);
   if (!ok) return false;

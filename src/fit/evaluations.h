@@ -39,6 +39,12 @@ class Evaluations {
   // or the fit was stopped.
   bool residuals(int i, const double* x, double* r);
 
+  // The residuals at x on the fit's own path (a trial point of the polish,
+  // a point of the simplex), which every process sharing the fit needs: one
+  // process computes them, the others wait for its numbers. Else as
+  // residuals() with model 0.
+  bool residualsInStep(const double* x, double* r);
+
   // The Jacobian (row-major, m × n) at x by differences, columns shared
   // among all models and processes when parallel, else computed by model
   // `own`. Central differences, or with `at` (the residuals at x) one-sided

@@ -38,7 +38,11 @@ class SpectrumCost final : public ceres::CostFunction {
     mutable_parameter_block_sizes()->push_back(evaluations.parameterCount());
   }
   bool Evaluate(double const* const* parameters, double* residuals, double** jacobians) const override {
-    if (!evaluations_.residuals(model_, parameters[0], residuals)) return false;
+    // The polish runs in step in every process sharing the fit; a global
+    // start runs in one.
+    if (!(parallel_ ? evaluations_.residualsInStep(parameters[0], residuals)
+                    : evaluations_.residuals(model_, parameters[0], residuals)))
+      return false;
     if (jacobians != nullptr && jacobians[0] != nullptr)
       return evaluations_.jacobian(parameters[0], jacobians[0], parallel_, model_,
                                    central_ ? nullptr : residuals);
@@ -137,7 +141,7 @@ void simplex(Evaluations& evaluations, int maxIterations, std::vector<double>& x
   optimizer.set_min_objective(
       [](const std::vector<double>& point, std::vector<double>&, void* data) {
         auto* c = static_cast<Context*>(data);
-        if (!c->evaluations->residuals(0, point.data(), c->residuals.data())) {
+        if (!c->evaluations->residualsInStep(point.data(), c->residuals.data())) {
           c->optimizer->force_stop();
           return kInfinity;
         }
@@ -309,7 +313,7 @@ FitResult fitHere(const std::vector<Experiment>& experiments, const Configure& c
   std::vector<double> start(varied.size()), residuals(static_cast<size_t>(m));
   for (size_t j = 0; j < varied.size(); ++j) start[j] = varied[j].start;
   std::vector<double> jacobian(static_cast<size_t>(m) * n);
-  if (!evaluations.residuals(0, start.data(), residuals.data()) ||
+  if (!evaluations.residualsInStep(start.data(), residuals.data()) ||
       !evaluations.jacobian(start.data(), jacobian.data(), true, 0, residuals.data())) {
     result.failure = evaluations.stopped() ? "stopped before the fit began." : evaluations.failure();
     return result;
