@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 
 #include "cli/cli_support.h"
@@ -45,13 +46,15 @@ bool startedByMpiLauncher() {
 
 // Waits until request is complete, testing it after pauses that grow to a
 // fifth of a millisecond rather than spinning: the powder workers of the same process
-// need the processor more than the message needs a fast answer.
-void waitPolitely(MPI_Request& request) {
+// need the processor more than the message needs a fast answer. Calls
+// whileWaiting (when given) between the tests.
+void waitPolitely(MPI_Request& request, const std::function<void()>& whileWaiting = {}) {
   auto pause = std::chrono::microseconds(20);
   for (;;) {
     int done = 0;
     MPI_Test(&request, &done, MPI_STATUS_IGNORE);
     if (done) return;
+    if (whileWaiting) whileWaiting();
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::microseconds(200));
   }
@@ -132,6 +135,8 @@ bool readPart(const std::string& bytes, size_t& at, std::string& part) {
 // of the step that checks they are still in step.
 class MpiFitSharing final : public fit::WorkSharing {
  public:
+  explicit MpiFitSharing(std::function<void()> whileWaiting) : whileWaiting_(std::move(whileWaiting)) {}
+
   bool does(int piece, int) const override { return piece % processCount == processRank; }
 
   void exchange(const std::string& step, std::vector<std::string>& pieces) override {
@@ -145,7 +150,7 @@ class MpiFitSharing final : public fit::WorkSharing {
     std::vector<long long> lengths(static_cast<size_t>(processCount));
     MPI_Request request;
     MPI_Iallgather(&length, 1, MPI_LONG_LONG, lengths.data(), 1, MPI_LONG_LONG, MPI_COMM_WORLD, &request);
-    waitPolitely(request);
+    waitPolitely(request, whileWaiting_);
     std::vector<int> counts(lengths.size()), offsets(lengths.size());
     long long total = 0;
     for (size_t r = 0; r < lengths.size(); ++r) {
@@ -174,15 +179,18 @@ class MpiFitSharing final : public fit::WorkSharing {
   }
 
  private:
-  // The processes took different steps: a simulation gave different
-  // numbers in different processes. Every process that sees it ends the
-  // run; rank 0 (when it sees it) says it first.
+  // The processes took different steps from the same numbers: their
+  // arithmetic differs. Every process that sees it ends the run; rank 0
+  // (when it sees it) says it first.
   [[noreturn]] static void cameApart() {
     if (processRank != 0) std::this_thread::sleep_for(std::chrono::seconds(1));
-    abortClusterRun(kExitFailed,
-                    "the processes of the fit came apart: their simulations gave different numbers (nodes of "
-                    "different kinds?); run the fit in one process.");
+    abortClusterRun(
+        kExitFailed,
+        "the processes of the fit came apart: their arithmetic differs (nodes of different kinds?); "
+        "run the fit in one process.");
   }
+
+  std::function<void()> whileWaiting_;
 };
 
 #endif
@@ -249,9 +257,11 @@ std::unique_ptr<PowderRowExchange> makePowderRowExchange() {
   return nullptr;
 }
 
-std::unique_ptr<fit::WorkSharing> makeFitWorkSharing() {
+std::unique_ptr<fit::WorkSharing> makeFitWorkSharing(std::function<void()> whileWaiting) {
 #ifdef QUORRA_MPI
-  if (processCount > 1 && !workKeptHere) return std::make_unique<MpiFitSharing>();
+  if (processCount > 1 && !workKeptHere) return std::make_unique<MpiFitSharing>(std::move(whileWaiting));
+#else
+  (void)whileWaiting;
 #endif
   return nullptr;
 }

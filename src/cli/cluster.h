@@ -5,6 +5,7 @@
 // Only cluster.cpp knows MPI; the engine gets a PowderRowExchange, a fit a
 // WorkSharing.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,9 +40,10 @@ int agreedExitCode(int code);
 std::unique_ptr<PowderRowExchange> makePowderRowExchange();
 // The columns and starts of a fit shared among the processes, which run the
 // same fit in step: rank r does pieces r, r + N, r + 2N, … and every
-// process gets every piece. Null with one process, or after
-// keepWorkInThisProcess().
-std::unique_ptr<fit::WorkSharing> makeFitWorkSharing();
+// process gets every piece. A process waiting for the others calls
+// whileWaiting now and then (to end the run on a stop). Null with one
+// process, or after keepWorkInThisProcess().
+std::unique_ptr<fit::WorkSharing> makeFitWorkSharing(std::function<void()> whileWaiting);
 // From now on each process computes its runs alone (the jobs of a batch).
 void keepWorkInThisProcess();
 

@@ -101,6 +101,13 @@ std::string configureFixed(CEprWindow& window, const FitCommandOptions& options,
   return applyParameterOptions(window, parameters);
 }
 
+// The processes of an MPI run fit in step: one that stopped alone would
+// leave the others waiting. A stop ends every process, with nothing written.
+void endSharedFitOnStop() {
+  if (ConsoleUserInterface::interrupted())
+    abortClusterRun(ConsoleUserInterface::stopExitCode(), "interrupted; nothing written.");
+}
+
 // A fit read and checked from the options, with its outputs.
 struct FitJob {
   std::optional<fit::ReportRequest> fromReport;
@@ -250,11 +257,8 @@ int runFit(const FitCommandOptions& options, fit::WorkSharing* sharing) {
   fit::FitOptions& fitOptions = job.fitOptions;
   fitOptions.sharing = sharing;
   if (shared)
-    // The processes run in step: one that stopped alone would leave the
-    // others waiting. A stop ends every process, with nothing written.
     fitOptions.stop = [] {
-      if (ConsoleUserInterface::interrupted())
-        abortClusterRun(ConsoleUserInterface::stopExitCode(), "interrupted; nothing written.");
+      endSharedFitOnStop();
       return false;
     };
   else
@@ -331,7 +335,7 @@ int runFit(const FitCommandOptions& options, fit::WorkSharing* sharing) {
 }
 
 int runFitCommand(const FitCommandOptions& options) {
-  const std::unique_ptr<fit::WorkSharing> sharing = makeFitWorkSharing();
+  const std::unique_ptr<fit::WorkSharing> sharing = makeFitWorkSharing(endSharedFitOnStop);
   if (!sharing) return runFit(options, nullptr);
   // Every process checks and fits; rank 0 alone says what happened.
   CommandRecord unsaid;
