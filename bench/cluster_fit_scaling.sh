@@ -23,15 +23,13 @@ fit=(fit measured.txt --set gx=2.035 --set gy=2.035 --set gz=2.265 --set Az=212.
 mpirun=(mpirun --oversubscribe --allow-run-as-root)
 wall() { /usr/bin/time -f "%e" "$@" 2>&1 >/dev/null | tail -1; }
 # The wall time, and in brackets the fit's own (from its report: without
-# the launch and the reading of the files).
+# mpirun's launch and the reading of the files).
 timed() {
   local report="$1"
   shift
   echo "$(wall "$@" -o "$report") s ($(grep -o '"seconds": [0-9.]*' "$report" | cut -d' ' -f2 | cut -c1-4) s)"
 }
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "mpirun -n 2 of a simulation of 0.04 s: $(wall "${mpirun[@]}" -n 2 "$quorra" simulate --set points=16 \
-  --set thetaStep=30 -o tiny.txt) s"
 for method in lm global; do
   for run in $(seq "$repetitions"); do
     echo "$method run $run:" \
