@@ -163,7 +163,7 @@ class MpiFitSharing final : public fit::WorkSharing {
     std::string all(static_cast<size_t>(total), '\0');
     MPI_Iallgatherv(own.data(), static_cast<int>(own.size()), MPI_CHAR, all.data(), counts.data(),
                     offsets.data(), MPI_CHAR, MPI_COMM_WORLD, &request);
-    waitPolitely(request);
+    waitPolitely(request, whileWaiting_);
     for (int r = 0; r < processCount; ++r) {
       if (r == processRank) continue;
       const std::string part = all.substr(static_cast<size_t>(offsets[static_cast<size_t>(r)]),

@@ -367,10 +367,11 @@ FitResult fitHere(const std::vector<Experiment>& experiments, const Configure& c
         break;
       }
       // The first of equal ends, whatever thread or process found it.
+      const auto cost = [&ends](size_t s) { return ends[s].empty() ? kInfinity : ends[s].back(); };
       size_t chosen = 0;
       for (size_t s = 1; s < ends.size(); ++s)
-        if (ends[s].back() < ends[chosen].back()) chosen = s;
-      if (std::isfinite(ends[chosen].back())) start.assign(ends[chosen].begin(), ends[chosen].end() - 1);
+        if (cost(s) < cost(chosen)) chosen = s;
+      if (std::isfinite(cost(chosen))) start.assign(ends[chosen].begin(), ends[chosen].end() - 1);
       levenbergMarquardt(evaluations, 0, true, true, options.maxIterations, start);
       break;
     }
@@ -427,8 +428,9 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
   FitResult result = fitHere(experiments, configure, varied, settings, options);
   if (options.sharing != nullptr) {
     // The processes end together, having found the same: one that finished
-    // early would leave the others waiting for its columns.
-    std::string step = "the end: " + std::to_string(result.ok) + result.failure;
+    // early would leave the others waiting for its columns. (A failure's
+    // text may differ: each process names the first failure it saw.)
+    std::string step = "the end: " + std::to_string(result.ok);
     for (const ParameterResult& p : result.parameters)
       step.append(reinterpret_cast<const char*>(&p.value), sizeof p.value);
     std::vector<std::string> none;
