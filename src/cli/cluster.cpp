@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
 
 #include "cli/cli_support.h"
 #include "data/atomic_file.h"
 #include "engine/powder.h"
+#include "fit/work_sharing.h"
 
 // The one place that knows whether the build has MPI.
 #ifdef QUORRA_MPI
@@ -13,7 +16,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstring>
 #include <thread>
+#include <vector>
 #endif
 
 namespace quorra::cli {
@@ -39,13 +46,15 @@ bool startedByMpiLauncher() {
 
 // Waits until request is complete, testing it after pauses that grow to a
 // fifth of a millisecond rather than spinning: the powder workers of the same process
-// need the processor more than the message needs a fast answer.
-void waitPolitely(MPI_Request& request) {
+// need the processor more than the message needs a fast answer. Calls
+// whileWaiting (when given) between the tests.
+void waitPolitely(MPI_Request& request, const std::function<void()>& whileWaiting = {}) {
   auto pause = std::chrono::microseconds(20);
   for (;;) {
     int done = 0;
     MPI_Test(&request, &done, MPI_STATUS_IGNORE);
     if (done) return;
+    if (whileWaiting) whileWaiting();
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::microseconds(200));
   }
@@ -102,6 +111,88 @@ class MpiRowExchange final : public PowderRowExchange {
   int range_[2] = {0, -1};
 };
 
+// A part of a message after its length.
+void appendPart(std::string& bytes, const std::string& part) {
+  const uint64_t length = part.size();
+  bytes.append(reinterpret_cast<const char*>(&length), sizeof length);
+  bytes += part;
+}
+
+// The part of bytes at `at`, which moves past it; false when bytes end first.
+bool readPart(const std::string& bytes, size_t& at, std::string& part) {
+  uint64_t length = 0;
+  if (bytes.size() - at < sizeof length) return false;
+  std::memcpy(&length, bytes.data() + at, sizeof length);
+  at += sizeof length;
+  if (bytes.size() - at < length) return false;
+  part.assign(bytes, at, length);
+  at += length;
+  return true;
+}
+
+// Every process runs the same fit and does pieces r, r + N, …; each
+// exchange sends every process's pieces to every other one, with the name
+// of the step that checks they are still in step.
+class MpiFitSharing final : public fit::WorkSharing {
+ public:
+  explicit MpiFitSharing(std::function<void()> whileWaiting) : whileWaiting_(std::move(whileWaiting)) {}
+
+  bool does(int piece, int) const override { return piece % processCount == processRank; }
+
+  void exchange(const std::string& step, std::vector<std::string>& pieces) override {
+    std::string own;
+    appendPart(own, step);
+    for (size_t p = static_cast<size_t>(processRank); p < pieces.size();
+         p += static_cast<size_t>(processCount))
+      appendPart(own, pieces[p]);
+    // Every process's length first, then every process's bytes to all.
+    const long long length = static_cast<long long>(own.size());
+    std::vector<long long> lengths(static_cast<size_t>(processCount));
+    MPI_Request request;
+    MPI_Iallgather(&length, 1, MPI_LONG_LONG, lengths.data(), 1, MPI_LONG_LONG, MPI_COMM_WORLD, &request);
+    waitPolitely(request, whileWaiting_);
+    std::vector<int> counts(lengths.size()), offsets(lengths.size());
+    long long total = 0;
+    for (size_t r = 0; r < lengths.size(); ++r) {
+      if (total + lengths[r] > INT_MAX)
+        abortClusterRun(kExitFailed, "one step of the fit sends more than 2 GB between the processes.");
+      offsets[r] = static_cast<int>(total);
+      counts[r] = static_cast<int>(lengths[r]);
+      total += lengths[r];
+    }
+    std::string all(static_cast<size_t>(total), '\0');
+    MPI_Iallgatherv(own.data(), static_cast<int>(own.size()), MPI_CHAR, all.data(), counts.data(),
+                    offsets.data(), MPI_CHAR, MPI_COMM_WORLD, &request);
+    waitPolitely(request, whileWaiting_);
+    for (int r = 0; r < processCount; ++r) {
+      if (r == processRank) continue;
+      const std::string part = all.substr(static_cast<size_t>(offsets[static_cast<size_t>(r)]),
+                                          static_cast<size_t>(counts[static_cast<size_t>(r)]));
+      size_t at = 0;
+      std::string theirs;
+      bool same = readPart(part, at, theirs) && theirs == step;
+      for (size_t p = static_cast<size_t>(r); same && p < pieces.size();
+           p += static_cast<size_t>(processCount))
+        same = readPart(part, at, pieces[p]);
+      if (!same || at != part.size()) cameApart();
+    }
+  }
+
+ private:
+  // The processes took different steps from the same numbers: their
+  // arithmetic differs. Every process that sees it ends the run; rank 0
+  // (when it sees it) says it first.
+  [[noreturn]] static void cameApart() {
+    if (processRank != 0) std::this_thread::sleep_for(std::chrono::seconds(1));
+    abortClusterRun(
+        kExitFailed,
+        "the processes of the fit came apart: their arithmetic differs (nodes of different kinds?); "
+        "run the fit in one process.");
+  }
+
+  std::function<void()> whileWaiting_;
+};
+
 #endif
 
 }  // namespace
@@ -140,6 +231,8 @@ int clusterSize() {
 }
 
 void abortClusterRun(int code, const std::string& message) {
+  static std::mutex ending;  // never released: the process ends
+  ending.lock();
   if (!message.empty())
     std::fprintf(stderr, "quorra: rank %d of %d: %s\n", processRank, processCount, message.c_str());
   std::fflush(stderr);
@@ -160,6 +253,15 @@ int agreedExitCode(int code) {
 std::unique_ptr<PowderRowExchange> makePowderRowExchange() {
 #ifdef QUORRA_MPI
   if (processCount > 1 && !workKeptHere) return std::make_unique<MpiRowExchange>();
+#endif
+  return nullptr;
+}
+
+std::unique_ptr<fit::WorkSharing> makeFitWorkSharing(std::function<void()> whileWaiting) {
+#ifdef QUORRA_MPI
+  if (processCount > 1 && !workKeptHere) return std::make_unique<MpiFitSharing>(std::move(whileWaiting));
+#else
+  (void)whileWaiting;
 #endif
   return nullptr;
 }

@@ -11,6 +11,7 @@
 #include "app/ceprwindow.h"
 #include "app/parameter_names.h"
 #include "cli/cli_support.h"
+#include "cli/cluster.h"
 #include "cli/command_record.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
@@ -21,6 +22,7 @@
 #include "fit/fit_report.h"
 #include "fit/fit_report_reader.h"
 #include "fit/fitter.h"
+#include "fit/work_sharing.h"
 #include "plot/child_view.h"
 
 namespace quorra::cli {
@@ -99,19 +101,60 @@ std::string configureFixed(CEprWindow& window, const FitCommandOptions& options,
   return applyParameterOptions(window, parameters);
 }
 
-int runFit(const FitCommandOptions& options) {
+// The processes of an MPI run fit in step: one that stopped alone would
+// leave the others waiting. A stop ends every process, with nothing written.
+void endSharedFitOnStop() {
+  if (ConsoleUserInterface::interrupted())
+    abortClusterRun(ConsoleUserInterface::stopExitCode(), "interrupted; nothing written.");
+}
+
+// A fit read and checked from the options, with its outputs.
+struct FitJob {
   std::optional<fit::ReportRequest> fromReport;
+  const fit::ReportRequest* earlier = nullptr;  // fromReport's, when there is one
+  ConsoleUserInterface ui;
+  CEprWindow fixed{ui};
+  fit::ModelSettings settings;
+  std::vector<fit::VariedParameter> varied;
+  std::vector<fit::Experiment> experiments;
+  fit::Configure configure;
+  bool shfGiven = false;
+  std::optional<AtomicFileWriter> report;
+  std::vector<std::unique_ptr<AtomicFileWriter>> spectra;
+  PlotOptions plot;
+  fit::FitOptions fitOptions;
+};
+
+// Opens the report and the fitted spectra; each replaces its target only
+// when complete.
+int openOutputs(const FitCommandOptions& options, FitJob& job) {
+  if (!options.report.empty()) {
+    job.report.emplace(options.report);
+    if (!job.report->ok()) return failWrite(options.report, job.report->error());
+  }
+  if (!options.spectrum.empty())
+    for (size_t e = 0; e < job.experiments.size(); ++e) {
+      const std::string path =
+          spectrumPath(options.spectrum, static_cast<int>(e), static_cast<int>(job.experiments.size()));
+      job.spectra.push_back(std::make_unique<AtomicFileWriter>(path));
+      if (!job.spectra.back()->ok()) return failWrite(path, job.spectra.back()->error());
+    }
+  return kExitOk;
+}
+
+// Reads and checks everything the fit needs, and opens its outputs.
+int prepareFit(const FitCommandOptions& options, FitJob& job, bool shared) {
+  std::optional<fit::ReportRequest>& fromReport = job.fromReport;
   if (!options.from.empty() && !readFromReport(options.from, fromReport.emplace())) return kExitUsage;
   if (!fromReport && options.experiments.empty()) return fail(kExitUsage, "experiments is required");
   if (!fromReport && options.vary.empty()) return fail(kExitUsage, "--vary is required");
-  const fit::ReportRequest* earlier = fromReport ? &*fromReport : nullptr;
+  const fit::ReportRequest* earlier = job.earlier = fromReport ? &*fromReport : nullptr;
   const auto given = [&options, earlier](const char* option) {
     return earlier == nullptr || options.given(option);
   };
 
   ConsoleUserInterface::setRunStoppable(true);
-  ConsoleUserInterface ui;
-  CEprWindow fixed(ui);
+  CEprWindow& fixed = job.fixed;
   if (const std::string problem = configureFixed(fixed, options, earlier); !problem.empty())
     return fail(kExitUsage, problem);
   if (!fixed.CheckParameters()) return kExitUsage;
@@ -119,7 +162,7 @@ int runFit(const FitCommandOptions& options) {
   const int starts = given("--starts") ? options.starts : earlier->starts;
   if (starts < 1) return fail(kExitUsage, "--starts must be 1 or more.");
 
-  fit::ModelSettings settings;
+  fit::ModelSettings& settings = job.settings;
   if (earlier) settings = earlier->settings;
   if (given("--baseline")) settings.baselineOrder = options.baseline;
   for (const std::string& setting : options.parameters.settings)
@@ -136,7 +179,7 @@ int runFit(const FitCommandOptions& options) {
       return fail(kExitUsage, "--exclude expects FROM:TO in gauss, got \"" + text + "\".");
     settings.excluded.push_back(range);
   }
-  std::vector<fit::VariedParameter> varied;
+  std::vector<fit::VariedParameter>& varied = job.varied;
   if (!options.vary.empty()) {
     for (const std::string& text : options.vary) {
       const size_t equals = text.find('=');
@@ -157,7 +200,7 @@ int runFit(const FitCommandOptions& options) {
           if (const double* value = realParameter(fixed, p.targets().front())) p.start = *value;
   }
 
-  std::vector<fit::Experiment> experiments;
+  std::vector<fit::Experiment>& experiments = job.experiments;
   for (const std::string& path : options.experiments.empty() ? earlier->experiments : options.experiments) {
     ConsoleUserInterface loadUi;
     CEprWindow window(loadUi);
@@ -165,32 +208,15 @@ int runFit(const FitCommandOptions& options) {
     if (!load.loaded) return kExitUsage;
     experiments.push_back(fit::loadedExperiment(window, path, load.hasFrequency));
   }
-  const fit::Configure configure = [&options, earlier](CEprWindow& window) {
+  job.configure = [&options, earlier](CEprWindow& window) {
     configureFixed(window, options, earlier);  // accepted above
   };
-  if (const std::string problem = fit::checkModel(experiments, configure, varied, settings); !problem.empty())
+  if (const std::string problem = fit::checkModel(experiments, job.configure, varied, settings);
+      !problem.empty())
     return fail(kExitUsage, problem);
+  job.shfGiven = !options.parameters.shfFile.empty() || (earlier && !earlier->shfText.empty());
 
-  const bool shfGiven = !options.parameters.shfFile.empty() || (earlier && !earlier->shfText.empty());
-
-  // Outputs are opened before the fit, so that an unwritable path is said at once.
-  std::optional<AtomicFileWriter> report;
-  if (!options.report.empty()) {
-    report.emplace(options.report);
-    if (!report->ok()) return failWrite(options.report, report->error());
-  }
-  std::vector<std::unique_ptr<AtomicFileWriter>> spectra;
-  if (!options.spectrum.empty())
-    for (size_t e = 0; e < experiments.size(); ++e) {
-      const std::string path =
-          spectrumPath(options.spectrum, static_cast<int>(e), static_cast<int>(experiments.size()));
-      spectra.push_back(std::make_unique<AtomicFileWriter>(path));
-      if (!spectra.back()->ok()) return failWrite(path, spectra.back()->error());
-    }
-  PlotOptions plot = options.plot;
-  if (const int code = checkPlotOptions(plot)) return code;
-
-  fit::FitOptions fitOptions;
+  fit::FitOptions& fitOptions = job.fitOptions;
   fitOptions.method = !given("--method")            ? earlier->method
                       : options.method == "simplex" ? fit::Method::Simplex
                       : options.method == "global"  ? fit::Method::Global
@@ -198,8 +224,46 @@ int runFit(const FitCommandOptions& options) {
   fitOptions.starts = starts;
   fitOptions.seed = given("--seed") ? options.seed : earlier->seed;
   fitOptions.threads = options.threads;
-  fitOptions.stop = [] { return ConsoleUserInterface::interrupted(); };
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+
+  // Outputs are opened before the fit, so that an unwritable path is said
+  // at once. In a shared run (MPI) rank 0 only tries them, and opens them
+  // after the fit: no process leaves a temporary file when another fails.
+  if (shared && clusterRank() != 0) return kExitOk;
+  if (const int code = openOutputs(options, job)) return code;
+  if (shared) {
+    job.report.reset();
+    job.spectra.clear();
+  }
+  job.plot = options.plot;
+  return checkPlotOptions(job.plot);
+}
+
+// The fit of options; with sharing the processes of an MPI run share its
+// columns and starts, and rank 0 writes the outputs.
+int runFit(const FitCommandOptions& options, fit::WorkSharing* sharing) {
+  FitJob job;
+  const bool shared = sharing != nullptr;
+  const int prepared = prepareFit(options, job, shared);
+  // The fit starts in every process or in none. Every process reads the
+  // files: one that another could not read is said here.
+  const int code = shared ? agreedExitCode(prepared) : prepared;
+  if (code != kExitOk) {
+    if (prepared == kExitOk && clusterRank() == 0)
+      say("another process of the run could not prepare the fit (every process reads its files); nothing "
+          "written.");
+    return code;
+  }
+
+  fit::FitOptions& fitOptions = job.fitOptions;
+  fitOptions.sharing = sharing;
+  if (shared)
+    fitOptions.stop = [] {
+      endSharedFitOnStop();
+      return false;
+    };
+  else
+    fitOptions.stop = [] { return ConsoleUserInterface::interrupted(); };
+  const bool terminal = clusterRank() == 0 && ::isatty(STDERR_FILENO) == 1;
   auto lastShown = std::chrono::steady_clock::now();
   if (terminal)
     fitOptions.progress = [&lastShown](long simulations, double best) {
@@ -208,20 +272,28 @@ int runFit(const FitCommandOptions& options) {
       lastShown = now;
       std::fprintf(stderr, "\rquorra: fit: %ld simulations, best chi2 %.6g   ", simulations, best);
     };
-  ui.quietAfterInterrupt();
-  const fit::FitResult result = fit::runFit(experiments, configure, varied, settings, fitOptions);
+  job.ui.quietAfterInterrupt();
+  const std::vector<fit::Experiment>& experiments = job.experiments;
+  const std::vector<fit::VariedParameter>& varied = job.varied;
+  const fit::FitResult result = fit::runFit(experiments, job.configure, varied, job.settings, fitOptions);
   ConsoleUserInterface::setRunStoppable(false);
   if (terminal) std::fputs("\r\033[K", stderr);
+  if (shared && clusterRank() != 0) return kExitOk;  // rank 0 says and writes what follows
   if (!result.ok)
     return fail(ConsoleUserInterface::interrupted() ? ConsoleUserInterface::stopExitCode()
                 : result.badInput                   ? kExitUsage
                                                     : kExitFailed,
                 result.failure + " Nothing written.");
 
-  if (report && (!report->write(fit::reportJson(experiments, varied, settings, fitOptions, result,
-                                                fit::settingTexts(fixed), shfGiven ? fixed.shfText : "")) ||
-                 !report->commit()))
+  if (shared)
+    if (const int code = openOutputs(options, job)) return code;
+  std::optional<AtomicFileWriter>& report = job.report;
+  if (report &&
+      (!report->write(fit::reportJson(experiments, varied, job.settings, fitOptions, result,
+                                      fit::settingTexts(job.fixed), job.shfGiven ? job.fixed.shfText : "")) ||
+       !report->commit()))
     return failWrite(options.report, report->error());
+  std::vector<std::unique_ptr<AtomicFileWriter>>& spectra = job.spectra;
   for (size_t e = 0; e < spectra.size(); ++e) {
     const fit::Experiment& x = experiments[e];
     if (!spectra[e]->write(formatTextSpectrum(result.model[e].data(), x.points, x.fieldCentre, x.fieldRange,
@@ -229,6 +301,7 @@ int runFit(const FitCommandOptions& options) {
         !spectra[e]->commit())
       return failWrite(options.spectrum, spectra[e]->error());
   }
+  const PlotOptions& plot = job.plot;
   if (!plot.path.empty()) {
     // The first experiment in blue, its fit in red, on one scale.
     ConsoleUserInterface plotUi;
@@ -261,6 +334,17 @@ int runFit(const FitCommandOptions& options) {
   return kExitOk;
 }
 
+int runFitCommand(const FitCommandOptions& options) {
+  const std::unique_ptr<fit::WorkSharing> sharing = makeFitWorkSharing(endSharedFitOnStop);
+  if (!sharing) return runFit(options, nullptr);
+  // Every process checks and fits; rank 0 alone says what happened.
+  CommandRecord unsaid;
+  if (clusterRank() != 0) setCommandRecord(&unsaid);
+  const int code = runFit(options, sharing.get());
+  setCommandRecord(nullptr);
+  return agreedExitCode(code);
+}
+
 }  // namespace
 
 void addFitCommand(CLI::App& app, int& exitCode) {
@@ -276,7 +360,8 @@ void addFitCommand(CLI::App& app, int& exitCode) {
       "baseline\n"
       "by linear least squares at every step; the residual sum of squares is minimised. Prints each varied\n"
       "parameter with its standard error and 95 % interval. Ctrl-C stops the fit and writes the best result\n"
-      "found (exit status 130).");
+      "found (exit status 130). Under mpirun the processes share the Jacobian's columns and the global\n"
+      "method's starts, with the result of one process; Ctrl-C there ends every process, writing nothing.");
   command->add_option("experiments", options.experiments,
                       "Measured spectra (any format quorra info reads); required unless --from names them");
   command
@@ -301,7 +386,9 @@ void addFitCommand(CLI::App& app, int& exitCode) {
   command->add_option("--exclude", options.exclude, "Leave out the points from FROM to TO gauss (repeatable)")
       ->type_name("FROM:TO")
       ->allow_extra_args(false);
-  command->add_option("--threads", options.threads, "Worker threads; 0 = all processors")
+  command
+      ->add_option("--threads", options.threads,
+                   "Worker threads (of each process under mpirun); 0 = all processors")
       ->capture_default_str();
   command->add_option("-o,--report", options.report, "Write the fit report as JSON")->type_name("FILE");
   command
@@ -318,7 +405,7 @@ void addFitCommand(CLI::App& app, int& exitCode) {
   addPlotOptions(*command, options.plot, "--plot", "Draw the first experiment (blue) and its fit (red)");
   addParameterOptions(*command, options.parameters);
   options.command = command;
-  command->callback([&exitCode, owned] { exitCode = runFit(*owned); });
+  command->callback([&exitCode, owned] { exitCode = runFitCommand(*owned); });
 }
 
 }  // namespace quorra::cli

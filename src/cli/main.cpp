@@ -25,10 +25,11 @@ int run(int argc, char** argv) {
   // processes run; any other would do the same work N times, writing the
   // same files.
   const std::string subcommand = subcommandOf(argc, argv);
-  if (clusterSize() > 1 && !subcommand.empty() && subcommand != "simulate" && subcommand != "batch") {
+  if (clusterSize() > 1 && !subcommand.empty() && subcommand != "simulate" && subcommand != "fit" &&
+      subcommand != "batch") {
     if (clusterRank() == 0)
       fail(kExitUsage, "quorra " + subcommand +
-                           " runs in one process: only simulate and batch share their work among the "
+                           " runs in one process: only simulate, fit and batch share their work among the "
                            "processes of an MPI run.");
     return kExitUsage;
   }

@@ -9,19 +9,17 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <nlopt.hpp>
 #include <random>
+
+#include "fit/evaluations.h"
+#include "fit/work_sharing.h"
 
 namespace quorra::fit {
 
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-// Central differences step over this share of a parameter's bounds; the
-// spectrum is sampled on a grid, so a much smaller step would see lines
-// stay in their grid cells and the derivative come out as zero.
-constexpr double kStepShare = 1e-2;
 constexpr double kBoundShare = 1e-6;  // this close to a bound counts as at it
 constexpr int kStartIterations = 5;   // Levenberg-Marquardt iterations of each global start
 
@@ -30,136 +28,6 @@ double sumOfSquares(const std::vector<double>& r) {
   for (double v : r) sum += v * v;
   return sum;
 }
-
-// What every evaluation of one fit shares: the models (one per thread), the
-// count of simulations, the best point seen and the stop request.
-class Evaluations {
- public:
-  // simulations counts the simulations of every evaluation of the fit.
-  Evaluations(std::vector<std::unique_ptr<SpectrumModel>>& models, const std::vector<VariedParameter>& varied,
-              const FitOptions& options, std::atomic<long>& simulations)
-      : models_(models), varied_(varied), options_(options), simulations_(simulations), best_(varied.size()) {
-    for (size_t j = 0; j < varied.size(); ++j) best_[j] = varied[j].start;
-  }
-
-  int parameterCount() const { return static_cast<int>(varied_.size()); }
-  int residualCount() const { return models_.front()->residualCount(); }
-  int modelCount() const { return static_cast<int>(models_.size()); }
-  SpectrumModel& model(int i) { return *models_[static_cast<size_t>(i)]; }
-  const VariedParameter& varied(int j) const { return varied_[static_cast<size_t>(j)]; }
-
-  bool stopRequested() const { return stopped_.load() || (options_.stop && options_.stop()); }
-  bool stopped() const { return stopped_.load(); }
-  const std::string& failure() const { return failure_; }
-  double bestCost() const { return bestCost_; }
-  const std::vector<double>& bestPoint() const { return best_; }
-
-  // The residuals at x computed by model i; false when a simulation failed
-  // or the fit was stopped.
-  bool residuals(int i, const double* x, double* r) {
-    if (stopRequested()) {
-      stopped_ = true;
-      return false;
-    }
-    SpectrumModel& m = model(i);
-    if (!m.evaluate(x, r)) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (options_.stop && options_.stop())
-        stopped_ = true;
-      else if (failure_.empty())
-        failure_ = m.failure();
-      return false;
-    }
-    double cost = 0;
-    for (int k = 0; k < residualCount(); ++k) cost += r[k] * r[k];
-    const long count = simulations_.fetch_add(m.experimentCount()) + m.experimentCount();
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Ties keep the point of the earlier order of evaluation in a serial run;
-    // with several threads only the best value matters, not which of equal ones.
-    if (cost < bestCost_ || (cost == bestCost_ && std::lexicographical_compare(x, x + parameterCount(),
-                                                                               best_.begin(), best_.end()))) {
-      bestCost_ = cost;
-      best_.assign(x, x + parameterCount());
-      if (options_.improved) options_.improved(best_, m);
-    }
-    if (options_.progress) options_.progress(count, bestCost_);
-    return true;
-  }
-
-  // The Jacobian (row-major, m × n) at x by differences, columns shared
-  // among all models when parallel, else computed by model `own`. Central
-  // differences, or with `at` (the residuals at x) one-sided ones, half the
-  // simulations: forward, or backward at the upper bound. False when a
-  // simulation failed.
-  bool jacobian(const double* x, double* jacobian, bool parallel, int own = 0, const double* at = nullptr) {
-    const int n = parameterCount(), m = residualCount();
-    std::atomic<bool> ok{true};
-    const int threads = parallel ? std::min(modelCount(), n) : 1;
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1)
-    for (int j = 0; j < n; ++j) {
-      if (!ok) continue;
-      const int slot = threads > 1 ? omp_get_thread_num() : parallel ? 0 : own;
-      std::vector<double> point(x, x + n), plus(static_cast<size_t>(m)), minus(static_cast<size_t>(m));
-      const VariedParameter& p = varied(j);
-      double step = kStepShare * (p.high - p.low);
-      for (int attempt = 0; attempt < 3; ++attempt, step *= 5) {
-        double high = std::min(x[j] + step, p.high), low = std::max(x[j] - step, p.low);
-        if (at != nullptr) {
-          // One side: the residuals at x are known.
-          if (x[j] + step <= p.high)
-            low = x[j];
-          else
-            high = x[j];
-          std::copy(at, at + m, (high == x[j] ? plus : minus).begin());
-        }
-        if (high != x[j] || at == nullptr) {
-          point[static_cast<size_t>(j)] = high;
-          if (!residuals(slot, point.data(), plus.data())) {
-            ok = false;
-            break;
-          }
-        }
-        if (low != x[j] || at == nullptr) {
-          point[static_cast<size_t>(j)] = low;
-          if (!residuals(slot, point.data(), minus.data())) {
-            ok = false;
-            break;
-          }
-        }
-        bool moved = false;
-        for (int k = 0; k < m; ++k) {
-          const double d = (plus[static_cast<size_t>(k)] - minus[static_cast<size_t>(k)]) / (high - low);
-          jacobian[static_cast<size_t>(k) * n + j] = d;
-          moved = moved || d != 0;
-        }
-        if (moved) break;  // else the step stayed inside the grid's cells: a wider one
-      }
-    }
-    if (ok && at == nullptr) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      lastCentralPoint_.assign(x, x + n);
-      lastCentral_.assign(jacobian, jacobian + static_cast<size_t>(m) * n);
-    }
-    return ok;
-  }
-
-  // The last Jacobian by central differences, when it was taken at x.
-  const std::vector<double>* centralJacobianAt(const std::vector<double>& x) const {
-    return x == lastCentralPoint_ ? &lastCentral_ : nullptr;
-  }
-
- private:
-  std::vector<std::unique_ptr<SpectrumModel>>& models_;
-  const std::vector<VariedParameter>& varied_;
-  const FitOptions& options_;
-  std::atomic<long>& simulations_;
-  std::atomic<bool> stopped_{false};
-  std::mutex mutex_;
-  std::string failure_;
-  double bestCost_ = kInfinity;
-  std::vector<double> best_;
-  std::vector<double> lastCentralPoint_, lastCentral_;
-};
 
 // The residuals of a model for Ceres, with the Jacobian by differences.
 class SpectrumCost final : public ceres::CostFunction {
@@ -170,7 +38,11 @@ class SpectrumCost final : public ceres::CostFunction {
     mutable_parameter_block_sizes()->push_back(evaluations.parameterCount());
   }
   bool Evaluate(double const* const* parameters, double* residuals, double** jacobians) const override {
-    if (!evaluations_.residuals(model_, parameters[0], residuals)) return false;
+    // The polish runs in step in every process sharing the fit; a global
+    // start runs in one.
+    if (!(parallel_ ? evaluations_.residualsInStep(parameters[0], residuals)
+                    : evaluations_.residuals(model_, parameters[0], residuals)))
+      return false;
     if (jacobians != nullptr && jacobians[0] != nullptr)
       return evaluations_.jacobian(parameters[0], jacobians[0], parallel_, model_,
                                    central_ ? nullptr : residuals);
@@ -269,7 +141,7 @@ void simplex(Evaluations& evaluations, int maxIterations, std::vector<double>& x
   optimizer.set_min_objective(
       [](const std::vector<double>& point, std::vector<double>&, void* data) {
         auto* c = static_cast<Context*>(data);
-        if (!c->evaluations->residuals(0, point.data(), c->residuals.data())) {
+        if (!c->evaluations->residualsInStep(point.data(), c->residuals.data())) {
           c->optimizer->force_stop();
           return kInfinity;
         }
@@ -415,9 +287,11 @@ double studentT95(int dof) {
          (3 * z7 + 19 * z5 + 17 * z3 - 15 * z) / (384 * v * v * v);
 }
 
-FitResult runFit(const std::vector<Experiment>& experiments, const Configure& configure,
-                 const std::vector<VariedParameter>& varied, const ModelSettings& settings,
-                 const FitOptions& options) {
+namespace {
+
+FitResult fitHere(const std::vector<Experiment>& experiments, const Configure& configure,
+                  const std::vector<VariedParameter>& varied, const ModelSettings& settings,
+                  const FitOptions& options) {
   const auto began = std::chrono::steady_clock::now();
   FitResult result;
   const int threads = std::max(1, options.threads > 0 ? options.threads : omp_get_num_procs());
@@ -439,7 +313,7 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
   std::vector<double> start(varied.size()), residuals(static_cast<size_t>(m));
   for (size_t j = 0; j < varied.size(); ++j) start[j] = varied[j].start;
   std::vector<double> jacobian(static_cast<size_t>(m) * n);
-  if (!evaluations.residuals(0, start.data(), residuals.data()) ||
+  if (!evaluations.residualsInStep(start.data(), residuals.data()) ||
       !evaluations.jacobian(start.data(), jacobian.data(), true, 0, residuals.data())) {
     result.failure = evaluations.stopped() ? "stopped before the fit began." : evaluations.failure();
     return result;
@@ -470,7 +344,6 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
       // convergence on the settings' own grid.
       const std::vector<std::vector<double>> starts =
           globalStarts(varied, std::max(1, options.starts), options.seed);
-      std::vector<std::vector<double>> ends = starts;
       const int count = static_cast<int>(starts.size());
       std::vector<std::unique_ptr<SpectrumModel>> coarse;
       if (const OrientationSteps steps = screeningSteps(configure); steps.coarser)
@@ -479,19 +352,26 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
           coarse.back()->setOrientationSteps(steps.theta, steps.phi);
         }
       Evaluations screening(coarse.empty() ? models : coarse, varied, options, simulations);
-      std::vector<double> costs(static_cast<size_t>(count), kInfinity);
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
-      for (int s = 0; s < count; ++s)
-        costs[static_cast<size_t>(s)] = levenbergMarquardt(screening, omp_get_thread_num(), false, false,
-                                                           std::min(kStartIterations, options.maxIterations),
-                                                           ends[static_cast<size_t>(s)]);
+      // A start's result: its end point, then the sum of squares there.
+      const Evaluations::Piece fitStart = [&](int s, int slot, std::vector<double>& end) {
+        end = starts[static_cast<size_t>(s)];
+        const double cost = levenbergMarquardt(screening, slot, false, false,
+                                               std::min(kStartIterations, options.maxIterations), end);
+        end.push_back(cost);
+        return true;
+      };
+      std::vector<std::vector<double>> ends;
+      screening.share(count, "starts of the global search " + std::to_string(count), fitStart, ends);
       if (screening.stopped()) {
         if (std::isfinite(screening.bestCost())) best = screening.bestPoint();
         break;
       }
-      // The first of equal ends, whatever thread found it.
-      const size_t chosen = static_cast<size_t>(std::min_element(costs.begin(), costs.end()) - costs.begin());
-      if (std::isfinite(costs[chosen])) start = ends[chosen];
+      // The first of equal ends, whatever thread or process found it.
+      const auto cost = [&ends](size_t s) { return ends[s].empty() ? kInfinity : ends[s].back(); };
+      size_t chosen = 0;
+      for (size_t s = 1; s < ends.size(); ++s)
+        if (cost(s) < cost(chosen)) chosen = s;
+      if (std::isfinite(cost(chosen))) start.assign(ends[chosen].begin(), ends[chosen].end() - 1);
       levenbergMarquardt(evaluations, 0, true, true, options.maxIterations, start);
       break;
     }
@@ -537,6 +417,25 @@ FitResult runFit(const std::vector<Experiment>& experiments, const Configure& co
   if (!result.stopped) estimateUncertainties(evaluations, best, result);
   result.simulations = simulations.load();
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  return result;
+}
+
+}  // namespace
+
+FitResult runFit(const std::vector<Experiment>& experiments, const Configure& configure,
+                 const std::vector<VariedParameter>& varied, const ModelSettings& settings,
+                 const FitOptions& options) {
+  FitResult result = fitHere(experiments, configure, varied, settings, options);
+  if (options.sharing != nullptr) {
+    // The processes end together, having found the same: one that finished
+    // early would leave the others waiting for its columns. (A failure's
+    // text may differ: each process names the first failure it saw.)
+    std::string step = "the end: " + std::to_string(result.ok);
+    for (const ParameterResult& p : result.parameters)
+      step.append(reinterpret_cast<const char*>(&p.value), sizeof p.value);
+    std::vector<std::string> none;
+    options.sharing->exchange(step, none);
+  }
   return result;
 }
 

@@ -7,9 +7,10 @@
 // own grid. The objective is the residual sum of squares.
 //
 // Results are deterministic for a given seed and independent of the thread
-// count: Jacobian columns (one start) or whole starts (global) are shared
-// among threads, each simulation runs on one thread, and every choice between
-// results is made in a fixed order.
+// and process count: Jacobian columns (one start) or whole starts (global)
+// are shared among threads, and with a WorkSharing among processes; each
+// simulation runs on one thread, and every choice between results is made
+// in a fixed order.
 
 #include <cstdint>
 #include <functional>
@@ -20,13 +21,15 @@
 
 namespace quorra::fit {
 
+class WorkSharing;
+
 enum class Method { LevenbergMarquardt, Simplex, Global };
 
 struct FitOptions {
   Method method = Method::LevenbergMarquardt;
   int starts = 16;    // global: starts, the first at the given start values
   uint64_t seed = 1;  // global: shifts the quasi-random starts
-  int threads = 0;    // 0: all processors
+  int threads = 0;    // 0: all processors (of each process, with sharing)
   int maxIterations = 100;
   // Asked during every simulation; true stops the fit with the best result so far.
   std::function<bool()> stop;
@@ -34,8 +37,12 @@ struct FitOptions {
   std::function<void(long simulations, double best)> progress;
   // When a point better than all before it was simulated: the point, and
   // the model that simulated it, whose modelSpectrum is the fit there. On
-  // the evaluating thread, one call at a time, before progress.
+  // the evaluating thread, one call at a time, before progress. Not called
+  // for points another process simulated.
   std::function<void(const std::vector<double>& best, const SpectrumModel& model)> improved;
+  // The processes that run this same fit and share its columns and starts;
+  // null: this process does all of them.
+  WorkSharing* sharing = nullptr;
 };
 
 struct ParameterResult {

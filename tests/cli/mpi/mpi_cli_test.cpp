@@ -1,13 +1,15 @@
-// quorra under mpirun with three processes: the spectra are bitwise those of
-// one process, a batch hands its jobs out and rank 0 alone writes the
-// summary, and a run that fails (a bad option, an unwritable output, a
-// process killed) ends with its message and exit status, writing nothing.
+// quorra under mpirun with three processes: the spectra and a fit are
+// bitwise those of one process, a batch hands its jobs out and rank 0 alone
+// writes the summary, and a run that fails (a bad option, an unwritable
+// output, a process killed or interrupted) ends with its message and exit
+// status, writing nothing.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -123,9 +125,8 @@ TEST(MpiCli, AFailedRunSaysWhyOnceAndWritesNothing) {
       {{"simulate", "-o", "no/x.txt"}, 3, "quorra: cannot write no/x.txt: No such file or directory\n"},
       {{"info", "x.txt"},
        2,
-       "quorra: quorra info runs in one process: only simulate and batch share their work among the "
-       "processes "
-       "of an MPI run.\n"},
+       "quorra: quorra info runs in one process: only simulate, fit and batch share their work among the "
+       "processes of an MPI run.\n"},
   };
   for (const auto& c : cases) {
     const CliResult run = runMpi(3, c.args, folder);
@@ -172,6 +173,94 @@ TEST(MpiCli, AFailedRunSaysWhyOnceAndWritesNothing) {
   EXPECT_NE(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("exited on signal 9"), std::string::npos) << run.err;
   EXPECT_EQ(folderEntries(folder), std::vector<std::string>{});
+}
+
+TEST(MpiCli, AFitOfThreeProcessesIsBitwiseThatOfOne) {
+  const std::string folder = makeTemporaryFolder();
+  const std::vector<std::string> coarse = {"--set", "thetaStep=3", "--set", "phiStep=30"};
+  std::vector<std::string> measure = {"simulate",         "--set", "points=256",      "--set",
+                                      "fieldCentre=3000", "--set", "fieldRange=1400", "--set",
+                                      "gz=2.26",          "-o",    "measured.txt"};
+  measure.insert(measure.end(), coarse.begin(), coarse.end());
+  ASSERT_EQ(runCli(measure, folder).exitCode, 0);
+  const auto fit = [&coarse](const std::string& threads, const std::string& name) {
+    std::vector<std::string> args = {"fit",        "measured.txt",
+                                     "--vary",     "gz=2.2:2.3",
+                                     "--vary",     "isotropicWidth=10:30",
+                                     "--method",   "global",
+                                     "--starts",   "5",
+                                     "--baseline", "1",
+                                     "--threads",  threads,
+                                     "-o",         name + ".json",
+                                     "--spectrum", name + ".txt"};
+    args.insert(args.end(), coarse.begin(), coarse.end());
+    return args;
+  };
+  // Five starts and two Jacobian columns dealt to three processes: a share
+  // for each, one with less than the others.
+  const CliResult one = runCli(fit("2", "one"), folder);
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  const CliResult three = runMpi(3, fit("1", "three"), folder);
+  ASSERT_EQ(three.exitCode, 0) << three.err;
+  // The report's every number but the time, the simulations counted included.
+  const auto withoutSeconds = [](std::string report) {
+    const size_t at = report.find("\n  \"seconds\": ");
+    return at == std::string::npos ? report : report.erase(at, report.find('\n', at + 1) - at);
+  };
+  EXPECT_EQ(withoutSeconds(readFile(folder + "/three.json")), withoutSeconds(readFile(folder + "/one.json")));
+  EXPECT_NE(readFile(folder + "/three.json").find("\"simulations\": "), std::string::npos);
+  EXPECT_EQ(readFile(folder + "/three.txt"), readFile(folder + "/one.txt"));
+  // Rank 0 alone prints the table.
+  EXPECT_EQ(occurrences(three.out, "chi2 "), 1u) << three.out;
+  EXPECT_EQ(three.out.substr(0, three.out.find("chi2 ")), one.out.substr(0, one.out.find("chi2 ")));
+
+  // A fit that fails once the processes run it, and an output rank 0
+  // cannot write: said once, nothing written.
+  const std::string empty = makeTemporaryFolder();
+  std::rename((folder + "/measured.txt").c_str(), (empty + "/measured.txt").c_str());
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+  } cases[] = {
+      {{"--vary", "P=-5:5", "--set", "nuclearSpinText=1/2"},
+       2,
+       "quorra: The fitted points do not depend on P: it cannot be fitted with these settings. Nothing "
+       "written.\n"},
+      {{"--vary", "gz=2.2:2.3", "--spectrum", "no/fit.txt"},
+       3,
+       "quorra: cannot write no/fit.txt: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"fit", "measured.txt", "-o", "report.json"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), coarse.begin(), coarse.end());
+    const CliResult run = runMpi(3, args, empty);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    EXPECT_EQ(occurrences(run.err, "quorra: "), 1u) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(folderEntries(empty), std::vector<std::string>{"measured.txt"}) << c.message;
+  }
+
+  // Ctrl-C to one process of a long fit (half a second a simulation) ends
+  // every process: nothing written.
+  const CliProcess mpirun = startProgram(
+      QUORRA_MPIRUN_PATH,
+      {"--oversubscribe", "--allow-run-as-root", "-n", "3", QUORRA_CLI_PATH, "fit", "measured.txt", "--vary",
+       "gz=2.2:2.3", "--set", "thetaStep=0.02", "--threads", "1", "-o", "report.json"},
+      empty);
+  std::vector<pid_t> ranks;
+  for (int attempt = 0; attempt < 600 && ranks.size() < 3; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ranks = childrenOf(mpirun.pid);
+  }
+  ASSERT_EQ(ranks.size(), 3u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  kill(ranks.back(), SIGINT);
+  const CliResult run = finishCli(mpirun);
+  EXPECT_NE(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find(" of 3: interrupted; nothing written.\n"), std::string::npos) << run.err;
+  EXPECT_EQ(folderEntries(empty), std::vector<std::string>{"measured.txt"});
 }
 
 }  // namespace
