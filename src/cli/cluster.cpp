@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <new>
 
 #include "cli/cli_support.h"
 #include "data/atomic_file.h"
@@ -60,6 +61,59 @@ void waitPolitely(MPI_Request& request, const std::function<void()>& whileWaitin
   }
 }
 
+// A part of a message after its length.
+void appendPart(std::string& bytes, const std::string& part) {
+  const uint64_t length = part.size();
+  bytes.append(reinterpret_cast<const char*>(&length), sizeof length);
+  bytes += part;
+}
+
+// The part of bytes at `at`, which moves past it; false when bytes end first.
+bool readPart(const std::string& bytes, size_t& at, std::string& part) {
+  uint64_t length = 0;
+  if (bytes.size() - at < sizeof length) return false;
+  std::memcpy(&length, bytes.data() + at, sizeof length);
+  at += sizeof length;
+  if (bytes.size() - at < length) return false;
+  part.assign(bytes, at, length);
+  at += length;
+  return true;
+}
+
+// Every process's bytes to every process: all holds them one after the
+// other, process r's from offsets[r] on. False when they come to more than
+// 2 GB (a count MPI takes).
+bool gatherFromAll(const std::string& own, std::string& all, std::vector<int>& offsets,
+                   const std::function<void()>& whileWaiting = {}) {
+  // Every process's length first, then every process's bytes to all.
+  const long long length = static_cast<long long>(own.size());
+  std::vector<long long> lengths(static_cast<size_t>(processCount));
+  MPI_Request request;
+  MPI_Iallgather(&length, 1, MPI_LONG_LONG, lengths.data(), 1, MPI_LONG_LONG, MPI_COMM_WORLD, &request);
+  waitPolitely(request, whileWaiting);
+  std::vector<int> counts(lengths.size());
+  offsets.assign(lengths.size() + 1, 0);
+  long long total = 0;
+  for (size_t r = 0; r < lengths.size(); ++r) {
+    if (total + lengths[r] > INT_MAX) return false;
+    offsets[r] = static_cast<int>(total);
+    counts[r] = static_cast<int>(lengths[r]);
+    total += lengths[r];
+  }
+  offsets.back() = static_cast<int>(total);
+  all.assign(static_cast<size_t>(total), '\0');
+  MPI_Iallgatherv(own.data(), static_cast<int>(own.size()), MPI_CHAR, all.data(), counts.data(),
+                  offsets.data(), MPI_CHAR, MPI_COMM_WORLD, &request);
+  waitPolitely(request, whileWaiting);
+  return true;
+}
+
+// Process r's part of what gatherFromAll gathered.
+std::string partOf(const std::string& all, const std::vector<int>& offsets, int r) {
+  const size_t from = static_cast<size_t>(offsets[static_cast<size_t>(r)]);
+  return all.substr(from, static_cast<size_t>(offsets[static_cast<size_t>(r) + 1]) - from);
+}
+
 // Rows dealt out in turn: rank r computes rows r, r + N, …, which spreads
 // the long rows near θ = 90° evenly. Every row is handed over, also one
 // that a stopped run skipped (empty), so that the exchange always runs to
@@ -107,28 +161,59 @@ class MpiRowExchange final : public PowderRowExchange {
     outcome.completed = completed != 0;
   }
 
+  bool shareNodeRows(std::vector<std::string>& rows, bool going) override {
+    try {
+      return shareRows(rows, going);
+    } catch (const std::bad_alloc&) {
+      abortClusterRun(kExitFailed, "MEMORY OVER! NO SPACE FOR ARRAYS; the run ends.");
+    }
+  }
+
+  bool agree(bool going, double* values, int count) override {
+    // Each process's going, then its values: all of them to all.
+    std::vector<double> own(static_cast<size_t>(count) + 1),
+        all(own.size() * static_cast<size_t>(processCount));
+    own[0] = going ? 1.0 : 0.0;
+    std::copy(values, values + count, own.begin() + 1);
+    MPI_Request request;
+    MPI_Iallgather(own.data(), count + 1, MPI_DOUBLE, all.data(), count + 1, MPI_DOUBLE, MPI_COMM_WORLD,
+                   &request);
+    waitPolitely(request);
+    std::copy(all.begin() + 1, all.begin() + 1 + count, values);  // rank 0 sums
+    bool everyone = true;
+    for (int r = 0; r < processCount; ++r)
+      everyone = everyone && all[static_cast<size_t>(r) * own.size()] != 0.0;
+    return everyone;
+  }
+
  private:
+  // Rank r sends the rows r, r + N, … it computed, after its going.
+  bool shareRows(std::vector<std::string>& rows, bool going) {
+    std::string own(1, going ? '1' : '0'), all;
+    for (size_t k = static_cast<size_t>(processRank); k < rows.size(); k += static_cast<size_t>(processCount))
+      appendPart(own, rows[k]);
+    std::vector<int> offsets;
+    if (!gatherFromAll(own, all, offsets))
+      abortClusterRun(kExitFailed,
+                      "one refinement of the adaptive grid sends more than 2 GB between the processes.");
+    bool everyone = true;
+    for (int r = 0; r < processCount; ++r) {
+      if (r == processRank) continue;
+      const std::string part = partOf(all, offsets, r);
+      size_t at = 1;
+      bool whole = !part.empty();
+      for (size_t k = static_cast<size_t>(r); whole && k < rows.size();
+           k += static_cast<size_t>(processCount))
+        whole = readPart(part, at, rows[k]);
+      if (!whole || at != part.size())
+        abortClusterRun(kExitFailed, "a process sent malformed nodes of the adaptive grid.");
+      everyone = everyone && part[0] == '1';
+    }
+    return everyone && going;
+  }
+
   int range_[2] = {0, -1};
 };
-
-// A part of a message after its length.
-void appendPart(std::string& bytes, const std::string& part) {
-  const uint64_t length = part.size();
-  bytes.append(reinterpret_cast<const char*>(&length), sizeof length);
-  bytes += part;
-}
-
-// The part of bytes at `at`, which moves past it; false when bytes end first.
-bool readPart(const std::string& bytes, size_t& at, std::string& part) {
-  uint64_t length = 0;
-  if (bytes.size() - at < sizeof length) return false;
-  std::memcpy(&length, bytes.data() + at, sizeof length);
-  at += sizeof length;
-  if (bytes.size() - at < length) return false;
-  part.assign(bytes, at, length);
-  at += length;
-  return true;
-}
 
 // Every process runs the same fit and does pieces r, r + N, …; each
 // exchange sends every process's pieces to every other one, with the name
@@ -145,29 +230,13 @@ class MpiFitSharing final : public fit::WorkSharing {
     for (size_t p = static_cast<size_t>(processRank); p < pieces.size();
          p += static_cast<size_t>(processCount))
       appendPart(own, pieces[p]);
-    // Every process's length first, then every process's bytes to all.
-    const long long length = static_cast<long long>(own.size());
-    std::vector<long long> lengths(static_cast<size_t>(processCount));
-    MPI_Request request;
-    MPI_Iallgather(&length, 1, MPI_LONG_LONG, lengths.data(), 1, MPI_LONG_LONG, MPI_COMM_WORLD, &request);
-    waitPolitely(request, whileWaiting_);
-    std::vector<int> counts(lengths.size()), offsets(lengths.size());
-    long long total = 0;
-    for (size_t r = 0; r < lengths.size(); ++r) {
-      if (total + lengths[r] > INT_MAX)
-        abortClusterRun(kExitFailed, "one step of the fit sends more than 2 GB between the processes.");
-      offsets[r] = static_cast<int>(total);
-      counts[r] = static_cast<int>(lengths[r]);
-      total += lengths[r];
-    }
-    std::string all(static_cast<size_t>(total), '\0');
-    MPI_Iallgatherv(own.data(), static_cast<int>(own.size()), MPI_CHAR, all.data(), counts.data(),
-                    offsets.data(), MPI_CHAR, MPI_COMM_WORLD, &request);
-    waitPolitely(request, whileWaiting_);
+    std::string all;
+    std::vector<int> offsets;
+    if (!gatherFromAll(own, all, offsets, whileWaiting_))
+      abortClusterRun(kExitFailed, "one step of the fit sends more than 2 GB between the processes.");
     for (int r = 0; r < processCount; ++r) {
       if (r == processRank) continue;
-      const std::string part = all.substr(static_cast<size_t>(offsets[static_cast<size_t>(r)]),
-                                          static_cast<size_t>(counts[static_cast<size_t>(r)]));
+      const std::string part = partOf(all, offsets, r);
       size_t at = 0;
       std::string theirs;
       bool same = readPart(part, at, theirs) && theirs == step;

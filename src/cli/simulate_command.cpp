@@ -47,10 +47,6 @@ int prepareSimulation(const SimulateOptions& options, CEprWindow& window, double
   if (!options.crystal.empty() && !parseAngles(options.crystal, theta, phi))
     return fail(kExitUsage, "--crystal expects THETA,PHI in degrees, got \"" + options.crystal + "\".");
   if (!window.CheckParameters()) return kExitUsage;
-  // The adaptive grid's refinements depend on one another: it runs in one
-  // process, on all of its threads.
-  if (shared && window.spin.grid == PowderGrid::Adaptive)
-    return fail(kExitUsage, "The adaptive grid runs in one process: start it without mpirun.");
   if (shared && clusterRank() != 0) return kExitOk;
   output.emplace(options.output);
   if (!output->ok()) return failWrite(options.output, output->error());

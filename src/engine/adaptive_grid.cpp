@@ -3,6 +3,8 @@
 #include "engine/adaptive_grid.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/resonance_solver.h"
 
@@ -29,6 +31,36 @@ void collectNodeLines(const ResonanceSolver& solver, NodeLines& lines) {
     lines[kept++] = lines[t];
   }
   lines.resize(kept);
+}
+
+void appendNodeLines(const NodeLines& lines, std::string& bytes) {
+  const uint64_t count = lines.size();
+  bytes.append(reinterpret_cast<const char*>(&count), sizeof count);
+  for (const NodeLine& line : lines) {
+    const int32_t levels[2] = {line.upper, line.lower};
+    const double values[3] = {line.field, line.intensity, line.width};
+    bytes.append(reinterpret_cast<const char*>(levels), sizeof levels);
+    bytes.append(reinterpret_cast<const char*>(values), sizeof values);
+  }
+}
+
+bool readNodeLines(const std::string& bytes, size_t& at, NodeLines& lines) {
+  constexpr size_t kLine = 2 * sizeof(int32_t) + 3 * sizeof(double);
+  uint64_t count = 0;
+  if (at > bytes.size() || bytes.size() - at < sizeof count) return false;
+  std::memcpy(&count, bytes.data() + at, sizeof count);
+  at += sizeof count;
+  if ((bytes.size() - at) / kLine < count) return false;
+  lines.resize(static_cast<size_t>(count));
+  for (NodeLine& line : lines) {
+    int32_t levels[2];
+    double values[3];
+    std::memcpy(levels, bytes.data() + at, sizeof levels);
+    std::memcpy(values, bytes.data() + at + sizeof levels, sizeof values);
+    at += kLine;
+    line = {levels[0], levels[1], values[0], values[1], values[2]};
+  }
+  return true;
 }
 
 bool sameTransitions(const NodeLines& a, const NodeLines& b) {

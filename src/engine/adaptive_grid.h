@@ -5,6 +5,7 @@
 // of levels and their place among the pair's resonances.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace quorra {
@@ -47,6 +48,13 @@ bool sameTransitions(const NodeLines& a, const NodeLines& b);
 // levels at the same place among the pair's resonances; null when there is
 // none.
 const NodeLine* matchingLine(const NodeLines& node, const NodeLines& reference, std::size_t t);
+
+// The lines of a node appended to bytes, and read back from bytes at `at`
+// (which moves past them) bit for bit: the processes of a shared run send
+// each other the nodes they computed. readNodeLines is false when bytes end
+// first.
+void appendNodeLines(const NodeLines& lines, std::string& bytes);
+bool readNodeLines(const std::string& bytes, std::size_t& at, NodeLines& lines);
 
 // Nodes of the interpolation stencil along each angle.
 constexpr int kStencil = 6;

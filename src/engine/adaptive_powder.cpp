@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -98,9 +99,21 @@ class AdaptiveRun {
     rowStarts.push_back(missing.size());
     const int rows = static_cast<int>(rowStarts.size()) - 1;
     const int threads = static_cast<int>(workers_.size());
+    // Shared among processes: each computes its rows of nodes and sends
+    // their bytes to the others.
+    PowderRowExchange* exchange = request_.rowExchange;
+    std::vector<std::string> shared;
+    try {
+      if (exchange != nullptr) shared.resize(static_cast<size_t>(rows));
+    } catch (const std::bad_alloc&) {
+      control.outOfMemory.store(true);
+      control.going.store(false);
+      return false;
+    }
     long computed = 0;
 #pragma omp parallel for num_threads(threads) schedule(dynamic, 1) reduction(+ : computed)
     for (int r = 0; r < rows; ++r) {
+      if (exchange != nullptr && !exchange->computes(r)) continue;
       Worker& w = workers_[static_cast<size_t>(omp_get_thread_num())];
       w.solver->forgetPreviousOrientation();
       for (size_t k = rowStarts[static_cast<size_t>(r)]; k < rowStarts[static_cast<size_t>(r) + 1]; ++k) {
@@ -110,6 +123,7 @@ class AdaptiveRun {
         ++computed;
         try {
           collectNodeLines(*w.solver, nodes[grid.index(i, j)]);
+          if (exchange != nullptr) appendNodeLines(nodes[grid.index(i, j)], shared[static_cast<size_t>(r)]);
         } catch (const std::bad_alloc&) {
           control.outOfMemory.store(true);
           control.going.store(false);
@@ -117,6 +131,27 @@ class AdaptiveRun {
       }
     }
     outcome.orientations += computed;
+    // Out of memory, this process ends the run at once (PowderRowExchange::finish).
+    if (control.outOfMemory.load()) return false;
+    if (exchange != nullptr) {
+      if (!exchange->shareNodeRows(shared, control.going.load())) control.going.store(false);
+      for (int r = 0; r < rows && control.going.load(); ++r) {
+        if (exchange->computes(r)) continue;
+        const std::string& bytes = shared[static_cast<size_t>(r)];
+        size_t at = 0;
+        bool whole = true;
+        try {
+          for (size_t k = rowStarts[static_cast<size_t>(r)];
+               whole && k < rowStarts[static_cast<size_t>(r) + 1]; ++k)
+            whole = readNodeLines(bytes, at, nodes[grid.index(missing[k].first, missing[k].second)]);
+        } catch (const std::bad_alloc&) {
+          control.outOfMemory.store(true);
+          control.going.store(false);
+          return false;
+        }
+        if (!whole || at != bytes.size()) control.going.store(false);
+      }
+    }
     if (!control.going.load()) return false;
     try {
       for (int j = 1; j <= lastJ; ++j) nodes[grid.index(0, j)] = nodes[grid.index(0, 0)];
@@ -141,14 +176,21 @@ class AdaptiveRun {
   bool sumCells(const Grid& grid, double* target, RunControl& control, PowderOutcome& outcome) {
     const int threads = static_cast<int>(workers_.size());
     const int rows = grid.cellsTheta;
+    // Shared among processes: each computes its rows, and the summing
+    // process adds all of them in row order, as the exact grid's.
+    PowderRowExchange* exchange = request_.rowExchange;
+    const bool summing = exchange == nullptr || exchange->sums();
     std::optional<RowCommitter> committer;
     try {
       committer.emplace(target, request_.points, rows, 2 * threads + 1,
-                        request_.allocateRows != nullptr ? request_.allocateRows : zeroedBytes);
+                        request_.allocateRows != nullptr ? request_.allocateRows : zeroedBytes,
+                        summing ? nullptr : exchange);
     } catch (const std::bad_alloc&) {
       committer.reset();
     }
-    if (!committer || !committer->ready()) {
+    RowReceiver receiver;
+    if (!committer || !committer->ready() ||
+        (exchange != nullptr && summing && !receiver.start(*committer, *exchange, rows, control.going))) {
       control.outOfMemory.store(true);
       control.going.store(false);
       return false;
@@ -156,6 +198,10 @@ class AdaptiveRun {
     long computed = 0, transitions = 0;
 #pragma omp parallel for num_threads(threads) schedule(dynamic, 1) reduction(+ : computed, transitions)
     for (int i = 0; i < rows; ++i) {
+      if (exchange != nullptr && !exchange->computes(i)) {
+        if (!summing) committer->complete(i);  // the receiver completes it on the summing process
+        continue;
+      }
       if (!control.going.load(std::memory_order_relaxed)) {
         committer->complete(i);
         continue;
@@ -178,9 +224,13 @@ class AdaptiveRun {
       row.low = w.solver->lines().touchedLow();
       row.high = w.solver->lines().touchedHigh();
       committer->complete(i);
+      if (!committer->handingOver()) control.going.store(false, std::memory_order_relaxed);
     }
+    receiver.join();
     outcome.orientations += computed;
     outcome.transitions += transitions;
+    if (control.outOfMemory.load()) return false;
+    if (exchange != nullptr && !exchange->agree(control.going.load(), nullptr, 0)) control.going.store(false);
     return control.going.load();
   }
 
@@ -464,6 +514,10 @@ PowderOutcome runAdaptivePowder(const PowderRequest& request, double* target, in
 
   RunControl control;
   control.start = std::floor(powderClock());
+  // Shared among processes, the summing one alone has the sum: it measures
+  // the change of each level and tells the others whether to refine.
+  PowderRowExchange* exchange = request.rowExchange;
+  const bool summing = exchange == nullptr || exchange->sums();
   std::vector<AdaptiveRun> runs;
   std::vector<double> sum, spectrum, before;
   try {
@@ -476,6 +530,7 @@ PowderOutcome runAdaptivePowder(const PowderRequest& request, double* target, in
   } catch (const std::bad_alloc&) {
     outcome.completed = false;
     outcome.outOfMemory = true;
+    if (exchange != nullptr) exchange->finish(outcome);
     return outcome;
   }
   int maxRefinements = 0;
@@ -487,14 +542,22 @@ PowderOutcome runAdaptivePowder(const PowderRequest& request, double* target, in
     for (AdaptiveRun& run : runs)
       if (!run.addLevel(std::min(refinement, run.maxRefinements()), sum.data(), control, outcome)) break;
     if (!control.going.load()) break;
-    if (request.finish)
-      request.finish(sum.data(), spectrum.data());
-    else
-      spectrum = sum;
+    double verdict[2] = {0.0, 0.0};  // tolerance met, change
+    if (summing) {
+      if (request.finish)
+        request.finish(sum.data(), spectrum.data());
+      else
+        spectrum = sum;
+      if (refinement > 0) {
+        verdict[1] = relativeChange(spectrum, before);
+        verdict[0] = verdict[1] <= request.tolerance ? 1.0 : 0.0;
+      }
+    }
+    if (exchange != nullptr) exchange->agree(true, verdict, 2);
     if (refinement > 0) {
       outcome.refinements = refinement;
-      outcome.toleranceReached = relativeChange(spectrum, before);
-      if (outcome.toleranceReached <= request.tolerance) {
+      outcome.toleranceReached = verdict[1];
+      if (verdict[0] != 0.0) {
         outcome.toleranceMet = true;
         break;
       }
@@ -505,6 +568,7 @@ PowderOutcome runAdaptivePowder(const PowderRequest& request, double* target, in
   outcome.completed = control.going.load();
   outcome.outOfMemory = control.outOfMemory.load();
   for (const AdaptiveRun& run : runs) outcome.failedOrientations += run.failedOrientations();
+  if (exchange != nullptr) exchange->finish(outcome);
   if (outcome.completed) std::copy(sum.begin(), sum.end(), target);
   if (!outcome.outOfMemory)
     reportDiagonalizationFailures(request.failureSink, outcome.failedOrientations, outcome.orientations);

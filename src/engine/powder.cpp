@@ -10,8 +10,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "engine/adaptive_powder.h"
@@ -76,28 +74,13 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
   long orientations = 0, transitions = 0, failedOrientations = 0;
 
   // The summing process of an MPI run takes the other processes' rows over
-  // on a thread of their own, in row order, into the buffers the workers
-  // use; a row waits there until every earlier row is in, as any does.
-  std::thread receiver;
-  if (exchange != nullptr && summing) {
-    const auto takeOverRows = [&] {
-      for (int i = 0; i <= thetaCount; ++i) {
-        if (exchange->computes(i)) continue;
-        RowCommitter::Buffer& row = committer->acquire(i);
-        if (completed.load(std::memory_order_relaxed) &&
-            !exchange->takeOver(i, row.values, row.low, row.high))
-          completed.store(false);
-        committer->complete(i);
-      }
-    };
-    try {
-      receiver = std::thread(takeOverRows);
-    } catch (const std::system_error&) {
-      outcome.completed = false;
-      outcome.outOfMemory = true;
-      exchange->finish(outcome);
-      return outcome;
-    }
+  // on a thread of its own.
+  RowReceiver receiver;
+  if (exchange != nullptr && summing && !receiver.start(*committer, *exchange, thetaCount + 1, completed)) {
+    outcome.completed = false;
+    outcome.outOfMemory = true;
+    exchange->finish(outcome);
+    return outcome;
   }
 
 #pragma omp parallel num_threads(threadCount) reduction(+ : orientations, transitions, failedOrientations)
@@ -151,7 +134,7 @@ PowderOutcome runPowderOnce(const PowderRequest& request, const SolverParameters
       if (!committer->handingOver()) completed.store(false, std::memory_order_relaxed);
     }
   }
-  if (receiver.joinable()) receiver.join();
+  receiver.join();
 
   outcome.completed = completed.load();
   outcome.outOfMemory = outOfMemory.load();

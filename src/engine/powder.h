@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/solver_parameters.h"
 
@@ -60,8 +61,22 @@ class PowderRowExchange {
   virtual bool takeOver(int row, double* values, int& low, int& high) = 0;
   // At the end of each run, on every process, also of one that ended early:
   // the counts of all processes go into outcome, and it is completed only
-  // when every process completed.
+  // when every process completed. A process out of memory calls it at once,
+  // whatever the others do: it ends the run of every process.
   virtual void finish(PowderOutcome& outcome) = 0;
+
+  // The adaptive grid shares the rows of nodes of each refinement level
+  // (computes(row) as for the rows of cells) and sums its rows of cells as
+  // above. Every process calls these two at the same points of the run.
+  //
+  // rows[k] holds the bytes of node row k on the process that computes it;
+  // afterwards every process holds every row. going is whether this process
+  // is still going; the result whether every process is.
+  virtual bool shareNodeRows(std::vector<std::string>& rows, bool going) = 0;
+  // Whether every process is still going (going is this one's); values[0 …
+  // count − 1] become those of the summing process on every process (its
+  // verdict on a refinement level).
+  virtual bool agree(bool going, double* values, int count) = 0;
 };
 
 struct PowderRequest {

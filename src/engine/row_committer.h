@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/powder.h"
@@ -116,6 +118,47 @@ class RowCommitter {
   int next_ = 0;  // first row not yet added
   std::mutex mutex_;
   std::condition_variable available_;
+};
+
+// On the summing process of a run shared among processes: takes the rows
+// the others compute over, in row order, on a thread of its own, into the
+// committer's buffers; a row waits there until every earlier row is in, as
+// any does. Every row is taken over, also after this process stopped, so
+// that no other process is left waiting to hand one over; a failed take-over
+// clears going and ends the taking over.
+class RowReceiver {
+ public:
+  RowReceiver() = default;
+  ~RowReceiver() { join(); }
+  RowReceiver(const RowReceiver&) = delete;
+  RowReceiver& operator=(const RowReceiver&) = delete;
+
+  // False when the thread could not be started.
+  bool start(RowCommitter& committer, PowderRowExchange& exchange, int rows, std::atomic<bool>& going) {
+    try {
+      thread_ = std::thread([&committer, &exchange, rows, &going] {
+        bool exchanging = true;
+        for (int i = 0; i < rows; ++i) {
+          if (exchange.computes(i)) continue;
+          RowCommitter::Buffer& row = committer.acquire(i);
+          if (exchanging && !exchange.takeOver(i, row.values, row.low, row.high)) {
+            exchanging = false;
+            going.store(false);
+          }
+          committer.complete(i);
+        }
+      });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+  void join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
 };
 
 }  // namespace quorra

@@ -109,6 +109,9 @@ class ThreadRowExchange final : public PowderRowExchange {
     shared_.changed.wait(lock, [&] { return shared_.finished == 3; });
     outcome.orientations = shared_.orientations;
   }
+  // The exact grid's rows only.
+  bool shareNodeRows(std::vector<std::string>&, bool) override { return false; }
+  bool agree(bool, double*, int) override { return false; }
 
  private:
   SharedRows& shared_;
