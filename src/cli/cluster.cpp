@@ -161,6 +161,15 @@ class MpiRowExchange final : public PowderRowExchange {
     outcome.completed = completed != 0;
   }
 
+  // Node rows dealt out forth and back (0, 1, …, N − 1, N − 1, …, 0, 0, 1,
+  // …), so that each process gets as many rows of every other node as of
+  // all nodes, whatever N.
+  static int nodeRowOwner(size_t row) {
+    const size_t turn = row % (2 * static_cast<size_t>(processCount));
+    return static_cast<int>(turn < static_cast<size_t>(processCount) ? turn : 2 * processCount - 1 - turn);
+  }
+  bool computesNodes(int row) const override { return nodeRowOwner(static_cast<size_t>(row)) == processRank; }
+
   bool shareNodeRows(std::vector<std::string>& rows, bool going) override {
     try {
       return shareRows(rows, going);
@@ -187,11 +196,11 @@ class MpiRowExchange final : public PowderRowExchange {
   }
 
  private:
-  // Rank r sends the rows r, r + N, … it computed, after its going.
+  // Each process sends the node rows it computed, after its going.
   bool shareRows(std::vector<std::string>& rows, bool going) {
     std::string own(1, going ? '1' : '0'), all;
-    for (size_t k = static_cast<size_t>(processRank); k < rows.size(); k += static_cast<size_t>(processCount))
-      appendPart(own, rows[k]);
+    for (size_t k = 0; k < rows.size(); ++k)
+      if (nodeRowOwner(k) == processRank) appendPart(own, rows[k]);
     std::vector<int> offsets;
     if (!gatherFromAll(own, all, offsets))
       abortClusterRun(kExitFailed,
@@ -202,9 +211,8 @@ class MpiRowExchange final : public PowderRowExchange {
       const std::string part = partOf(all, offsets, r);
       size_t at = 1;
       bool whole = !part.empty();
-      for (size_t k = static_cast<size_t>(r); whole && k < rows.size();
-           k += static_cast<size_t>(processCount))
-        whole = readPart(part, at, rows[k]);
+      for (size_t k = 0; whole && k < rows.size(); ++k)
+        if (nodeRowOwner(k) == r) whole = readPart(part, at, rows[k]);
       if (!whole || at != part.size())
         abortClusterRun(kExitFailed, "a process sent malformed nodes of the adaptive grid.");
       everyone = everyone && part[0] == '1';

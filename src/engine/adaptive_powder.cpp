@@ -113,7 +113,7 @@ class AdaptiveRun {
     long computed = 0;
 #pragma omp parallel for num_threads(threads) schedule(dynamic, 1) reduction(+ : computed)
     for (int r = 0; r < rows; ++r) {
-      if (exchange != nullptr && !exchange->computes(r)) continue;
+      if (exchange != nullptr && !exchange->computesNodes(r)) continue;
       Worker& w = workers_[static_cast<size_t>(omp_get_thread_num())];
       w.solver->forgetPreviousOrientation();
       for (size_t k = rowStarts[static_cast<size_t>(r)]; k < rowStarts[static_cast<size_t>(r) + 1]; ++k) {
@@ -136,7 +136,7 @@ class AdaptiveRun {
     if (exchange != nullptr) {
       if (!exchange->shareNodeRows(shared, control.going.load())) control.going.store(false);
       for (int r = 0; r < rows && control.going.load(); ++r) {
-        if (exchange->computes(r)) continue;
+        if (exchange->computesNodes(r)) continue;
         const std::string& bytes = shared[static_cast<size_t>(r)];
         size_t at = 0;
         bool whole = true;

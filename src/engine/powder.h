@@ -65,10 +65,14 @@ class PowderRowExchange {
   // whatever the others do: it ends the run of every process.
   virtual void finish(PowderOutcome& outcome) = 0;
 
-  // The adaptive grid shares the rows of nodes of each refinement level
-  // (computes(row) as for the rows of cells) and sums its rows of cells as
-  // above. Every process calls these two at the same points of the run.
+  // The adaptive grid shares the rows of nodes of each refinement level and
+  // sums its rows of cells as above. Every process calls shareNodeRows and
+  // agree at the same points of the run.
   //
+  // Whether this process computes node row. The rows of a level alternate
+  // between all of a row's nodes and every other one (those of the level
+  // before are known).
+  virtual bool computesNodes(int row) const = 0;
   // rows[k] holds the bytes of node row k on the process that computes it;
   // afterwards every process holds every row. going is whether this process
   // is still going; the result whether every process is.

@@ -110,6 +110,7 @@ class ThreadRowExchange final : public PowderRowExchange {
     outcome.orientations = shared_.orientations;
   }
   // The exact grid's rows only.
+  bool computesNodes(int) const override { return false; }
   bool shareNodeRows(std::vector<std::string>&, bool) override { return false; }
   bool agree(bool, double*, int) override { return false; }
 
