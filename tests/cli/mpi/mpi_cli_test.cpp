@@ -1,5 +1,5 @@
-// quorra under mpirun with three processes: the spectra and a fit are
-// bitwise those of one process, a batch hands its jobs out and rank 0 alone
+// quorra under mpirun with three processes: the spectra (exact and
+// adaptive grid) and a fit are bitwise those of one process, a batch hands its jobs out and rank 0 alone
 // writes the summary, and a run that fails (a bad option, an unwritable
 // output, a process killed or interrupted) ends with its message and exit
 // status, writing nothing.
@@ -56,6 +56,45 @@ TEST(MpiCli, SpectraOfThreeProcessesAreBitwiseThoseOfOne) {
                                : " threads in each of 3 processes"),
               std::string::npos)
         << run.err;
+  }
+}
+
+TEST(MpiCli, AdaptiveSpectraOfThreeProcessesAreBitwiseThoseOfOne) {
+  const std::string folder = makeTemporaryFolder();
+  const std::vector<std::vector<std::string>> systems = {
+      // Axial: θ alone, one node a row.
+      {"--tolerance", "1e-4"},
+      // Low symmetry over the octant, with the two copper isotopes (two
+      // runs refined together) and a tolerance that takes several levels.
+      {"--set",    "gx=2.02",  "--set", "gy=2.06",    "--set",       "gz=2.25", "--set",
+       "Ax=20",    "--set",    "Ay=40", "--set",      "Az=200",      "--set",   "points=4096",
+       "--preset", "physical", "--set", "nucleus=Cu", "--tolerance", "2e-4"}};
+  // The summary without its time, threads and file name: orientations and
+  // lines (the totals over the processes), refinements, tolerance reached.
+  const auto counts = [](std::string json) {
+    for (const char* key : {"\"output\": ", "\"threads\": ", "\"seconds\": "}) {
+      const size_t at = json.find(key);
+      if (at != std::string::npos) json.erase(at, json.find(", ", at) + 2 - at);
+    }
+    return json;
+  };
+  for (const std::vector<std::string>& system : systems) {
+    std::vector<std::string> one = {"simulate",  "--grid", "adaptive", "--json",
+                                    "--threads", "2",      "-o",       "one.txt"};
+    one.insert(one.end(), system.begin(), system.end());
+    std::vector<std::string> three = {"simulate",  "--grid", "adaptive", "--json",
+                                      "--threads", "1",      "-o",       "three.txt"};
+    three.insert(three.end(), system.begin(), system.end());
+    const CliResult single = runCli(one, folder);
+    ASSERT_EQ(single.exitCode, 0) << single.err;
+    const CliResult run = runMpi(3, three, folder);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readFile(folder + "/three.txt"), readFile(folder + "/one.txt"));
+    EXPECT_EQ(counts(run.out), counts(single.out));
+    EXPECT_NE(single.out.find("\"refinements\": "), std::string::npos) << single.out;
+    EXPECT_EQ(single.out.find("\"refinements\": 0,"), std::string::npos) << single.out;
+    EXPECT_NE(run.err.find(" threads in each of 3 processes, "), std::string::npos) << run.err;
+    EXPECT_EQ(occurrences(run.err, " orientations, "), 1u) << run.err;
   }
 }
 
