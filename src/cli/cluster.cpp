@@ -117,7 +117,9 @@ std::string partOf(const std::string& all, const std::vector<int>& offsets, int 
 // Rows dealt out in turn: rank r computes rows r, r + N, …, which spreads
 // the long rows near θ = 90° evenly. Every row is handed over, also one
 // that a stopped run skipped (empty), so that the exchange always runs to
-// its end and no process is left waiting.
+// its end and no process is left waiting. The adaptive grid's nodes go from
+// every process to every process in one all-gather a level, and its
+// verdicts in an all-gather of a few numbers.
 class MpiRowExchange final : public PowderRowExchange {
  public:
   bool computes(int row) const override { return row % processCount == processRank; }

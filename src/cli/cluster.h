@@ -35,8 +35,10 @@ int clusterSize();
 int agreedExitCode(int code);
 
 // The rows of the powder runs shared among the processes: rank r computes
-// rows r, r + N, r + 2N, …, rank 0 takes the others over and sums. Null with
-// one process, or after keepWorkInThisProcess().
+// rows r, r + N, r + 2N, …, rank 0 takes the others over and sums; the
+// adaptive grid's rows of nodes go to every process, and rank 0 decides
+// when its refinement ends. Null with one process, or after
+// keepWorkInThisProcess().
 std::unique_ptr<PowderRowExchange> makePowderRowExchange();
 // The columns and starts of a fit shared among the processes, which run the
 // same fit in step: rank r does pieces r, r + N, r + 2N, … and every
