@@ -25,6 +25,10 @@
 // adaptive_grid.h.
 // Sub-cells of one θ row are summed in a buffer of their own and the rows
 // added in order, so the result does not depend on the thread count.
+// With a PowderRowExchange the processes share each level: its rows of new
+// nodes (every process gets all of them) and its rows of cells (summed by
+// one process, in row order); the summing process decides whether to refine
+// and tells the others, so the result is that of one process.
 
 #include "engine/powder.h"
 
