@@ -10,6 +10,21 @@ namespace {
 // FFTW's planner is not thread-safe; simulations run on several threads at
 // once during a fit.
 std::mutex plannerMutex;
+
+// The shortest length of at least `least` whose only prime factors are 2, 3
+// and 5: FFTW transforms it about as fast per point as a power of two, and
+// it is up to a third shorter than the next power of two.
+long long transformLength(long long least) {
+  long long best = 1;
+  while (best < least) best *= 2;
+  for (long long five = 1; five < best; five *= 5)
+    for (long long three = five; three < best; three *= 3) {
+      long long length = three;
+      while (length < least) length *= 2;
+      if (length < best) best = length;
+    }
+  return best;
+}
 }  // namespace
 
 HistogramConvolver::HistogramConvolver(int points, double fieldStep, double width, const double* kernel,
@@ -19,8 +34,7 @@ HistogramConvolver::HistogramConvolver(int points, double fieldStep, double widt
   // The reach of convolveHistogram: grid steps the kernel covers.
   const double reach = (points - 1) * (width / fieldStep) * kernelStep;
   const int K = reach < points - 1 ? static_cast<int>(reach) : points - 1;
-  long long length = 1;
-  while (length < static_cast<long long>(points) + 2LL * K + 1) length *= 2;
+  const long long length = transformLength(static_cast<long long>(points) + 2LL * K + 1);
   if (length > INT_MAX) return;
   length_ = static_cast<int>(length);
   const size_t half = static_cast<size_t>(length_) / 2 + 1;

@@ -26,7 +26,7 @@ class HistogramConvolver {
 
  private:
   int points_ = 0;
-  int length_ = 0;  // a power of two of at least points + 2·reach: nothing wraps around
+  int length_ = 0;  // 2^a·3^b·5^c of at least points + 2·reach: nothing wraps around
   bool ready_ = false;
   double* signal_ = nullptr;
   fftw_complex* spectrum_ = nullptr;
