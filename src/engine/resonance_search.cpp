@@ -23,17 +23,17 @@ void ResonanceSolver::setupOrientation(double thetaDegrees, double phiDegrees) {
   transitionCount_ = 0;
   resonanceCount_ = 0;
   hamiltonian_.setOrientation(thetaDegrees, phiDegrees);
-  const double lx_ = hamiltonian_.lx(), ly_ = hamiltonian_.ly(), lz_ = hamiltonian_.lz();
-  lines_.setOrientation(lx_, ly_, lz_, hamiltonian_.gEff());
+  const double lx = hamiltonian_.lx(), ly = hamiltonian_.ly(), lz = hamiltonian_.lz();
+  lines_.setOrientation(lx, ly, lz, hamiltonian_.gEff());
   if (p_.model.perLineWidths()) {
     // The nuclear spin is quantised along the hyperfine field A·g·l (along
     // the field itself when there is no hyperfine coupling).
-    double n[3] = {p_.Ax * p_.gx * lx_, p_.Ay * p_.gy * ly_, p_.Az * p_.gz * lz_};
+    double n[3] = {p_.Ax * p_.gx * lx, p_.Ay * p_.gy * ly, p_.Az * p_.gz * lz};
     double size = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     if (!(size > 0)) {
-      n[0] = lx_;
-      n[1] = ly_;
-      n[2] = lz_;
+      n[0] = lx;
+      n[1] = ly;
+      n[2] = lz;
       size = 1.0;
     }
     for (int c = 0; c < 3; ++c) hyperfineDirection_[c] = n[c] / size;
@@ -68,10 +68,11 @@ double ResonanceSolver::refineBracket(double lo, double flo, double hi, double f
       if (x < lo || x > hi) x = (lo + hi) / 2;
     }
     hamiltonian_.levelsAt(x, false);
+    const double* E = hamiltonian_.energies();
     fx = 1e30;
     for (int p = 0; p + 1 < D_; ++p) {
       for (int q = p + 1; q < D_; ++q) {
-        const double excess = std::fabs(hamiltonian_.energies()[p] - hamiltonian_.energies()[q]) - quantum_;
+        const double excess = std::fabs(E[p] - E[q]) - quantum_;
         if (std::fabs(excess) < std::fabs(fx)) fx = excess;
       }
     }
@@ -133,12 +134,12 @@ void ResonanceSolver::addTransitionsAt(double field, const Eigenvectors& levels,
   auto vi = [&](int k, int j) { return levels.vectorsImag[k * D + j]; };
 
   const SpinHamiltonian& h = hamiltonian_;
-  const double cosTheta_ = h.cosTheta(), sinTheta_ = h.sinTheta(), cosPhi_ = h.cosPhi(), sinPhi_ = h.sinPhi();
-  double cuX = p_.gx * cosTheta_ * cosPhi_;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
-  double cuY = p_.gy * cosTheta_ * sinPhi_;
-  double cuZ = 0.5 * p_.gz * sinTheta_;
-  double cwX = p_.gx * sinPhi_;  // w: gx·sinφ·Sx − gy·cosφ·Sy
-  double cwY = p_.gy * cosPhi_;
+  const double cosTheta = h.cosTheta(), sinTheta = h.sinTheta(), cosPhi = h.cosPhi(), sinPhi = h.sinPhi();
+  double cuX = p_.gx * cosTheta * cosPhi;  // u: gx·cosθ·cosφ·Sx + gy·cosθ·sinφ·Sy + gz·sinθ·Sz
+  double cuY = p_.gy * cosTheta * sinPhi;
+  double cuZ = 0.5 * p_.gz * sinTheta;
+  double cwX = p_.gx * sinPhi;  // w: gx·sinφ·Sx − gy·cosφ·Sy
+  double cwY = p_.gy * cosPhi;
   if (p_.model.microwave == MicrowaveMode::Perpendicular) {
     // u along (cosθ·cosφ, cosθ·sinφ, −sinθ), perpendicular to the field as w is.
     cuZ = -cuZ;
