@@ -234,13 +234,18 @@ class AdaptiveRun {
     return control.going.load();
   }
 
-  // The weight of a fine sub-cell centred at θ: sinθ times its size, in
-  // degrees as the exact grid weighs orientations, times the copies of the
-  // region on the hemisphere the exact grid covers.
+  // Sizes are in degrees, as the exact grid weighs orientations, times the
+  // copies of the region on the hemisphere the exact grid covers: four
+  // octants, or with θ alone the 180° of φ on both sides of the equator.
+  static double regionCopies(const Grid& grid) {
+    return grid.axial ? 360.0 : 4.0;
+  }
+
+  // The weight of a fine sub-cell centred at θ: sinθ times its size.
   double weight(const Grid& grid, double theta) const {
     const double n = subdivisions_;
-    if (grid.axial) return std::sin(theta * kRadian) * (grid.hTheta / n) * 180.0 * 2.0;
-    return std::sin(theta * kRadian) * (grid.hTheta / n) * (grid.hPhi / n) * 4.0;
+    if (grid.axial) return std::sin(theta * kRadian) * (grid.hTheta / n) * regionCopies(grid);
+    return std::sin(theta * kRadian) * (grid.hTheta / n) * (grid.hPhi / n) * regionCopies(grid);
   }
 
   void sumCell(const Grid& grid, int i, int j, Worker& w, double* target, long& computed, long& transitions) {
@@ -404,10 +409,8 @@ class AdaptiveRun {
     };
     auto field = [&](int a, int b) { return w.value[3 * (static_cast<size_t>(a) * hq + b)]; };
     auto mass = [&](int a, int b) { return w.value[3 * (static_cast<size_t>(a) * hq + b) + 1] * w.sines[a]; };
-    // Sizes in degrees, as the exact grid weighs orientations, times the
-    // copies of the region on the hemisphere the exact grid covers.
-    const double segment = dTheta * 180.0 * 2.0;
-    const double triangle = 0.5 * dTheta * dPhi * 4.0;
+    const double segment = dTheta * regionCopies(grid);
+    const double triangle = 0.5 * dTheta * dPhi * regionCopies(grid);
     for (size_t t = 0; t < corner.size(); ++t) {
       interpolate(grid, i, j, t, uniform, false, w.value.data());
       for (int p = 0; p < n; ++p) {
